@@ -1,0 +1,108 @@
+#pragma once
+// The reading worker. One run reads the editor from the caret (editor mode) or a captured
+// selection (range mode) piece by piece: cut at the first delimiter, highlight, speak and wait
+// until heard, pause, move on. Runs never overlap: they execute one after another on the
+// runner's thread, holding readingLock.
+//
+// A new start supersedes the run in progress: that run ends after its current piece and the
+// new one begins from the caret and selection its command left, whatever the old run's last
+// caret move did.
+#include "reading/clock.h"
+#include "reading/editor_port.h"
+#include "reading/reading_state.h"
+#include "reading/speech_engine.h"
+
+#include <QDateTime>
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace sayvell::reading {
+
+// Replaces the date token of a piece about to be spoken (type = dateFormatType).
+using DateSubstitution = std::function<QString(const QString& piece, int type, const QDateTime& now)>;
+
+struct RunRequest {
+    int selStart = 0;   // the caret (and selection, for range mode) the command left
+    int selLength = 0;
+};
+
+struct RunToken {
+    std::atomic<bool> stop{false};
+};
+
+// One run. Created and executed by TtsRunner.
+class Tts {
+public:
+    Tts(ReadingState& state, EditorPort& editor, SpeechEngine& engine, Clock& clock,
+        const DateSubstitution& date, std::shared_ptr<RunToken> token, RunRequest request);
+    // The body of the run; returns when the run has ended and its end steps are done.
+    void Execute();
+
+private:
+    bool stopped() const { return token_->stop.load(); }
+    void editorLoop();
+    void rangeLoop();
+    void speakPiece(QString piece, int delayMs);
+
+    ReadingState& state_;
+    EditorPort& editor_;
+    SpeechEngine& engine_;
+    Clock& clock_;
+    const DateSubstitution& date_;
+    std::shared_ptr<RunToken> token_;
+    RunRequest request_;
+
+    int pieceStart_ = 0;
+    int pieceLength_ = 0;
+    int readingLine_ = 0;
+    int scrolledLine_ = 0;
+};
+
+class TtsRunner {
+public:
+    TtsRunner(ReadingState& state, EditorPort& editor, SpeechEngine& engine, Clock& clock);
+    ~TtsRunner();
+    TtsRunner(const TtsRunner&) = delete;
+    TtsRunner& operator=(const TtsRunner&) = delete;
+
+    void setDateSubstitution(DateSubstitution date);
+
+    // Starts a run with the state's mode fields as set by the caller; the run in progress,
+    // if any, ends after its current piece.
+    void start(RunRequest request);
+    // Asks the run in progress to end after its current piece (the stop command).
+    void requestStop();
+    // True while a run is executing or waiting to execute.
+    bool busy() const;
+    // Waits until no run is executing or waiting, at most timeoutMs; true when idle.
+    bool waitIdle(int timeoutMs);
+    // Ends everything now: silences the engine, cuts pauses short and joins the thread.
+    void shutdown();
+
+    std::timed_mutex readingLock;
+
+private:
+    void threadMain();
+
+    ReadingState& state_;
+    EditorPort& editor_;
+    SpeechEngine& engine_;
+    Clock& clock_;
+    DateSubstitution date_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable cv_;
+    std::optional<RunRequest> pending_;
+    std::shared_ptr<RunToken> pendingToken_;
+    std::shared_ptr<RunToken> currentToken_;
+    bool running_ = false;
+    bool quit_ = false;
+    std::thread thread_;
+};
+
+}  // namespace sayvell::reading
