@@ -103,7 +103,13 @@ FakeSpeechEngine::FakeSpeechEngine(FakeEditor* editor, FakeClock* clock)
     : editor_(editor), clock_(clock) {}
 
 QList<reading::Voice> FakeSpeechEngine::voices() {
-    return {{"cmn-latn-pinyin", "普通話（男聲）"}, {"yue", "粵語（男聲）"}};
+    std::lock_guard lock(mutex_);
+    return voices_;
+}
+
+void FakeSpeechEngine::setVoices(QList<reading::Voice> voices) {
+    std::lock_guard lock(mutex_);
+    voices_ = std::move(voices);
 }
 
 void FakeSpeechEngine::setVoice(const reading::Voice& voice) {
@@ -112,6 +118,11 @@ void FakeSpeechEngine::setVoice(const reading::Voice& voice) {
 }
 
 bool FakeSpeechEngine::speak(const QString& text, int flags) {
+    std::pair<int, int> selection{0, 0};
+    if (editor_)
+        selection = {editor_->selStartNow(), editor_->selLengthNow()};
+    else if (probe_ && !text.isEmpty())
+        selection = probe_();
     std::unique_lock lock(mutex_);
     if (flags & PurgeBeforeSpeak) {
         ++purges_;
@@ -119,11 +130,7 @@ bool FakeSpeechEngine::speak(const QString& text, int flags) {
         cv_.notify_all();
     }
     if (text.isEmpty()) return true;
-    Spoken s{text, flags, 0, 0, clock_ ? clock_->now() : QDateTime()};
-    if (editor_) {
-        s.selStart = editor_->selStartNow();
-        s.selLength = editor_->selLengthNow();
-    }
+    Spoken s{text, flags, selection.first, selection.second, clock_ ? clock_->now() : QDateTime()};
     spoken_.push_back(s);
     cv_.notify_all();
     const int generation = purgeGeneration_;

@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QStringList>
 #include <atomic>
+#include <functional>
 #include <condition_variable>
 #include <mutex>
 #include <vector>
@@ -73,6 +74,9 @@ public:
     };
 
     FakeSpeechEngine(FakeEditor* editor = nullptr, FakeClock* clock = nullptr);
+    // Where the selection is read from while a text is spoken, when not from a FakeEditor.
+    void setSelectionProbe(std::function<std::pair<int, int>()> probe) { probe_ = std::move(probe); }
+    void setVoices(QList<reading::Voice> voices);
 
     QList<reading::Voice> voices() override;
     void setVoice(const reading::Voice& voice) override;
@@ -112,6 +116,8 @@ private:
     std::atomic<int> rate_{0};
     std::atomic<int> volume_{100};
     int pieceMs_ = 0;
+    std::function<std::pair<int, int>()> probe_;
+    QList<reading::Voice> voices_{{"cmn-latn-pinyin", "普通話（男聲）"}, {"yue", "粵語（男聲）"}};
 };
 
 // Waits for a condition with a time limit, letting Qt events run meanwhile.

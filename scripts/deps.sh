@@ -1,0 +1,18 @@
+# Installs the Debian packages Sayvell needs that are missing. Sourced by run.sh and test.sh.
+BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
+  libespeak-ng-dev espeak-ng-data libpulse-dev libmpg123-dev libsoxr-dev libsndfile1-dev
+  libsqlite3-dev sqlite3 libx11-dev fonts-noto-cjk)
+TEST_PACKAGES=(googletest libgtest-dev pulseaudio pulseaudio-utils xvfb xdotool sox lame)
+
+install_missing() {
+    local missing=()
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}

@@ -1,0 +1,128 @@
+#include "ui/memo_port.h"
+
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <QThread>
+
+namespace sayvell::ui {
+
+MemoPort::MemoPort(QPlainTextEdit* memo, QObject* parent) : QObject(parent), memo_(memo) {
+    resync();
+    connect(memo_->document(), &QTextDocument::contentsChange, this, &MemoPort::mirrorChange);
+}
+
+template <typename F>
+auto MemoPort::onUi(F&& f) -> decltype(f()) {
+    if (QThread::currentThread() == thread()) return f();
+    if (closing_) throw reading::EditorGone();
+    using R = decltype(f());
+    if constexpr (std::is_void_v<R>) {
+        QMetaObject::invokeMethod(this, std::forward<F>(f), Qt::BlockingQueuedConnection);
+    } else {
+        R result{};
+        QMetaObject::invokeMethod(this, [&] { result = f(); }, Qt::BlockingQueuedConnection);
+        return result;
+    }
+}
+
+void MemoPort::mirrorChange(int position, int removed, int added) {
+    QTextDocument* doc = memo_->document();
+    QTextCursor c(doc);
+    const int docChars = doc->characterCount() - 1;  // without the document's final separator
+    if (position + added > docChars || position + removed > mirror_.size()) {
+        resync();
+        return;
+    }
+    c.setPosition(position);
+    c.setPosition(position + added, QTextCursor::KeepAnchor);
+    mirror_.replace(position, removed, c.selectedText());
+    if (mirror_.size() != docChars) resync();
+}
+
+void MemoPort::resync() { mirror_.setText(memo_->document()->toRawText()); }
+
+int MemoPort::caretLineOf(int offset) const {
+    const qsizetype pos = mirror_.posOfByte(offset);
+    const QTextBlock block = memo_->document()->findBlock(static_cast<int>(pos));
+    if (!block.isValid()) return std::max(0, visualLineCount() - 1);
+    int line = block.firstLineNumber();
+    if (const QTextLayout* layout = block.layout(); layout && layout->lineCount() > 0) {
+        const QTextLine tl = layout->lineForTextPosition(static_cast<int>(pos) - block.position());
+        if (tl.isValid()) line += tl.lineNumber();
+    }
+    return line;
+}
+
+int MemoPort::lineStartOffset(int line) const {
+    QTextDocument* doc = memo_->document();
+    const QTextBlock block = doc->findBlockByLineNumber(line);
+    if (!block.isValid()) return mirror_.byteLength();
+    int pos = block.position();
+    if (const QTextLayout* layout = block.layout(); layout && layout->lineCount() > 0) {
+        const QTextLine tl = layout->lineAt(line - block.firstLineNumber());
+        if (tl.isValid()) pos += tl.textStart();
+    }
+    return mirror_.byteOfPos(pos);
+}
+
+int MemoPort::visualLineCount() const { return std::max(1, memo_->document()->lineCount()); }
+
+int MemoPort::selStart() {
+    return onUi([this] { return mirror_.byteOfPos(memo_->textCursor().selectionStart()); });
+}
+
+void MemoPort::setSelStart(int offset) {
+    onUi([this, offset] {
+        QTextCursor c = memo_->textCursor();
+        c.setPosition(static_cast<int>(mirror_.posOfByte(std::max(0, offset))));
+        memo_->setTextCursor(c);
+    });
+}
+
+void MemoPort::setSelLength(int length) {
+    onUi([this, length] {
+        QTextCursor c = memo_->textCursor();
+        const int start = c.selectionStart();
+        const int startByte = mirror_.byteOfPos(start);
+        c.setPosition(start);
+        c.setPosition(static_cast<int>(mirror_.posOfByte(startByte + std::max(0, length))), QTextCursor::KeepAnchor);
+        memo_->setTextCursor(c);
+        memo_->ensureCursorVisible();
+    });
+}
+
+QString MemoPort::selText() {
+    return onUi([this] {
+        const QTextCursor c = memo_->textCursor();
+        const int from = mirror_.byteOfPos(c.selectionStart());
+        return mirror_.window(from, mirror_.byteOfPos(c.selectionEnd()) - from);
+    });
+}
+
+QString MemoPort::textWindow(int offset, int maxBytes) {
+    return onUi([this, offset, maxBytes] { return mirror_.window(offset, maxBytes); });
+}
+
+int MemoPort::lineCount() {
+    return onUi([this] { return visualLineCount(); });
+}
+
+int MemoPort::lineOfOffset(int offset) {
+    return onUi([this, offset] { return caretLineOf(offset); });
+}
+
+void MemoPort::scrollOneLine() {
+    onUi([this] { memo_->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd); });
+}
+
+void MemoPort::runFinished() {
+    onUi([this] {
+        if (onRunFinished_) onRunFinished_();
+    });
+}
+
+}  // namespace sayvell::ui

@@ -1,0 +1,31 @@
+#pragma once
+// What the main window is given at start-up. The program passes the real services; tests
+// pass fakes. Each may be a do-nothing stand-in when the machine lacks it.
+#include <QString>
+
+namespace sayvell::audio {
+class AudioEngine;
+}
+namespace sayvell::reading {
+class Clock;
+class SpeechEngine;
+}
+namespace sayvell::store {
+class TDM;
+}
+
+namespace sayvell::ui {
+
+class Dialogs;
+
+struct Services {
+    reading::SpeechEngine& speech;
+    store::TDM& dm;
+    Dialogs& dialogs;
+    reading::Clock& clock;
+    audio::AudioEngine* audio = nullptr;  // null when tests run without one
+    // Said once, at the first reading, when the sound goes nowhere.
+    QString noSoundReason;
+};
+
+}  // namespace sayvell::ui

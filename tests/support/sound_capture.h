@@ -1,0 +1,60 @@
+#pragma once
+// Listening to what the private PulseAudio of with_pulse.sh plays, and measuring it.
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <sys/types.h>
+#include <thread>
+#include <vector>
+
+namespace sayvell::testing {
+
+// True when the tests run under with_pulse.sh (SAYVELL_TEST_PULSE) and its server answers.
+bool pulseAvailable();
+
+// Records the null sink's monitor (mono s16le at 48 kHz) with parecord.
+class MonitorRecorder {
+public:
+    using Clock = std::chrono::steady_clock;
+    static constexpr int kRate = 48000;
+
+    ~MonitorRecorder();
+    // Returns once samples flow (false with *error when parecord cannot run or stays silent).
+    bool start(std::string* error = nullptr);
+    // Stops parecord and returns everything recorded.
+    std::vector<std::int16_t> stop();
+    // Steady-clock time of the first recorded sample (valid after start()).
+    Clock::time_point firstSampleTime() const;
+    // Steady-clock time of sample `index`.
+    Clock::time_point timeOfSample(std::size_t index) const;
+    // Blocks until at least `samples` have arrived or `timeoutMs` ran out.
+    bool waitForSamples(std::size_t samples, int timeoutMs) const;
+    std::size_t sampleCount() const;
+
+private:
+    void readLoop(int fd);
+
+    pid_t pid_ = -1;
+    std::thread reader_;
+    mutable std::mutex m_;
+    std::vector<std::int16_t> samples_;
+    bool haveStart_ = false;
+    Clock::time_point start_{};
+};
+
+struct Burst {
+    double startMs = 0;
+    double endMs = 0;
+    double lengthMs() const { return endMs - startMs; }
+};
+
+// Stretches of sound above `thresholdDb` (dBFS over 1 ms windows) separated by at least
+// `minGapMs` of quiet.
+std::vector<Burst> findBursts(const std::vector<std::int16_t>& samples, int rate, double thresholdDb = -40.0,
+                              int minGapMs = 80);
+// Level in dBFS (-inf for silence).
+double rmsDb(const std::vector<std::int16_t>& samples);
+double rmsDb(const float* samples, std::size_t count);
+
+}  // namespace sayvell::testing

@@ -1,0 +1,194 @@
+// The main window on fakes: start-up from the settings file, reading with follow-along
+// selection, stop, and the way out.
+#include "ui/window_rig.h"
+
+#include "text/big5.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTest>
+#include <QToolButton>
+
+using namespace sayvell;
+using sayvell::testing::waitFor;
+using sayvell::testing::WindowRig;
+
+TEST(MainWindow, FirstStartTakesDefaultsAndWritesTheEditorColour) {
+    WindowRig rig;
+    auto& ui = rig.window->ui;
+    EXPECT_EQ(ui.TrackBar2->value(), 2);
+    EXPECT_EQ(rig.engine.rate(), 2);  // position + the engine's own rate of 0
+    EXPECT_EQ(ui.TrackBar1->value(), 100);
+    EXPECT_EQ(rig.engine.volume(), 100);
+    EXPECT_EQ(ui.StaticText9->text(), "100");
+    EXPECT_EQ(ui.flatComboBox1->currentIndex(), 0);
+    EXPECT_TRUE(ui.Chk_prompt->isChecked());
+    EXPECT_EQ(ui.SpinEdit1->value(), 2);
+    EXPECT_EQ(ui.SpinEdit2->value(), 60);
+    EXPECT_EQ(ui.statusPanel[1]->text(), QStringLiteral("2014-04-07 星期一"));
+    EXPECT_TRUE(rig.settings().contains("memocolor=clTeal")) << rig.settings().toStdString();
+    EXPECT_EQ(rig.window->state.symbolDelayMs.load(), 800);
+    EXPECT_EQ(rig.window->state.delimiters(), QStringLiteral("。；：？！，,;:?!"));
+}
+
+TEST(MainWindow, StoredSettingsAreHeldToTheirRangesAndGarbageGivesDefaults) {
+    WindowRig rig("[Speaker]\r\nRate=40\r\nVolume=-5\r\nSpeaker=7\r\n[System]\r\nReadtimes=0x10\r\n"
+                  "Intervaltime=abc\r\nF7=0\r\nF9=true\r\nDelay2=\x01\x02\xff\r\nPrompt_tone=0\r\n");
+    auto& ui = rig.window->ui;
+    EXPECT_EQ(ui.TrackBar2->value(), 15);
+    EXPECT_EQ(rig.engine.rate(), 15);
+    EXPECT_EQ(ui.TrackBar1->value(), 0);
+    EXPECT_EQ(rig.engine.volume(), 0);
+    EXPECT_EQ(ui.flatComboBox1->currentIndex(), -1);
+    EXPECT_EQ(ui.SpinEdit1->value(), 16);
+    EXPECT_EQ(ui.SpinEdit2->value(), 60);
+    EXPECT_FALSE(rig.window->hotkeySwitch(0));
+    EXPECT_TRUE(rig.window->hotkeySwitch(1));
+    EXPECT_EQ(rig.window->state.symbolDelayMs.load(), 800);
+    EXPECT_FALSE(ui.Chk_prompt->isChecked());
+}
+
+TEST(MainWindow, ReadsFromTheCaretSelectingEachPieceWhileItIsSpoken) {
+    WindowRig rig;
+    rig.type(QStringLiteral("一，二。"));
+    rig.window->SB_playClick();
+    for (QWidget* w : rig.window->readingControls()) EXPECT_FALSE(w->isEnabled());
+    EXPECT_TRUE(rig.window->ui.SB_stop->isEnabled());
+    ASSERT_TRUE(rig.waitIdle());
+    ASSERT_TRUE(waitFor([&] { return rig.window->ui.SB_play->isEnabled(); }));
+    const auto spoken = rig.engine.spoken();
+    ASSERT_EQ(spoken.size(), 2u);
+    EXPECT_EQ(spoken[0].text, QStringLiteral("一，"));
+    EXPECT_EQ(std::make_pair(spoken[0].selStart, spoken[0].selLength), std::make_pair(0, 4));
+    EXPECT_EQ(spoken[1].text, QStringLiteral("二。"));
+    EXPECT_EQ(std::make_pair(spoken[1].selStart, spoken[1].selLength), std::make_pair(4, 4));
+    EXPECT_EQ(rig.engine.voiceId(), QStringLiteral("cmn-latn-pinyin"));
+    EXPECT_EQ(rig.clock.sleeps(), (std::vector<int>{250, 600}));
+    EXPECT_FALSE(rig.window->state.readingActive.load());
+    for (QWidget* w : rig.window->readingControls()) EXPECT_TRUE(w->isEnabled());
+}
+
+TEST(MainWindow, StopEnablesTheControlsAtOnceAndEndsAfterThePiece) {
+    WindowRig rig;
+    rig.type(QStringLiteral("一，二，三。"));
+    rig.engine.hold();
+    rig.window->SB_playClick();
+    ASSERT_TRUE(waitFor([&] { return rig.engine.spoken().size() == 1; }));
+    rig.window->SB_stopClick();
+    for (QWidget* w : rig.window->readingControls()) EXPECT_TRUE(w->isEnabled());
+    rig.engine.release();
+    ASSERT_TRUE(rig.waitIdle());
+    EXPECT_EQ(rig.engine.texts(), QStringList{"一，"});
+    EXPECT_EQ(rig.window->memoPort().selStart(), 4);
+}
+
+TEST(MainWindow, ReadFromTheBeginningWithTheCaretAtTheEnd) {
+    WindowRig rig;
+    rig.type(QStringLiteral("甲。乙。"));
+    rig.window->SB_bottClick();
+    rig.window->SB_jexuClick();
+    ASSERT_TRUE(rig.waitIdle());
+    EXPECT_EQ(rig.engine.texts(), (QStringList{"甲。", "乙。"}));
+}
+
+TEST(MainWindow, ReadingChecksTextThenVoice) {
+    WindowRig rig;
+    rig.type(QStringLiteral("   \n "));
+    rig.window->SB_playClick();
+    EXPECT_TRUE(rig.dialogs.shown.isEmpty());
+    EXPECT_TRUE(rig.window->ui.SB_play->isEnabled());
+    rig.type(QStringLiteral("有字。"));
+    rig.window->ui.flatComboBox1->setCurrentIndex(-1);
+    rig.window->SB_playClick();
+    EXPECT_EQ(rig.dialogs.shown, QStringList{"warning:請選擇語音引擎!"});
+    EXPECT_TRUE(rig.window->ui.SB_play->isEnabled());
+    EXPECT_TRUE(rig.engine.texts().isEmpty());
+}
+
+TEST(MainWindow, CaretPositionShowsLineAndColumnAfterAClick) {
+    WindowRig rig;
+    rig.window->show();
+    rig.type(QStringLiteral("第一行\n第二行abc"));
+    QTest::mouseClick(rig.memo()->viewport(), Qt::LeftButton, {}, rig.memo()->cursorRect(rig.memo()->textCursor()).center());
+    rig.window->SB_topClick();
+    QTest::keyClick(rig.memo(), Qt::Key_Home);
+    EXPECT_EQ(rig.window->ui.statusPanel[0]->text(), QStringLiteral("   1:1"));
+    QTest::keyClick(rig.memo(), Qt::Key_Down);
+    QTest::keyClick(rig.memo(), Qt::Key_End);
+    EXPECT_EQ(rig.window->ui.statusPanel[0]->text(), QStringLiteral("   2:10"));
+}
+
+TEST(MainWindow, ExitSavesTheSpeakerSettingsAndAsksOnlyForAChangedText) {
+    {
+        WindowRig rig;
+        rig.window->ui.TrackBar2->setValue(-4);
+        rig.window->SB_closeClick();
+        EXPECT_TRUE(rig.dialogs.shown.isEmpty());
+        EXPECT_EQ(rig.exitCode, 0);
+        const QString ini = rig.settings();
+        EXPECT_TRUE(ini.contains("Rate=-4")) << ini.toStdString();
+        EXPECT_TRUE(ini.contains("Speaker=0"));
+        EXPECT_TRUE(ini.contains("Volume=100"));
+        EXPECT_TRUE(ini.contains("Prompt_tone=1"));
+    }
+    {
+        WindowRig rig;
+        rig.type(QStringLiteral("改過的文字"));
+        rig.dialogs.confirmAnswer = false;
+        rig.window->SB_closeClick();
+        EXPECT_EQ(rig.dialogs.shown, QStringList{"confirm:文章已被修改，要保存嗎？"});
+        EXPECT_EQ(rig.exitCode, 0);
+    }
+}
+
+TEST(MainWindow, ExitWithAChangedTextThatCouldNotBeSavedStaysOpen) {
+    WindowRig rig;
+    rig.type(QStringLiteral("不能丟的文字"));
+    rig.dialogs.confirmAnswer = true;
+    rig.dialogs.saveAnswer.clear();  // the user cancels the save dialog
+    rig.window->SB_closeClick();
+    EXPECT_EQ(rig.exitCode, -1);
+    EXPECT_EQ(rig.memo()->toPlainText(), QStringLiteral("不能丟的文字"));
+
+    rig.dialogs.saveAnswer = rig.path("kept");
+    rig.window->SB_closeClick();
+    EXPECT_EQ(rig.exitCode, 0);
+    QFile saved(rig.path("kept.txt"));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(text::fromBig5(saved.readAll()), QStringLiteral("不能丟的文字"));
+}
+
+TEST(MainWindow, FrameCloseKeepsTheProgramRunningAndThePanelToggles) {
+    WindowRig rig;
+    rig.window->show();
+    rig.type(QStringLiteral("一。"));
+    rig.window->close();
+    EXPECT_EQ(rig.exitCode, -1);
+    rig.window->SB_playClick();
+    ASSERT_TRUE(rig.waitIdle());
+    EXPECT_EQ(rig.engine.texts(), QStringList{"一。"});
+    rig.window->SB_panelClick();
+    EXPECT_FALSE(rig.window->ui.Panel2->isVisible());
+    rig.window->SB_panelClick();
+    EXPECT_TRUE(rig.window->ui.Panel2->isVisible());
+}
+
+TEST(MainWindow, DisablingForReadingTouchesExactlyTheSixteenControls) {
+    WindowRig rig;
+    rig.window->btn_disable();
+    int disabled = 0;
+    for (QToolButton* b : rig.window->ui.toolButtons()) disabled += b->isEnabled() ? 0 : 1;
+    EXPECT_EQ(disabled, 13);  // all tool buttons but stop, schedule, panel and exit
+    EXPECT_TRUE(rig.window->ui.SB_stop->isEnabled());
+    EXPECT_TRUE(rig.window->ui.SB_close->isEnabled());
+    EXPECT_TRUE(rig.window->ui.SB_panel->isEnabled());
+    EXPECT_TRUE(rig.window->ui.SB_schedule->isEnabled());
+    EXPECT_FALSE(rig.window->ui.btn_ok->isEnabled());
+    EXPECT_FALSE(rig.window->ui.SpinEdit2->isEnabled());
+    rig.window->btn_enable();
+    for (QWidget* w : rig.window->readingControls()) EXPECT_TRUE(w->isEnabled());
+}

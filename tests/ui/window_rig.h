@@ -1,0 +1,93 @@
+#pragma once
+// A main window on fakes, in a private folder with its own draft.dat and setinfo.ini.
+#include "store/app_paths.h"
+#include "store/tdm.h"
+#include "support/fakes.h"
+#include "text/byte_text.h"
+#include "ui/dialogs.h"
+#include "ui/memo_port.h"
+#include "ui/tf_speaker.h"
+
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace sayvell::testing {
+
+class RecordingDialogs : public ui::Dialogs {
+public:
+    void warning(const QString& text) override { shown << "warning:" + text; }
+    bool confirm(const QString& text) override {
+        shown << "confirm:" + text;
+        return confirmAnswer;
+    }
+    void information(const QString& text) override { shown << "information:" + text; }
+    void error(const QString& text) override { shown << "error:" + text; }
+    QString openFileName(const QString&, const QString&) override { return openAnswer; }
+    QString saveFileName(const QString& caption, const QString&) override {
+        shown << "save:" + caption;
+        return saveAnswer;
+    }
+
+    QStringList shown;
+    bool confirmAnswer = false;
+    QString openAnswer;
+    QString saveAnswer;
+};
+
+struct WindowRig {
+    QTemporaryDir dir;
+    FakeClock clock;
+    FakeSpeechEngine engine{nullptr, &clock};
+    RecordingDialogs dialogs;
+    std::unique_ptr<store::TDM> dm;
+    std::unique_ptr<ui::Tf_speaker> window;
+    int exitCode = -1;
+
+    // settingsText: the setinfo.ini to start with (none when empty).
+    explicit WindowRig(const QByteArray& settingsText = {}, bool start = true) {
+        store::setAppDirForTesting(dir.path());
+        QFile::copy(QStringLiteral(SAYVELL_BIN_DIR "/draft.dat"), path("draft.dat"));
+        QFile::setPermissions(path("draft.dat"), QFile::ReadOwner | QFile::WriteOwner);
+        if (!settingsText.isEmpty()) {
+            QFile f(path("setinfo.ini"));
+            EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(settingsText);
+        }
+        if (start) open();
+    }
+    void open() {
+        dm = store::TDM::open(path("draft.dat"));
+        ASSERT_TRUE(dm);
+        window = std::make_unique<ui::Tf_speaker>(ui::Services{engine, *dm, dialogs, clock});
+        QObject::connect(window.get(), &ui::Tf_speaker::exitRequested, [this](int code) { exitCode = code; });
+        auto* port = &window->memoPort();
+        engine.setSelectionProbe([port] {
+            const int start = port->selStart();
+            return std::pair<int, int>(start, text::byteLength(port->selText()));
+        });
+    }
+    ~WindowRig() {
+        window.reset();
+        store::setAppDirForTesting(QString());
+    }
+    QString path(const QString& name) const { return dir.filePath(name); }
+    QString settings() const {
+        QFile f(path("setinfo.ini"));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+    QPlainTextEdit* memo() const { return window->ui.Memo1; }
+    // As if typed or pasted: the text counts as changed; the caret goes back to the top.
+    void type(const QString& text) {
+        memo()->selectAll();
+        memo()->insertPlainText(text);
+        memo()->moveCursor(QTextCursor::Start);
+    }
+    bool waitIdle() {
+        return waitFor([this] { return !window->runner().busy(); }, 10000);
+    }
+};
+
+}  // namespace sayvell::testing
