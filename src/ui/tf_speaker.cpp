@@ -166,7 +166,10 @@ void Tf_speaker::applyEditorAppearance() {
     if (size > 0 && size < 400) font.setPointSize(size);
     // Written at every start, so the file exists and holds the editor's colour afterwards.
     ini.writeString("Memo", "memocolor", store::colorToText(fromQColor(pal.color(QPalette::Base))));
-    if (const QString name = ini.readString("Memo", "fontname", {}); !name.isEmpty()) font.setFamily(name.left(31));
+    if (const QString name = ini.readString("Memo", "fontname", {}); !name.isEmpty()) {
+        font.setFamily(name.left(31));
+        addChineseFallback(font);
+    }
     const store::FontStyles style = store::textToFontStyle(ini.readString("Memo", "FontStyle", "[]"));
     font.setBold(style.bold);
     font.setItalic(style.italic);
