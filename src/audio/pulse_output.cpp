@@ -1,0 +1,362 @@
+// libpulse output: one float32 stereo 48 kHz playback stream on a threaded main loop, fed
+// from the stream's write callback. The played position comes from the server's timing
+// (interpolated), so "played" means heard, not merely handed over.
+//
+// While nothing has been queued for a few seconds (and no tap listens) the stream is corked, so
+// an idle program does not wake a hundred times a second; the next append uncorks it and fills
+// the buffer at once. A stream that runs has at most its target latency of silence ahead of new
+// sound, which is all a corked one holds too.
+//
+// If the server goes away while running, the output turns into a paced null output: the mix
+// keeps being pulled in real time so that waiters finish and nothing hangs.
+#include "audio/audio_output.h"
+#include "audio/output_demand.h"
+
+#include <pulse/pulseaudio.h>
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <shared_mutex>
+
+namespace sayvell::audio {
+namespace {
+
+constexpr int kRate = 48000;
+constexpr std::size_t kFrameBytes = 2 * sizeof(float);
+constexpr pa_usec_t kTargetLatencyUs = 40000;
+constexpr pa_usec_t kMinRequestUs = 10000;
+constexpr pa_usec_t kConnectTimeoutUs = 1500000;
+constexpr std::int64_t kCorkAfterIdleFrames = 5 * kRate;
+
+class PulseOutput final : public AudioOutput, public DemandAware {
+public:
+    explicit PulseOutput(QString applicationName) : appName_(std::move(applicationName)) {}
+    ~PulseOutput() override { stop(); }
+
+    bool start(Pull pull, QString* error) override;
+    void stop() override;
+    std::int64_t playedFrames() const override;
+    std::int64_t writtenFrames() const override { return written_.load(); }
+    bool isNull() const override { return lost_.load(); }
+
+    void setDemandProbe(std::function<Demand()> probe) override { probe_ = std::move(probe); }
+    void workArrived() override;
+
+private:
+    static void onContextState(pa_context* c, void* self);
+    static void onStreamState(pa_stream* s, void* self);
+    static void onWrite(pa_stream* s, std::size_t nbytes, void* self);
+    static void onTimeout(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self);
+
+    // Main loop locked.
+    void serverLost();
+    void fill(std::size_t nbytes);
+    void cork();
+    void uncork();
+    // Waits (main loop locked) until `ready` or failure; false on failure or timeout.
+    template <class Ready, class Failed>
+    bool waitFor(Ready ready, Failed failed);
+    void teardown();  // life_ held exclusively
+
+    const QString appName_;
+    Pull pull_;
+    std::function<Demand()> probe_;
+    std::atomic<bool> corked_{false};
+    std::int64_t idleFrames_ = 0;  // main loop lock
+
+    mutable std::shared_mutex life_;  // start/stop against position queries
+    pa_threaded_mainloop* loop_ = nullptr;
+    pa_context* context_ = nullptr;
+    pa_stream* stream_ = nullptr;
+    bool running_ = false;  // main loop lock
+    bool timedOut_ = false;  // main loop lock
+
+    std::atomic<std::int64_t> written_{0};
+    mutable std::atomic<std::int64_t> played_{0};
+    std::atomic<bool> lost_{false};
+    std::unique_ptr<AudioOutput> fallback_;
+};
+
+QString paError(pa_context* c, const char* what) {
+    const int err = c ? pa_context_errno(c) : PA_ERR_UNKNOWN;
+    return QStringLiteral("%1: %2").arg(QString::fromUtf8(what), QString::fromUtf8(pa_strerror(err)));
+}
+
+void PulseOutput::onContextState(pa_context* c, void* self) {
+    auto* out = static_cast<PulseOutput*>(self);
+    const pa_context_state_t st = pa_context_get_state(c);
+    if (out->running_ && (st == PA_CONTEXT_FAILED || st == PA_CONTEXT_TERMINATED))
+        out->serverLost();
+    pa_threaded_mainloop_signal(out->loop_, 0);
+}
+
+void PulseOutput::onStreamState(pa_stream* s, void* self) {
+    auto* out = static_cast<PulseOutput*>(self);
+    const pa_stream_state_t st = pa_stream_get_state(s);
+    if (out->running_ && (st == PA_STREAM_FAILED || st == PA_STREAM_TERMINATED))
+        out->serverLost();
+    pa_threaded_mainloop_signal(out->loop_, 0);
+}
+
+void PulseOutput::onTimeout(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self) {
+    auto* out = static_cast<PulseOutput*>(self);
+    out->timedOut_ = true;
+    pa_threaded_mainloop_signal(out->loop_, 0);
+}
+
+void PulseOutput::onWrite(pa_stream*, std::size_t nbytes, void* self) {
+    auto* out = static_cast<PulseOutput*>(self);
+    if (out->lost_.load() || out->corked_.load())
+        return;
+    if (out->probe_ && out->probe_() == Demand::None) {
+        out->idleFrames_ += static_cast<std::int64_t>(nbytes / kFrameBytes);
+        if (out->idleFrames_ >= kCorkAfterIdleFrames) {
+            out->cork();
+            return;
+        }
+    } else {
+        out->idleFrames_ = 0;
+    }
+    out->fill(nbytes);
+}
+
+void PulseOutput::fill(std::size_t nbytes) {
+    while (nbytes >= kFrameBytes) {
+        void* data = nullptr;
+        std::size_t size = nbytes;
+        if (pa_stream_begin_write(stream_, &data, &size) < 0 || !data)
+            return;
+        const std::size_t frames = std::min(size, nbytes) / kFrameBytes;
+        if (frames == 0) {
+            pa_stream_cancel_write(stream_);
+            return;
+        }
+        pull_(static_cast<float*>(data), frames);
+        if (pa_stream_write(stream_, data, frames * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE) < 0)
+            return;
+        written_.fetch_add(static_cast<std::int64_t>(frames));
+        nbytes -= frames * kFrameBytes;
+    }
+}
+
+void PulseOutput::cork() {
+    corked_.store(true);
+    if (pa_operation* op = pa_stream_cork(stream_, 1, nullptr, nullptr))
+        pa_operation_unref(op);
+    // Sound queued between the probe and the flag above found the stream still running.
+    if (probe_() != Demand::None)
+        uncork();
+}
+
+void PulseOutput::uncork() {
+    if (!stream_ || !corked_.exchange(false))
+        return;
+    idleFrames_ = 0;
+    if (pa_operation* op = pa_stream_cork(stream_, 0, nullptr, nullptr))
+        pa_operation_unref(op);
+    // Fill now rather than at the server's next request: that is the first sound's latency.
+    const std::size_t writable = pa_stream_writable_size(stream_);
+    if (writable != static_cast<std::size_t>(-1))
+        fill(writable);
+}
+
+void PulseOutput::workArrived() {
+    if (!corked_.load())
+        return;
+    // Never wait for a start or stop in progress: a stream that is being set up is not corked.
+    std::shared_lock life(life_, std::try_to_lock);
+    if (!life.owns_lock() || !loop_)
+        return;
+    const bool inLoop = pa_threaded_mainloop_in_thread(loop_);
+    if (!inLoop)
+        pa_threaded_mainloop_lock(loop_);
+    if (running_ && !lost_.load())
+        uncork();
+    if (!inLoop)
+        pa_threaded_mainloop_unlock(loop_);
+}
+
+void PulseOutput::serverLost() {
+    if (lost_.exchange(true))
+        return;
+    // What sat in the server's buffer is gone: count it as played.
+    played_.store(written_.load());
+    fallback_ = makeNullOutput(true);
+    fallback_->start(
+        [this](float* buf, std::size_t frames) {
+            pull_(buf, frames);
+            written_.fetch_add(static_cast<std::int64_t>(frames));
+        },
+        nullptr);
+}
+
+template <class Ready, class Failed>
+bool PulseOutput::waitFor(Ready ready, Failed failed) {
+    for (;;) {
+        if (ready())
+            return true;
+        if (failed() || timedOut_)
+            return false;
+        pa_threaded_mainloop_wait(loop_);
+    }
+}
+
+bool PulseOutput::start(Pull pull, QString* error) {
+    stop();
+    std::unique_lock life(life_);
+    const auto fail = [&](const QString& why) {
+        if (error)
+            *error = why;
+        teardown();
+        return false;
+    };
+
+    pull_ = std::move(pull);
+    written_.store(0);
+    played_.store(0);
+    lost_.store(false);
+    corked_.store(false);
+    idleFrames_ = 0;
+    timedOut_ = false;
+
+    loop_ = pa_threaded_mainloop_new();
+    if (!loop_)
+        return fail(QStringLiteral("Cannot create the sound main loop"));
+    pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop_);
+    pa_proplist* props = pa_proplist_new();
+    pa_proplist_sets(props, PA_PROP_APPLICATION_NAME, appName_.toUtf8().constData());
+    context_ = pa_context_new_with_proplist(api, nullptr, props);
+    pa_proplist_free(props);
+    if (!context_)
+        return fail(QStringLiteral("Cannot create a sound server context"));
+    pa_context_set_state_callback(context_, &PulseOutput::onContextState, this);
+    // A null server honours PULSE_SERVER and the client configuration, as every client does.
+    if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+        return fail(paError(context_, "Cannot connect to the sound server"));
+
+    pa_threaded_mainloop_lock(loop_);
+    if (pa_threaded_mainloop_start(loop_) < 0) {
+        pa_threaded_mainloop_unlock(loop_);
+        return fail(QStringLiteral("Cannot start the sound main loop"));
+    }
+    timeval deadline{};
+    pa_gettimeofday(&deadline);
+    pa_timeval_add(&deadline, kConnectTimeoutUs);
+    pa_time_event* timer = api->time_new(api, &deadline, &PulseOutput::onTimeout, this);
+
+    const auto unlockWith = [&](const QString& why) {
+        api->time_free(timer);
+        pa_threaded_mainloop_unlock(loop_);
+        return fail(why);
+    };
+
+    const bool connected = waitFor([&] { return pa_context_get_state(context_) == PA_CONTEXT_READY; },
+                                   [&] { return !PA_CONTEXT_IS_GOOD(pa_context_get_state(context_)); });
+    if (!connected)
+        return unlockWith(timedOut_ ? QStringLiteral("The sound server did not answer")
+                                    : paError(context_, "Cannot connect to the sound server"));
+
+    pa_sample_spec spec{};
+    spec.format = PA_SAMPLE_FLOAT32LE;
+    spec.rate = kRate;
+    spec.channels = 2;
+    pa_channel_map map;
+    pa_channel_map_init_stereo(&map);
+    stream_ = pa_stream_new(context_, "Mix", &spec, &map);
+    if (!stream_)
+        return unlockWith(paError(context_, "Cannot create a sound stream"));
+    pa_stream_set_state_callback(stream_, &PulseOutput::onStreamState, this);
+    pa_stream_set_write_callback(stream_, &PulseOutput::onWrite, this);
+
+    pa_buffer_attr attr{};
+    attr.maxlength = static_cast<std::uint32_t>(-1);
+    attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kTargetLatencyUs, &spec));
+    attr.prebuf = static_cast<std::uint32_t>(-1);
+    attr.minreq = static_cast<std::uint32_t>(pa_usec_to_bytes(kMinRequestUs, &spec));
+    attr.fragsize = static_cast<std::uint32_t>(-1);
+    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
+                                                      PA_STREAM_ADJUST_LATENCY);
+    if (pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) < 0)
+        return unlockWith(paError(context_, "Cannot open a sound stream"));
+    const bool ready = waitFor([&] { return pa_stream_get_state(stream_) == PA_STREAM_READY; },
+                               [&] { return !PA_STREAM_IS_GOOD(pa_stream_get_state(stream_)); });
+    if (!ready)
+        return unlockWith(timedOut_ ? QStringLiteral("The sound server did not open the stream in time")
+                                    : paError(context_, "Cannot open a sound stream"));
+    api->time_free(timer);
+    // From here on a lost server or stream switches to the fallback.
+    running_ = true;
+    pa_threaded_mainloop_unlock(loop_);
+    return true;
+}
+
+void PulseOutput::teardown() {
+    if (loop_) {
+        pa_threaded_mainloop_lock(loop_);
+        running_ = false;
+        if (stream_) {
+            pa_stream_set_write_callback(stream_, nullptr, nullptr);
+            pa_stream_set_state_callback(stream_, nullptr, nullptr);
+            if (PA_STREAM_IS_GOOD(pa_stream_get_state(stream_)))
+                pa_stream_disconnect(stream_);
+            pa_stream_unref(stream_);
+            stream_ = nullptr;
+        }
+        if (context_) {
+            pa_context_set_state_callback(context_, nullptr, nullptr);
+            pa_context_disconnect(context_);
+            pa_context_unref(context_);
+            context_ = nullptr;
+        }
+        pa_threaded_mainloop_unlock(loop_);
+        // Joins the loop thread; a no-op when it never started.
+        pa_threaded_mainloop_stop(loop_);
+        pa_threaded_mainloop_free(loop_);
+        loop_ = nullptr;
+    }
+    if (fallback_) {
+        fallback_->stop();
+        fallback_.reset();
+    }
+}
+
+void PulseOutput::stop() {
+    std::unique_lock life(life_);
+    teardown();
+}
+
+std::int64_t PulseOutput::playedFrames() const {
+    if (lost_.load())
+        return written_.load();
+    // While start/stop holds the output, the last known position is the answer.
+    std::shared_lock life(life_, std::try_to_lock);
+    if (!life.owns_lock() || !loop_)
+        return played_.load();
+    const bool inLoop = pa_threaded_mainloop_in_thread(loop_);
+    if (!inLoop)
+        pa_threaded_mainloop_lock(loop_);
+    pa_usec_t usec = 0;
+    const bool known = stream_ && !lost_.load() && pa_stream_get_time(stream_, &usec) == 0;
+    if (!inLoop)
+        pa_threaded_mainloop_unlock(loop_);
+    if (lost_.load())
+        return written_.load();
+    if (known) {
+        // Interpolation may run a little ahead of what was written; never beyond it.
+        const auto frames = std::min(static_cast<std::int64_t>(usec * kRate / 1000000), written_.load());
+        std::int64_t prev = played_.load();
+        while (frames > prev && !played_.compare_exchange_weak(prev, frames)) {
+        }
+    }
+    return played_.load();
+}
+
+}  // namespace
+
+std::unique_ptr<AudioOutput> makePulseOutput(const QString& applicationName) {
+    return std::make_unique<PulseOutput>(applicationName);
+}
+
+}  // namespace sayvell::audio
