@@ -47,7 +47,7 @@ int child(int argc, char** argv, bool full) {
     QTimer::singleShot(0, [] {
         std::printf("shown\n");
         std::fflush(stdout);
-        QCoreApplication::quit();
+        QCoreApplication::exit(0);  // quit() would ask the window to close, which it refuses
     });
     return QApplication::exec();
 }
