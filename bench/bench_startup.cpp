@@ -1,12 +1,7 @@
-// Start to window shown: the main window with its real services against a bare Qt window,
+// Start to window shown: the program (everything main() does) against a bare Qt window,
 // each started as a fresh process the same way. Prints the median of several starts.
-#include "audio/audio_engine.h"
-#include "reading/clock.h"
-#include "reading/espeak_engine.h"
+#include "app/startup.h"
 #include "store/app_paths.h"
-#include "store/tdm.h"
-#include "ui/dialogs.h"
-#include "ui/tf_speaker.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -23,38 +18,30 @@ using namespace sayvell;
 
 namespace {
 
-// Child: build the window, show it, and say so once the first frame has been processed.
+// Child: the program itself, or a bare window, saying once the window has been shown.
 int child(int argc, char** argv, bool full) {
-    QApplication app(argc, argv);
-    std::unique_ptr<store::TDM> dm;
-    std::unique_ptr<audio::AudioEngine> audioEngine;
-    std::unique_ptr<reading::EspeakEngine> speech;
-    reading::SystemClock clock;
-    ui::WidgetDialogs dialogs;
-    std::unique_ptr<QMainWindow> window;
-    if (full) {
-        dm = store::TDM::open(store::databasePath());
-        if (!dm) return 1;
-        audioEngine = std::make_unique<audio::AudioEngine>(audio::makePulseOutput(QStringLiteral("Sayvell")));
-        audioEngine->start();
-        speech = std::make_unique<reading::EspeakEngine>(*audioEngine);
-        window = std::make_unique<ui::Tf_speaker>(ui::Services{*speech, *dm, dialogs, clock, audioEngine.get()});
-    } else {
-        window = std::make_unique<QMainWindow>();
-        window->setWindowTitle(QStringLiteral("Sayvell"));
-    }
-    window->showMaximized();
-    QTimer::singleShot(0, [] {
+    auto shown = [] {
         std::printf("shown\n");
         std::fflush(stdout);
         QCoreApplication::exit(0);  // quit() would ask the window to close, which it refuses
-    });
+    };
+    if (full) return app::runSayvell(argc, argv, shown);
+    QApplication app(argc, argv);
+    QMainWindow window;
+    window.setWindowTitle(QStringLiteral("Sayvell"));
+    window.showMaximized();
+    QTimer::singleShot(0, shown);
     return QApplication::exec();
 }
 
 double startOnce(const QString& exe, const QString& mode, const QString& dir) {
     QProcess p;
     p.setWorkingDirectory(dir);
+    // A private runtime folder: the single-instance lock of a Sayvell already running here
+    // must not refuse the measured start.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir);
+    p.setProcessEnvironment(env);
     QElapsedTimer t;
     t.start();
     p.start(exe, {QStringLiteral("--child"), mode, dir});

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -149,6 +150,7 @@ struct EspeakEngine::Impl {
     void synthesise(const JobPtr& job);
     void configure(EspeakGlobal& g);
     QList<Voice> listVoices();
+    std::optional<QList<Voice>> prefetched;  // guarded by m
     bool onSamples(Job& job, const short* wav, int count);
     void appendNow(const std::int16_t* samples, std::size_t count);
     bool roomAhead();
@@ -582,11 +584,25 @@ QString EspeakEngine::errorText() const {
 QList<Voice> EspeakEngine::voices() {
     if (!d->ok)
         return {};
+    {
+        std::lock_guard lock(d->m);
+        if (d->prefetched) {
+            QList<Voice> list = std::move(*d->prefetched);
+            d->prefetched.reset();
+            return list;
+        }
+    }
     auto job = std::make_shared<Job>(Job::Kind::ListVoices);
     d->enqueue(job);
     d->waitDone(job);
     std::lock_guard lock(d->m);
     return job->voices;
+}
+
+void EspeakEngine::prefetchVoices() {
+    QList<Voice> list = voices();
+    std::lock_guard lock(d->m);
+    d->prefetched = std::move(list);
 }
 
 void EspeakEngine::setVoice(const Voice& voice) {

@@ -1,0 +1,89 @@
+#include "app/startup.h"
+
+#include "app/single_instance.h"
+#include "audio/audio_engine.h"
+#include "reading/clock.h"
+#include "reading/espeak_engine.h"
+#include "store/app_paths.h"
+#include "store/tdm.h"
+#include "ui/dialogs.h"
+#include "ui/tf_speaker.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+namespace sayvell::app {
+namespace {
+
+bool displayAvailable() {
+    return qEnvironmentVariableIsSet("QT_QPA_PLATFORM") || qEnvironmentVariableIsSet("DISPLAY") ||
+           qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+}
+
+}  // namespace
+
+int runSayvell(int argc, char** argv, const std::function<void()>& onShown) {
+    if (!displayAvailable()) {
+        std::fputs("Sayvell needs a graphical desktop, and none was found (DISPLAY is not set).\n"
+                   "On a machine without one, start it on a virtual display:\n"
+                   "  Xvfb :99 -screen 0 1280x800x24 -nolisten tcp &  DISPLAY=:99 ./run.sh\n",
+                   stderr);
+        return 2;
+    }
+    app::SingleInstance instance(QStringLiteral("Sayvell"));
+    const bool first = instance.tryAcquire();
+
+    // The sound server and the speech engine start while Qt connects to the display.
+    std::unique_ptr<audio::AudioEngine> audio;
+    std::unique_ptr<reading::EspeakEngine> speech;
+    QString noSound;
+    std::thread starter;
+    if (first) {
+        starter = std::thread([&] {
+            audio = std::make_unique<audio::AudioEngine>(audio::makePulseOutput(QStringLiteral("Sayvell")));
+            if (!audio->start(&noSound) && noSound.isEmpty()) noSound = QStringLiteral("no sound server");
+            if (audio->hasSound()) noSound.clear();
+            speech = std::make_unique<reading::EspeakEngine>(*audio);
+            speech->prefetchVoices();
+        });
+    }
+    // Joins the starter on every way out of main.
+    struct Join {
+        std::thread& t;
+        ~Join() {
+            if (t.joinable()) t.join();
+        }
+    } join{starter};
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Sayvell"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Sayvell"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    if (!first) {
+        ui::showAlreadyRunning();
+        return 0;
+    }
+
+    ui::WidgetDialogs dialogs;
+    auto dm = store::TDM::open(store::databasePath());
+    if (!dm) {
+        dialogs.warning(store::kConnectFailedMessage);
+        return 1;
+    }
+    starter.join();
+    reading::SystemClock clock;
+
+    ui::Tf_speaker window(ui::Services{*speech, *dm, dialogs, clock, audio.get(), noSound});
+    dialogs.setParent(&window);
+    QObject::connect(&window, &ui::Tf_speaker::exitRequested, &app, &QApplication::exit);
+    window.showMaximized();
+    if (onShown) QTimer::singleShot(0, &window, onShown);
+    const int code = QApplication::exec();
+    audio->stop();
+    return code;
+}
+
+}  // namespace sayvell::app
