@@ -128,10 +128,9 @@ bool TtsRunner::waitIdle(int timeoutMs) {
                         [this] { return !running_ && !pending_.has_value(); });
 }
 
-void TtsRunner::shutdown() {
+void TtsRunner::abort() {
     {
         std::lock_guard lock(mutex_);
-        if (quit_ && !thread_.joinable()) return;
         quit_ = true;
         if (currentToken_) currentToken_->stop = true;
         pending_.reset();
@@ -139,7 +138,12 @@ void TtsRunner::shutdown() {
     cv_.notify_all();
     clock_.interrupt();
     engine_.speak(QString(), SpeechEngine::PurgeBeforeSpeak);
-    if (thread_.joinable()) thread_.join();
+}
+
+void TtsRunner::shutdown() {
+    if (!thread_.joinable()) return;
+    abort();
+    thread_.join();
     clock_.resume();
 }
 
@@ -170,8 +174,9 @@ void TtsRunner::threadMain() {
                 superseded = pending_.has_value();
                 quitting = quit_;
             }
-            if (!superseded) state_.readingActive = false;
+            // The end time first: the loop timer measures its interval once readingActive drops.
             state_.setLastRunEndTime(clock_.now());
+            if (!superseded) state_.readingActive = false;
             if (!superseded && state_.singleRun.load() && !quitting) {
                 try {
                     editor_.runFinished();

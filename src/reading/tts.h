@@ -81,7 +81,11 @@ public:
     bool busy() const;
     // Waits until no run is executing or waiting, at most timeoutMs; true when idle.
     bool waitIdle(int timeoutMs);
-    // Ends everything now: silences the engine, cuts pauses short and joins the thread.
+    // Ends the run in progress at once (silences the engine, cuts pauses short) and accepts no
+    // more runs; does not wait. The worker may still need the editor to finish its step.
+    void abort();
+    // abort(), then joins the thread. Callers whose thread serves the editor must first let
+    // busy() become false while serving it.
     void shutdown();
 
     std::timed_mutex readingLock;

@@ -7,6 +7,8 @@
 #include <QTextDocument>
 #include <QTextLayout>
 #include <QThread>
+#include <future>
+#include <memory>
 
 namespace sayvell::ui {
 
@@ -19,13 +21,31 @@ template <typename F>
 auto MemoPort::onUi(F&& f) -> decltype(f()) {
     if (QThread::currentThread() == thread()) return f();
     if (closing_) throw reading::EditorGone();
+    // A queued call with a promise rather than a blocking connection: if the window goes away
+    // first, Qt drops the call, the promise breaks and the worker ends its run.
     using R = decltype(f());
-    if constexpr (std::is_void_v<R>) {
-        QMetaObject::invokeMethod(this, std::forward<F>(f), Qt::BlockingQueuedConnection);
-    } else {
-        R result{};
-        QMetaObject::invokeMethod(this, [&] { result = f(); }, Qt::BlockingQueuedConnection);
-        return result;
+    auto promise = std::make_shared<std::promise<R>>();
+    std::future<R> result = promise->get_future();
+    QMetaObject::invokeMethod(
+        this,
+        [promise, f = std::forward<F>(f)]() mutable {
+            try {
+                if constexpr (std::is_void_v<R>) {
+                    f();
+                    promise->set_value();
+                } else {
+                    promise->set_value(f());
+                }
+            } catch (...) {
+                promise->set_exception(std::current_exception());
+            }
+        },
+        Qt::QueuedConnection);
+    promise.reset();
+    try {
+        return result.get();
+    } catch (const std::future_error&) {
+        throw reading::EditorGone();
     }
 }
 
