@@ -1,8 +1,16 @@
 #include "ui/dialogs.h"
 
 #include <QApplication>
+#include <QColorDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFontDatabase>
+#include <QFontDialog>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <cstdio>
 
 namespace sayvell::ui {
@@ -48,6 +56,72 @@ QString WidgetDialogs::openFileName(const QString& caption, const QString& filte
 QString WidgetDialogs::saveFileName(const QString& caption, const QString& filter) {
     if (headless()) return {};
     return QFileDialog::getSaveFileName(parent_, caption, QString(), filter);
+}
+
+void WidgetDialogs::message(const QString& text) { show(parent_, QMessageBox::NoIcon, text, QMessageBox::Ok); }
+
+QString WidgetDialogs::openDocumentName(const QString& caption, const QString& filter, const QString& folder) {
+    if (headless()) return {};
+    return QFileDialog::getOpenFileName(parent_, caption, folder, filter);
+}
+
+QString WidgetDialogs::saveDocumentName(const QString& caption, const QString& filter) {
+    if (headless()) return {};
+    return QFileDialog::getSaveFileName(parent_, caption, QString(), filter, nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
+}
+
+bool WidgetDialogs::chooseFont(FontChoice* choice) {
+    if (headless()) return false;
+    // The system's font dialog has no colour of its own: it sits in a frame with one.
+    QDialog frame(parent_);
+    frame.setWindowTitle(QStringLiteral("字体"));
+    // Named by its style, or the dialog shows the family's first style (often an oblique one).
+    QFont initial = choice->font;
+    if (initial.styleName().isEmpty()) initial.setStyleName(QFontDatabase::styleString(QFontInfo(initial)));
+    auto* fonts = new QFontDialog(initial, &frame);
+    fonts->setWindowFlags(Qt::Widget);
+    fonts->setOption(QFontDialog::NoButtons);
+    fonts->setOption(QFontDialog::DontUseNativeDialog);  // a native one cannot be embedded
+    QColor color = choice->color;
+    auto* colorButton = new QPushButton(QStringLiteral("顏色(&C)..."), &frame);
+    auto* swatch = new QLabel(&frame);
+    swatch->setFixedSize(48, 20);
+    swatch->setAccessibleName(QStringLiteral("顏色"));
+    const auto paint = [swatch, &color] {
+        swatch->setStyleSheet(QStringLiteral("background:%1;border:1px solid gray").arg(color.name()));
+    };
+    paint();
+    QObject::connect(colorButton, &QPushButton::clicked, &frame, [&] {
+        const QColor picked = QColorDialog::getColor(color, &frame);
+        if (picked.isValid()) {
+            color = picked;
+            paint();
+        }
+    });
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &frame);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &frame, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &frame, &QDialog::reject);
+    auto* row = new QHBoxLayout;
+    row->addWidget(colorButton);
+    row->addWidget(swatch);
+    row->addStretch(1);
+    row->addWidget(buttons);
+    auto* layout = new QVBoxLayout(&frame);
+    layout->addWidget(fonts);
+    layout->addLayout(row);
+    if (frame.exec() != QDialog::Accepted) return false;
+    choice->font = fonts->currentFont();
+    choice->color = color;
+    return true;
+}
+
+bool WidgetDialogs::chooseColor(QColor* color) {
+    if (headless()) return false;
+    const QColor picked = QColorDialog::getColor(*color, parent_);
+    if (!picked.isValid()) return false;
+    *color = picked;
+    return true;
 }
 
 void showAlreadyRunning() {

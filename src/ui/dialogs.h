@@ -1,11 +1,19 @@
 #pragma once
 // Message boxes and file dialogs, behind one interface so that tests record what the user
 // would be shown instead of blocking on a modal box.
+#include <QColor>
+#include <QFont>
 #include <QString>
 
 class QWidget;
 
 namespace sayvell::ui {
+
+// What the font dialog shows and returns: face, size in points, the four style flags, colour.
+struct FontChoice {
+    QFont font;
+    QColor color;
+};
 
 class Dialogs {
 public:
@@ -17,6 +25,30 @@ public:
     // Empty when cancelled.
     virtual QString openFileName(const QString& caption, const QString& filter) = 0;
     virtual QString saveFileName(const QString& caption, const QString& filter) = 0;
+
+    // Documents and editor. Defaults keep simple stand-ins working: a plain box falls back to
+    // the information box, the font and colour dialogs count as cancelled.
+    // The plain message box: the text and OK, no icon.
+    virtual void message(const QString& text) { information(text); }
+    // The open dialog starting in `folder`.
+    virtual QString openDocumentName(const QString& caption, const QString& filter, const QString& folder) {
+        (void)folder;
+        return openFileName(caption, filter);
+    }
+    // The save dialog without an overwrite question of its own (the caller asks).
+    virtual QString saveDocumentName(const QString& caption, const QString& filter) {
+        return saveFileName(caption, filter);
+    }
+    // Shown loaded with *choice; true with *choice updated when confirmed.
+    virtual bool chooseFont(FontChoice* choice) {
+        (void)choice;
+        return false;
+    }
+    // Shown loaded with *color; true with *color updated when confirmed.
+    virtual bool chooseColor(QColor* color) {
+        (void)color;
+        return false;
+    }
 };
 
 class WidgetDialogs final : public Dialogs {
@@ -29,6 +61,11 @@ public:
     void error(const QString& text) override;
     QString openFileName(const QString& caption, const QString& filter) override;
     QString saveFileName(const QString& caption, const QString& filter) override;
+    void message(const QString& text) override;
+    QString openDocumentName(const QString& caption, const QString& filter, const QString& folder) override;
+    QString saveDocumentName(const QString& caption, const QString& filter) override;
+    bool chooseFont(FontChoice* choice) override;
+    bool chooseColor(QColor* color) override;
 
 private:
     QWidget* parent_;

@@ -1,6 +1,5 @@
 #include "ui/tf_speaker.h"
 
-#include "document/text_save.h"
 #include "reading/piece_cutter.h"
 #include "reading/speech_engine.h"
 #include "store/app_paths.h"
@@ -9,6 +8,7 @@
 #include "ui/colors.h"
 #include "ui/dialogs.h"
 #include "ui/memo_port.h"
+#include "ui/reading_commands.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -54,6 +54,7 @@ Tf_speaker::Tf_speaker(Services services, QWidget* parent) : QMainWindow(parent)
     ui.Memo1->installEventFilter(this);
     ui.Memo1->viewport()->installEventFilter(this);
     connectCommands();
+    commands_ = std::make_unique<ReadingCommands>(*this);
 
     // Start-up sequence.
     state.singleRun = true;
@@ -68,8 +69,19 @@ Tf_speaker::Tf_speaker(Services services, QWidget* parent) : QMainWindow(parent)
     ui.Memo1->document()->setModified(false);
 }
 
-Tf_speaker::~Tf_speaker() {
+Tf_speaker::~Tf_speaker() { endWorker(); }
+
+void Tf_speaker::endWorker() {
+    // The worker may be waiting for this thread to serve the editor: serve it until the
+    // worker has finished, then join it.
+    runner_->abort();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (runner_->busy() && std::chrono::steady_clock::now() < deadline) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        runner_->waitIdle(5);
+    }
     port_->close();
+    QCoreApplication::processEvents();
     runner_->shutdown();
 }
 
@@ -106,13 +118,12 @@ void Tf_speaker::connectCommands() {
     connect(ui.SB_bott, &QToolButton::clicked, this, &Tf_speaker::SB_bottClick);
     connect(ui.SB_panel, &QToolButton::clicked, this, &Tf_speaker::SB_panelClick);
     connect(ui.SB_close, &QToolButton::clicked, this, &Tf_speaker::SB_closeClick);
-    connect(ui.SB_save, &QToolButton::clicked, this, [this] { SB_saveClick(); });
-    connect(ui.N12, &QAction::triggered, this, [this] { SB_saveClick(); });
     connect(ui.N_exit, &QAction::triggered, this, &Tf_speaker::SB_closeClick);
     connect(ui.P_readHere, &QAction::triggered, this, &Tf_speaker::readFromHere);
     connect(ui.TrackBar2, &QSlider::valueChanged, this, &Tf_speaker::TrackBar2Change);
     connect(ui.TrackBar1, &QSlider::valueChanged, this, &Tf_speaker::TrackBar1Change);
     connect(ui.flatComboBox1, qOverload<int>(&QComboBox::activated), this, &Tf_speaker::flatComboBox1Change);
+    connectDocumentCommands();
 }
 
 void Tf_speaker::applySettings() {
@@ -248,15 +259,7 @@ void Tf_speaker::gundong1() {
     runner_->start({port_->selStart(), 0});
 }
 
-void Tf_speaker::readFromHere() {
-    if (!reading::hasText(ui.Memo1->toPlainText())) return;
-    if (!voiceChosen()) {
-        services_.dialogs.warning(kChooseVoice);
-        return;
-    }
-    btn_disable();
-    gundong1();
-}
+void Tf_speaker::readFromHere() { commands_->readFromHere(); }
 
 void Tf_speaker::SB_playClick() {
     state.readingActive = false;
@@ -276,6 +279,7 @@ void Tf_speaker::SB_stopClick() {
         runner_->requestStop();
     else
         services_.speech.speak(QString(), reading::SpeechEngine::PurgeBeforeSpeak);
+    commands_->stopped();
 }
 
 void Tf_speaker::SB_topClick() {
@@ -291,27 +295,6 @@ void Tf_speaker::SB_bottClick() {
 }
 
 void Tf_speaker::SB_panelClick() { ui.Panel2->setVisible(!ui.Panel2->isVisible()); }
-
-bool Tf_speaker::SB_saveClick() {
-    runner_->requestStop();
-    state.readingActive = false;
-    QString path = currentFile;
-    if (path.isEmpty()) {
-        path = services_.dialogs.saveFileName(QStringLiteral("另存為"), QStringLiteral("文本文件 (*.txt)"));
-        if (path.isEmpty()) return false;
-        if (!path.endsWith(QStringLiteral(".txt"), Qt::CaseInsensitive)) path += QStringLiteral(".txt");
-    }
-    QString error;
-    bool utf8 = false;
-    if (!document::saveBig5Text(path, ui.Memo1->toPlainText(), &utf8, &error)) {
-        services_.dialogs.error(QStringLiteral("無法保存 %1：%2").arg(QDir::toNativeSeparators(path), error));
-        return false;
-    }
-    currentFile = path;
-    ui.statusPanel[2]->setText(QFileInfo(path).fileName());
-    ui.Memo1->document()->setModified(false);
-    return true;
-}
 
 void Tf_speaker::saveExitSettings() {
     SettingsFile ini;
@@ -337,15 +320,7 @@ void Tf_speaker::SB_closeClick() {
     } catch (const store::SettingsWriteError& e) {
         services_.dialogs.error(QString::fromUtf8(e.what()));
     }
-    // The worker may be waiting for this thread: let it finish its piece, then end it.
-    services_.speech.speak(QString(), reading::SpeechEngine::PurgeBeforeSpeak);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-    while (runner_->busy() && std::chrono::steady_clock::now() < deadline) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        runner_->waitIdle(10);
-    }
-    port_->close();
-    runner_->shutdown();
+    endWorker();
     emit exitRequested(0);
 }
 

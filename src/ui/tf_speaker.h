@@ -2,17 +2,25 @@
 // The main window: the editor Memo1 with its tool bar, menus, right-hand panel and status
 // bar. Handlers keep the names of the controls they belong to; each reads its controls and
 // calls the reading, store and document code.
+#include "document/text_file.h"
 #include "reading/reading_state.h"
 #include "reading/tts.h"
 #include "ui/main_window_ui.h"
 #include "ui/services.h"
 
 #include <QMainWindow>
+#include <QTimer>
 #include <memory>
+
+namespace sayvell::document {
+class DocumentConverter;
+struct FindResult;
+}
 
 namespace sayvell::ui {
 
 class MemoPort;
+class ReadingCommands;
 
 class Tf_speaker : public QMainWindow {
     Q_OBJECT
@@ -44,6 +52,35 @@ public:
     // Saves the current text; false when it was not saved (cancelled or failed).
     bool SB_saveClick();
 
+    // Documents and editor (tf_speaker_document.cpp)
+    void N35Click();          // new
+    void SB_openClick();      // open
+    void N21Click();          // save as
+    void ListBox1DblClick();  // reopen from the history, also O1Click
+    void O1Click();
+    void D2Click();           // delete a history record
+    void ListBox1Click();     // the selected line as the list's hint
+    void Find(const QString& replacement);
+    void SpeedButton2Click();  // find
+    void SpeedButton3Click();  // find and replace
+    void SpeedButton4Click();  // replace following
+    void N23Click();           // font
+    void N25Click();           // background colour
+    void N27Click();           // left
+    void N28Click();           // centre
+    void N29Click();           // right
+    void CCtrlC2Click();
+    void VCtrlV3Click();
+    void XCtrlX1Click();
+    void ZCtrlZ1Click();
+    void A1Click();
+    // How the current document was read and will be written.
+    const document::TextFormat& documentFormat() const { return docFormat_; }
+    // True while the text came from a word-processor file (Save then asks for a name).
+    bool documentConverted() const { return docConverted_; }
+    void setDocumentConverter(std::shared_ptr<document::DocumentConverter> converter);
+    bool replaceFollowing = false;
+
     int baseRate() const { return baseRate_; }
     bool hotkeySwitch(int index) const { return hotkeys_[static_cast<size_t>(index)]; }
     QString musicFolder() const { return musicFolder_; }
@@ -60,6 +97,20 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Documents and editor (tf_speaker_document.cpp)
+    void connectDocumentCommands();
+    void newDocument();
+    bool loadDocument(const QString& path);
+    bool writeDocument(const QString& path);
+    bool refuseWordProcessorTarget(const QString& path);
+    void applyFindResult(const document::FindResult& result);
+    void alignText(Qt::Alignment alignment, QAction* item);
+    document::DocumentConverter& converter();
+    std::shared_ptr<document::DocumentConverter> converter_;
+    document::TextFormat docFormat_;
+    bool docConverted_ = false;
+    bool docUndecodable_ = false;
+
     void connectCommands();
     void applySettings();
     void fillVoiceList();
@@ -72,6 +123,7 @@ private:
     bool voiceChosen() const;
     void selectVoice();
     void tellNoSoundOnce();
+    void endWorker();
 
     Services services_;
     MemoPort* port_ = nullptr;
@@ -81,6 +133,16 @@ private:
     QString musicFolder_;
     bool exiting_ = false;
     bool noSoundTold_ = false;
+
+    // Reading commands (ui/reading_commands.h): prompt tone, one-shot readings, bookmark,
+    // loop reading, delay symbol and date token.
+public:
+    ReadingCommands& readingCommands() { return *commands_; }
+    QTimer* readcycled = nullptr;  // loop reading, 1000 ms
+private:
+    friend class ReadingCommands;
+    // Last member: destroyed first, while the state and the runner it uses still exist.
+    std::unique_ptr<ReadingCommands> commands_;
 };
 
 }  // namespace sayvell::ui

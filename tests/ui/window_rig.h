@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 
 namespace sayvell::testing {
 
@@ -21,6 +22,7 @@ public:
     void warning(const QString& text) override { shown << "warning:" + text; }
     bool confirm(const QString& text) override {
         shown << "confirm:" + text;
+        if (!confirmAnswers.isEmpty()) return confirmAnswers.takeFirst();
         return confirmAnswer;
     }
     void information(const QString& text) override { shown << "information:" + text; }
@@ -30,11 +32,50 @@ public:
         shown << "save:" + caption;
         return saveAnswer;
     }
+    // Documents and editor
+    void message(const QString& text) override { shown << "plain:" + text; }
+    QString openDocumentName(const QString& caption, const QString& filter, const QString& folder) override {
+        shown << "open:" + caption;
+        openFilter = filter;
+        openFolder = folder;
+        return openAnswer;
+    }
+    QString saveDocumentName(const QString& caption, const QString&) override {
+        shown << "save:" + caption;
+        return saveAnswer;
+    }
+    bool chooseFont(ui::FontChoice* choice) override {
+        shown << "font:" + choice->font.family();
+        if (!fontAnswer) return false;
+        *choice = *fontAnswer;
+        return true;
+    }
+    bool chooseColor(QColor* color) override {
+        shown << "color:" + color->name();
+        if (!colorAnswer.isValid()) return false;
+        *color = colorAnswer;
+        return true;
+    }
+    // The shown list without the given kinds ("save:", "open:", ...).
+    QStringList without(const QStringList& kinds) const {
+        QStringList out;
+        for (const QString& s : shown) {
+            bool skip = false;
+            for (const QString& k : kinds) skip = skip || s.startsWith(k);
+            if (!skip) out << s;
+        }
+        return out;
+    }
 
     QStringList shown;
     bool confirmAnswer = false;
+    QList<bool> confirmAnswers;  // answered in turn, then confirmAnswer
     QString openAnswer;
+    QString openFilter;
+    QString openFolder;
     QString saveAnswer;
+    std::optional<ui::FontChoice> fontAnswer;
+    QColor colorAnswer;  // invalid: cancelled
 };
 
 struct WindowRig {

@@ -1,0 +1,523 @@
+// The main window's document commands on fakes: what the user is asked and told, what ends up
+// in the editor, on disk, in the history and in setinfo.ini.
+#include "ui/window_rig.h"
+
+#include "document/word_convert.h"
+#include "text/big5.h"
+#include "unit/zip_writer.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QTextDocument>
+
+using namespace sayvell;
+using sayvell::testing::WindowRig;
+
+namespace {
+
+const QString kAskSave = QStringLiteral("confirm:文章已被修改，要保存嗎？");
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void writeAll(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QString editorText(WindowRig& rig) { return rig.memo()->toPlainText(); }
+bool modified(WindowRig& rig) { return rig.memo()->document()->isModified(); }
+QString panel2(WindowRig& rig) { return rig.window->ui.statusPanel[2]->text(); }
+
+void openThroughDialog(WindowRig& rig, const QString& path) {
+    rig.dialogs.openAnswer = path;
+    rig.window->SB_openClick();
+}
+
+QStringList historyFiles(WindowRig& rig) {
+    QStringList out;
+    for (const auto& row : rig.dm->Q_history.rows()) out << row.filename;
+    return out;
+}
+
+void selectHistoryLine(WindowRig& rig, const QString& path) {
+    const auto items = rig.window->ui.ListBox1->findItems(path, Qt::MatchExactly);
+    ASSERT_EQ(items.size(), 1);
+    rig.window->ui.ListBox1->setCurrentItem(items.first());
+}
+
+// A 64 KiB file system of its own, for a disk that fills up; skipped where mounting is not
+// allowed.
+class TinyDisk {
+public:
+    TinyDisk() {
+        mounted_ = QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", dir_.path()}) == 0;
+    }
+    ~TinyDisk() {
+        if (mounted_) QProcess::execute("umount", {dir_.path()});
+    }
+    bool mounted() const { return mounted_; }
+    bool makeReadOnly() const {
+        return QProcess::execute("mount", {"-o", "remount,ro", dir_.path()}) == 0;
+    }
+    QString path(const QString& name) const { return dir_.filePath(name); }
+
+private:
+    QTemporaryDir dir_;
+    bool mounted_ = false;
+};
+
+}  // namespace
+
+// ---- New, open, save, save as ------------------------------------------------------------
+
+TEST(DocumentFiles, OpenReadsBig5FromTheExecutablesFolderAndRecordsTheHistory) {
+    WindowRig rig;
+    const QString file = rig.path("公告.TXT");
+    writeAll(file, text::toBig5(QStringLiteral("歡迎光臨，\r\n本店今日特價。")));
+    rig.type(QStringLiteral("舊的"));
+    openThroughDialog(rig, file);
+    // Asked to save first; the answer No loses the old text as the user chose.
+    EXPECT_EQ(rig.dialogs.shown, (QStringList{kAskSave, "open:打開"}));
+    EXPECT_EQ(rig.dialogs.openFolder, rig.dir.path());
+    EXPECT_EQ(rig.dialogs.openFilter, QStringLiteral("文本文件(*.txt);;Word文件(*.doc *.docx *.odt *.rtf)"));
+    EXPECT_EQ(editorText(rig), QStringLiteral("歡迎光臨，\n本店今日特價。"));
+    EXPECT_FALSE(modified(rig));
+    EXPECT_EQ(rig.memo()->textCursor().position(), 0);
+    EXPECT_EQ(rig.window->currentFile, file);
+    EXPECT_EQ(panel2(rig), file);
+    EXPECT_EQ(historyFiles(rig), QStringList{file});
+    EXPECT_EQ(rig.window->ui.ListBox1->count(), 0);  // the list shows it from the next start
+}
+
+TEST(DocumentFiles, SavingTheOpenedFileGivesBackItsBytesInItsEncoding) {
+    WindowRig rig;
+    const QByteArray big5 = text::toBig5(QStringLiteral("第一行\r\n\r\nline 3 ，最後\r\n"));
+    const QByteArray utf8 = QStringLiteral("UTF-8 文字 ü\nsecond\n").toUtf8();
+    for (const QByteArray& bytes : {big5, utf8}) {
+        writeAll(rig.path("doc.txt"), bytes);
+        openThroughDialog(rig, rig.path("doc.txt"));
+        rig.memo()->insertPlainText("x");
+        rig.memo()->undo();
+        ASSERT_TRUE(modified(rig));
+        EXPECT_TRUE(rig.window->SB_saveClick());
+        EXPECT_EQ(readAll(rig.path("doc.txt")), bytes);
+        EXPECT_FALSE(modified(rig));
+    }
+    // A character Big5 cannot hold: told once, then kept as UTF-8 with a byte-order mark.
+    writeAll(rig.path("doc.txt"), big5);
+    openThroughDialog(rig, rig.path("doc.txt"));
+    rig.dialogs.shown.clear();
+    rig.memo()->moveCursor(QTextCursor::End);
+    rig.memo()->insertPlainText(QStringLiteral("😀"));
+    EXPECT_TRUE(rig.window->SB_saveClick());
+    ASSERT_EQ(rig.dialogs.shown.size(), 1);
+    EXPECT_TRUE(rig.dialogs.shown[0].startsWith("information:文章中有 Big5 無法表示的字元"));
+    EXPECT_EQ(readAll(rig.path("doc.txt")), "\xEF\xBB\xBF" + QStringLiteral("第一行\r\n\r\nline 3 ，最後\r\n😀").toUtf8());
+    EXPECT_TRUE(rig.window->SB_saveClick());
+    EXPECT_EQ(rig.dialogs.shown.size(), 1);
+    EXPECT_EQ(rig.window->documentFormat().encoding, document::Encoding::Utf8Bom);
+}
+
+TEST(DocumentFiles, SaveOfAnUntitledTextAsksEachTimeAndForAnExistingFile) {
+    WindowRig rig;
+    rig.type(QStringLiteral("公告"));
+    rig.dialogs.saveAnswer = rig.path("notes");
+    EXPECT_TRUE(rig.window->SB_saveClick());
+    EXPECT_EQ(readAll(rig.path("notes.txt")), text::toBig5(QStringLiteral("公告")));
+    EXPECT_TRUE(rig.window->currentFile.isEmpty());
+    EXPECT_TRUE(panel2(rig).isEmpty());
+    // The next save asks for a name again; the file now exists, and No keeps it.
+    rig.type(QStringLiteral("改了"));
+    rig.dialogs.shown.clear();
+    EXPECT_FALSE(rig.window->SB_saveClick());
+    EXPECT_EQ(rig.dialogs.shown,
+              (QStringList{"save:保存", "confirm:該文件: " + rig.path("notes.txt") + " 已存在，要覆蓋它嗎？"}));
+    EXPECT_EQ(readAll(rig.path("notes.txt")), text::toBig5(QStringLiteral("公告")));
+    EXPECT_TRUE(modified(rig));
+    // A name that already ends in .TXT gets no second extension.
+    rig.dialogs.saveAnswer = rig.path("upper.TXT");
+    EXPECT_TRUE(rig.window->SB_saveClick());
+    EXPECT_EQ(readAll(rig.path("upper.TXT")), text::toBig5(QStringLiteral("改了")));
+    EXPECT_FALSE(QFile::exists(rig.path("upper.TXT.txt")));
+}
+
+TEST(DocumentFiles, NewForgetsTheFileAndAfterYesKeepsTheSavedTextUntilTheNextNew) {
+    WindowRig rig;
+    writeAll(rig.path("a.txt"), "aaa");
+    openThroughDialog(rig, rig.path("a.txt"));
+    rig.window->N35Click();
+    EXPECT_TRUE(editorText(rig).isEmpty());
+    EXPECT_TRUE(rig.window->currentFile.isEmpty());
+    EXPECT_TRUE(panel2(rig).isEmpty());
+    rig.dialogs.shown.clear();
+    rig.type("unsaved");
+    rig.dialogs.confirmAnswer = true;
+    rig.dialogs.saveAnswer = rig.path("b");
+    rig.window->N35Click();
+    EXPECT_EQ(editorText(rig), QStringLiteral("unsaved"));
+    EXPECT_EQ(readAll(rig.path("b.txt")), QByteArray("unsaved"));
+    rig.window->N35Click();
+    EXPECT_TRUE(editorText(rig).isEmpty());
+    EXPECT_EQ(rig.dialogs.shown, (QStringList{kAskSave, "save:保存"}));
+    // While a reading runs, New does nothing.
+    rig.type("reading");
+    rig.window->state.readingActive = true;
+    rig.window->N35Click();
+    EXPECT_EQ(editorText(rig), QStringLiteral("reading"));
+    rig.window->state.readingActive = false;
+}
+
+TEST(DocumentFiles, SaveAsWritesTheNameAsGivenAndLeavesTheCurrentFile) {
+    WindowRig rig;
+    writeAll(rig.path("cur.txt"), "current");
+    openThroughDialog(rig, rig.path("cur.txt"));
+    rig.type("changed");
+    rig.dialogs.saveAnswer = rig.path("copy.text");
+    rig.window->N21Click();
+    EXPECT_EQ(readAll(rig.path("copy.text")), QByteArray("changed"));
+    EXPECT_EQ(rig.window->currentFile, rig.path("cur.txt"));
+    EXPECT_EQ(readAll(rig.path("cur.txt")), QByteArray("current"));
+    EXPECT_FALSE(modified(rig));
+    // An existing file is replaced only after a Yes; a word-processor file never.
+    rig.dialogs.shown.clear();
+    rig.window->N21Click();
+    EXPECT_EQ(rig.dialogs.shown.last(), "confirm:該文件: " + rig.path("copy.text") + " 已存在，要覆蓋它嗎？");
+    writeAll(rig.path("report.docx"), "PK-binary");
+    rig.dialogs.saveAnswer = rig.path("report.docx");
+    rig.dialogs.confirmAnswer = true;
+    rig.window->N21Click();
+    EXPECT_TRUE(rig.dialogs.shown.last().startsWith("warning:"));
+    EXPECT_EQ(readAll(rig.path("report.docx")), QByteArray("PK-binary"));
+}
+
+TEST(DocumentFiles, WordProcessorFilesAreConvertedAndNeverOverwritten) {
+    WindowRig rig;
+    const QByteArray docx = sayvell::testing::makeDocx(
+        QStringLiteral("<w:p><w:r><w:t>第一段</w:t></w:r></w:p><w:p><w:r><w:t>第二段</w:t></w:r></w:p>"));
+    writeAll(rig.path("報告.docx"), docx);
+    writeAll(rig.path("note.odt"), sayvell::testing::makeOdt(QStringLiteral("<text:p>開放文件</text:p>")));
+    openThroughDialog(rig, rig.path("note.odt"));
+    EXPECT_EQ(editorText(rig), QStringLiteral("開放文件"));
+    openThroughDialog(rig, rig.path("報告.docx"));
+    EXPECT_EQ(editorText(rig), QStringLiteral("第一段\n第二段"));
+    EXPECT_FALSE(modified(rig));
+    EXPECT_EQ(rig.window->currentFile, rig.path("報告.docx"));
+    EXPECT_EQ(panel2(rig), rig.path("報告.docx"));
+    EXPECT_EQ(historyFiles(rig), (QStringList{rig.path("note.odt"), rig.path("報告.docx")}));
+    // Save asks for a name, as for an untitled text; the .docx is left as it was.
+    rig.dialogs.shown.clear();
+    rig.dialogs.saveAnswer = rig.path("報告");
+    EXPECT_TRUE(rig.window->SB_saveClick());
+    EXPECT_EQ(rig.dialogs.shown, QStringList{"save:保存"});
+    EXPECT_EQ(readAll(rig.path("報告.txt")), text::toBig5(QStringLiteral("第一段\r\n第二段")));
+    EXPECT_EQ(readAll(rig.path("報告.docx")), docx);
+    EXPECT_EQ(QDir(rig.dir.path()).entryList({"*.rtf", "*.tmp"}, QDir::Files), QStringList{});
+}
+
+TEST(DocumentFiles, AFailedOpenTellsTheUserAndKeepsTheText) {
+    WindowRig rig;
+    QTemporaryDir noTools;
+    rig.window->setDocumentConverter(std::make_shared<document::SystemConverter>(QStringList{noTools.path()}));
+    rig.type(QStringLiteral("重要的文字"));
+    rig.dialogs.confirmAnswer = false;
+    // A .rtf with no converter on the machine, then a damaged .docx.
+    writeAll(rig.path("letter.rtf"), "{\\rtf1 hello}");
+    writeAll(rig.path("broken.docx"), "PK\x03\x04 truncated");
+    for (const QString& name : {QStringLiteral("letter.rtf"), QStringLiteral("broken.docx")}) {
+        rig.dialogs.shown.clear();
+        openThroughDialog(rig, rig.path(name));
+        EXPECT_EQ(rig.dialogs.shown.last(), "plain:" + rig.path(name) + " 可能已打開");
+        EXPECT_EQ(editorText(rig), QStringLiteral("重要的文字"));
+        EXPECT_TRUE(modified(rig));
+        EXPECT_TRUE(rig.window->currentFile.isEmpty());
+    }
+    // A text file that vanished or cannot be read (here: a folder).
+    QDir(rig.dir.path()).mkdir("folder.txt");
+    for (const QString& name : {QStringLiteral("vanished.txt"), QStringLiteral("folder.txt")}) {
+        rig.dialogs.shown.clear();
+        openThroughDialog(rig, rig.path(name));
+        EXPECT_TRUE(rig.dialogs.shown.last().startsWith("error:無法打開文件: " + rig.path(name)));
+        EXPECT_EQ(editorText(rig), QStringLiteral("重要的文字"));
+    }
+    EXPECT_TRUE(historyFiles(rig).isEmpty());
+}
+
+TEST(DocumentFiles, ABinaryFileOpensAndIsNotSilentlyChangedOnSave) {
+    WindowRig rig;
+    const QByteArray binary("MZ\0\0\xFF\xFE\x01 text\r\nmore\0", 19);
+    writeAll(rig.path("data.txt"), binary);
+    openThroughDialog(rig, rig.path("data.txt"));
+    EXPECT_TRUE(editorText(rig).contains(QStringLiteral(" text\nmore")));
+    EXPECT_TRUE(editorText(rig).contains(QChar(0)));
+    rig.type(editorText(rig) + "!");
+    rig.dialogs.shown.clear();
+    EXPECT_FALSE(rig.window->SB_saveClick());  // asked, and No keeps the file
+    ASSERT_EQ(rig.dialogs.shown.size(), 1);
+    EXPECT_TRUE(rig.dialogs.shown[0].startsWith("confirm:此文件含有不是文字的位元組"));
+    EXPECT_EQ(readAll(rig.path("data.txt")), binary);
+    EXPECT_TRUE(modified(rig));
+}
+
+TEST(DocumentFiles, AFullOrReadOnlyDiskKeepsTheTextTheOldFileAndTellsTheUser) {
+    TinyDisk disk;
+    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a small file system here";
+    WindowRig rig;
+    writeAll(disk.path("small.txt"), "old text");
+    openThroughDialog(rig, disk.path("small.txt"));
+    rig.type(QString(100000, u'x'));
+    rig.dialogs.shown.clear();
+    EXPECT_FALSE(rig.window->SB_saveClick());
+    ASSERT_EQ(rig.dialogs.shown.size(), 1);
+    EXPECT_TRUE(rig.dialogs.shown[0].startsWith("error:無法保存文件: " + disk.path("small.txt")));
+    EXPECT_EQ(readAll(disk.path("small.txt")), QByteArray("old text"));
+    EXPECT_TRUE(modified(rig));
+    EXPECT_EQ(editorText(rig).size(), 100000);
+    // The exit sequence keeps such a text open instead of losing it.
+    rig.dialogs.confirmAnswer = true;
+    rig.window->SB_closeClick();
+    EXPECT_EQ(rig.exitCode, -1);
+    EXPECT_EQ(QDir(QFileInfo(disk.path("small.txt")).path()).entryList(QDir::Files), QStringList{"small.txt"});
+
+    // A read-only disk: the same.
+    ASSERT_TRUE(disk.makeReadOnly());
+    rig.type("short");
+    rig.dialogs.shown.clear();
+    EXPECT_FALSE(rig.window->SB_saveClick());
+    ASSERT_EQ(rig.dialogs.shown.size(), 1);
+    EXPECT_TRUE(rig.dialogs.shown[0].startsWith("error:無法保存文件: "));
+    EXPECT_EQ(readAll(disk.path("small.txt")), QByteArray("old text"));
+    EXPECT_TRUE(modified(rig));
+}
+
+// ---- History list ---------------------------------------------------------------------------
+
+TEST(DocumentHistory, ListedMostRecentFirstOnceAFileIsOpenedTwiceAndReopened) {
+    WindowRig rig;
+    QDateTime now(QDate(2024, 5, 1), QTime(8, 0));
+    rig.dm->setClock([&now] { return now; });
+    writeAll(rig.path("a.txt"), "A");
+    writeAll(rig.path("b.txt"), "B");
+    openThroughDialog(rig, rig.path("a.txt"));
+    now = now.addSecs(60);
+    openThroughDialog(rig, rig.path("b.txt"));
+    now = now.addSecs(60);
+    openThroughDialog(rig, rig.path("a.txt"));
+    EXPECT_EQ(historyFiles(rig), (QStringList{rig.path("a.txt"), rig.path("b.txt")}));  // one row each
+
+    // After a restart the list holds a.txt (opened last) first.
+    rig.window.reset();
+    rig.dm.reset();
+    rig.open();
+    QListWidget* list = rig.window->ui.ListBox1;
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(0)->text(), rig.path("a.txt"));
+    EXPECT_EQ(list->item(1)->text(), rig.path("b.txt"));
+
+    // Reopen b.txt: loaded, current, shown, its date renewed.
+    rig.dm->setClock([] { return QDateTime(QDate(2030, 1, 1), QTime(0, 0)); });
+    selectHistoryLine(rig, rig.path("b.txt"));
+    rig.window->ListBox1Click();
+    EXPECT_EQ(list->toolTip(), rig.path("b.txt"));
+    rig.window->ListBox1DblClick();
+    EXPECT_EQ(editorText(rig), QStringLiteral("B"));
+    EXPECT_FALSE(modified(rig));
+    EXPECT_EQ(rig.window->currentFile, rig.path("b.txt"));
+    EXPECT_EQ(panel2(rig), rig.path("b.txt"));
+    const auto rows = rig.dm->Q_history.rows();
+    const auto it = std::find_if(rows.begin(), rows.end(), [&](const auto& r) { return r.filename == rig.path("b.txt"); });
+    ASSERT_NE(it, rows.end());
+    EXPECT_TRUE(it->opendate.startsWith("2030-01-01"));
+}
+
+TEST(DocumentHistory, AMissingFileWarnsAndDeleteRemovesTheLineAndTheRow) {
+    WindowRig rig;
+    writeAll(rig.path("gone.txt"), "soon gone");
+    writeAll(rig.path("cur.txt"), "current");
+    openThroughDialog(rig, rig.path("gone.txt"));
+    openThroughDialog(rig, rig.path("cur.txt"));
+    QFile::remove(rig.path("gone.txt"));
+    rig.window.reset();
+    rig.dm.reset();
+    rig.open();
+    openThroughDialog(rig, rig.path("cur.txt"));
+    rig.type("edited");
+    rig.dialogs.shown.clear();
+
+    // Nothing selected: nothing happens.
+    rig.window->ui.ListBox1->clearSelection();
+    rig.window->ListBox1DblClick();
+    EXPECT_TRUE(rig.dialogs.shown.isEmpty());
+
+    selectHistoryLine(rig, rig.path("gone.txt"));
+    rig.window->O1Click();
+    EXPECT_EQ(rig.dialogs.shown, (QStringList{kAskSave, "warning:文件不存存!"}));
+    EXPECT_EQ(editorText(rig), QStringLiteral("edited"));
+    // A later Save still goes to the file the text came from.
+    EXPECT_EQ(rig.window->currentFile, rig.path("cur.txt"));
+    EXPECT_EQ(rig.window->ui.ListBox1->count(), 2);
+
+    rig.window->D2Click();
+    EXPECT_EQ(rig.window->ui.ListBox1->count(), 1);
+    EXPECT_EQ(historyFiles(rig), QStringList{rig.path("cur.txt")});
+    EXPECT_EQ(rig.window->currentFile, rig.path("cur.txt"));
+    EXPECT_EQ(editorText(rig), QStringLiteral("edited"));
+
+    // While a reading runs, a reopen does nothing.
+    selectHistoryLine(rig, rig.path("cur.txt"));
+    rig.window->state.readingActive = true;
+    rig.window->ListBox1DblClick();
+    EXPECT_EQ(editorText(rig), QStringLiteral("edited"));
+    rig.window->state.readingActive = false;
+}
+
+// ---- Find and replace ------------------------------------------------------------------------
+
+TEST(DocumentFind, ButtonsFindReplaceAndReplaceFollowingWithOneUndo) {
+    WindowRig rig;
+    auto& ui = rig.window->ui;
+    rig.type(QStringLiteral("貓 cat, Cat 貓 CAT cat"));
+    // Empty search box: nothing.
+    rig.window->SpeedButton2Click();
+    EXPECT_TRUE(rig.dialogs.shown.isEmpty());
+
+    ui.Fedit->setText("cat");
+    ui.CheckBox4->setChecked(true);
+    rig.memo()->moveCursor(QTextCursor::End);
+    rig.window->SpeedButton2Click();
+    EXPECT_FALSE(ui.CheckBox4->isChecked());  // acts once
+    EXPECT_EQ(rig.memo()->textCursor().selectedText(), QStringLiteral("cat"));
+    EXPECT_EQ(rig.memo()->textCursor().selectionStart(), 2);
+
+    ui.Redit->setText("DOG");
+    rig.window->SpeedButton4Click();
+    EXPECT_EQ(editorText(rig), QStringLiteral("貓 dog, dog 貓 dog dog"));
+    EXPECT_EQ(rig.dialogs.shown, QStringList{QStringLiteral("plain:\"cat\" 沒有找到。")});
+    EXPECT_FALSE(rig.window->replaceFollowing);
+    EXPECT_TRUE(modified(rig));
+    rig.window->ZCtrlZ1Click();
+    EXPECT_EQ(editorText(rig), QStringLiteral("貓 cat, Cat 貓 CAT cat"));
+
+    // Case-sensitive and whole entries, upward from the end.
+    ui.CheckBox2->setChecked(true);
+    ui.CheckBox1->setChecked(true);
+    ui.CheckBox3->setChecked(true);
+    rig.memo()->moveCursor(QTextCursor::End);
+    rig.window->SpeedButton2Click();
+    EXPECT_EQ(rig.memo()->textCursor().selectionStart(), 17);
+    rig.window->SpeedButton2Click();  // "cat," is not whole, "Cat" and "CAT" have capitals
+    EXPECT_EQ(rig.dialogs.shown.last(), QStringLiteral("plain:\"cat\"沒有找到。"));
+    EXPECT_EQ(rig.memo()->textCursor().selectionStart(), 17);
+}
+
+TEST(DocumentFind, PositionsStayRightInALongBig5TextWithEmoji) {
+    WindowRig rig;
+    QString text;
+    for (int i = 0; i < 3000; ++i) text += QStringLiteral("第%1行，😀 目標%2\n").arg(i).arg(i % 7);
+    rig.type(text);
+    rig.window->ui.Fedit->setText(QStringLiteral("目標6"));
+    rig.window->ui.Redit->setText(QStringLiteral("ok"));
+    rig.window->SpeedButton4Click();
+    QString expected = text;
+    expected.replace(QStringLiteral("目標6"), QStringLiteral("ok"));
+    EXPECT_EQ(editorText(rig), expected);
+    EXPECT_EQ(rig.window->memoPort().bytes().text(), rig.memo()->document()->toRawText());
+}
+
+// ---- Appearance and clipboard ------------------------------------------------------------
+
+TEST(DocumentAppearance, FontAndColourAreSavedConfirmedOrCancelled) {
+    WindowRig rig;
+    // Cancelled: the file holds the editor's look as it is.
+    rig.window->N23Click();
+    QString ini = rig.settings();
+    EXPECT_TRUE(ini.contains("fontcolor=clWhite")) << ini.toStdString();
+    EXPECT_TRUE(ini.contains("fontsize=12"));
+    EXPECT_TRUE(ini.contains("fontname=" + rig.memo()->font().family()));
+    EXPECT_TRUE(ini.contains("FontStyle=[]"));
+
+    QFont chosen(QStringLiteral("DejaVu Serif"), 20);
+    chosen.setBold(true);
+    chosen.setUnderline(true);
+    rig.dialogs.fontAnswer = ui::FontChoice{chosen, QColor(0x12, 0x34, 0x56)};
+    rig.window->N23Click();
+    ini = rig.settings();
+    EXPECT_TRUE(ini.contains("fontcolor=$00563412")) << ini.toStdString();
+    EXPECT_TRUE(ini.contains("fontsize=20"));
+    EXPECT_TRUE(ini.contains("fontname=DejaVu Serif"));
+    EXPECT_TRUE(ini.contains("FontStyle=[fsBold,fsUnderline]"));
+    EXPECT_EQ(rig.memo()->font().pointSize(), 20);
+    EXPECT_EQ(rig.memo()->palette().color(QPalette::Text), QColor(0x12, 0x34, 0x56));
+
+    rig.window->N25Click();  // cancelled: teal stays and is written
+    EXPECT_TRUE(rig.settings().contains("memocolor=clTeal"));
+    rig.dialogs.colorAnswer = QColor(255, 255, 0);
+    rig.window->N25Click();
+    EXPECT_TRUE(rig.settings().contains("memocolor=clYellow"));
+    EXPECT_EQ(rig.memo()->palette().color(QPalette::Base), QColor(255, 255, 0));
+
+    // The next start shows what was saved.
+    rig.window.reset();
+    rig.dm.reset();
+    rig.open();
+    EXPECT_EQ(rig.memo()->font().family(), QStringLiteral("DejaVu Serif"));
+    EXPECT_TRUE(rig.memo()->font().bold());
+    EXPECT_EQ(rig.memo()->palette().color(QPalette::Base), QColor(255, 255, 0));
+}
+
+TEST(DocumentAppearance, AlignmentSelectsAllCarriesOneCheckMarkAndIsNotKept) {
+    WindowRig rig;
+    auto& ui = rig.window->ui;
+    rig.type("centred text");
+    rig.window->N28Click();
+    EXPECT_EQ(rig.memo()->document()->defaultTextOption().alignment(), Qt::AlignHCenter);
+    EXPECT_EQ(rig.memo()->textCursor().selectedText(), QStringLiteral("centred text"));
+    EXPECT_FALSE(ui.N27->isChecked());
+    EXPECT_TRUE(ui.N28->isChecked());
+    EXPECT_FALSE(ui.N29->isChecked());
+    rig.window->N29Click();
+    EXPECT_EQ(rig.memo()->document()->defaultTextOption().alignment(), Qt::AlignRight);
+    EXPECT_FALSE(ui.N28->isChecked());
+    rig.window.reset();
+    rig.dm.reset();
+    rig.open();
+    EXPECT_TRUE(rig.window->ui.N27->isChecked());
+    EXPECT_EQ(rig.memo()->document()->defaultTextOption().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
+}
+
+TEST(DocumentAppearance, ClipboardCommandsActOnTheEditorWhateverHasTheFocus) {
+    WindowRig rig;
+    auto& ui = rig.window->ui;
+    rig.window->show();
+    rig.type("alpha beta");
+    ui.Fedit->setText("in the find box");
+    ui.Fedit->selectAll();
+    ui.Fedit->setFocus();
+    QTextCursor c = rig.memo()->textCursor();
+    c.setPosition(0);
+    c.setPosition(5, QTextCursor::KeepAnchor);
+    rig.memo()->setTextCursor(c);
+    rig.window->CCtrlC2Click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("alpha"));
+    ui.XCtrlX1->trigger();
+    EXPECT_EQ(editorText(rig), QStringLiteral(" beta"));
+    rig.memo()->moveCursor(QTextCursor::End);
+    ui.VCtrlV1->trigger();
+    EXPECT_EQ(editorText(rig), QStringLiteral(" betaalpha"));
+    EXPECT_TRUE(modified(rig));
+    ui.ZCtrlZ1->trigger();
+    EXPECT_EQ(editorText(rig), QStringLiteral(" beta"));
+    ui.N10->trigger();
+    EXPECT_EQ(rig.memo()->textCursor().selectedText(), QStringLiteral(" beta"));
+    EXPECT_EQ(ui.Fedit->text(), QStringLiteral("in the find box"));
+}
