@@ -7,6 +7,7 @@
 #include "text/byte_text.h"
 #include "ui/dialogs.h"
 #include "ui/memo_port.h"
+#include "ui/messages.h"
 #include "ui/tf_speaker.h"
 #include "ui/tfdateformat.h"
 
@@ -32,7 +33,6 @@ namespace sayvell::ui {
 
 namespace {
 
-const QString kChooseVoice = QStringLiteral("請選擇語音引擎!");
 const QString kChooseRange = QStringLiteral("請選擇所要朗讀的內容!");
 const QString kLoopDefaultsSaved = QStringLiteral("參數已設為默認！ ");
 const QString kCantoneseVoice = QStringLiteral("Sin-Ji_Full_22kHz");

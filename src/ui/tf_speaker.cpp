@@ -8,6 +8,7 @@
 #include "ui/colors.h"
 #include "ui/dialogs.h"
 #include "ui/memo_port.h"
+#include "ui/messages.h"
 #include "ui/reading_commands.h"
 
 #include <QCheckBox>
@@ -35,8 +36,6 @@ using store::SettingsFile;
 
 namespace {
 
-const QString kChooseVoice = QStringLiteral("請選擇語音引擎!");
-const QString kSaveChanged = QStringLiteral("文章已被修改，要保存嗎？");
 const QString kNoSound = QStringLiteral("找不到聲音輸出（%1）。朗讀照常進行並標示朗讀的位置，但不會發聲。");
 
 QString weekdayName(const QDate& d) {

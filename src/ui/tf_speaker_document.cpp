@@ -10,6 +10,7 @@
 #include "ui/dialogs.h"
 #include "ui/memo_port.h"
 #include "ui/tf_speaker.h"
+#include "ui/messages.h"
 
 #include <QAction>
 #include <QApplication>
@@ -27,7 +28,6 @@ namespace sayvell::ui {
 
 namespace {
 
-const QString kSaveChanged = QStringLiteral("文章已被修改，要保存嗎？");
 const QString kMissingFile = QStringLiteral("文件不存存!");
 const QString kOpenCaption = QStringLiteral("打開");
 const QString kOpenFilter = QStringLiteral("文本文件(*.txt);;Word文件(*.doc *.docx *.odt *.rtf)");
@@ -145,8 +145,8 @@ bool Tf_speaker::loadDocument(const QString& path) {
 
 void Tf_speaker::SB_openClick() {
     runner_->requestStop();
-    // Whatever the save did (even a cancelled dialog), the open goes on.
-    if (ui.Memo1->document()->isModified() && services_.dialogs.confirm(kSaveChanged)) SB_saveClick();
+    // A text the user wanted saved but that was not (a cancelled dialog, a full disk) stays.
+    if (ui.Memo1->document()->isModified() && services_.dialogs.confirm(kSaveChanged) && !SB_saveClick()) return;
     const QString name = services_.dialogs.openDocumentName(kOpenCaption, kOpenFilter, store::appDir());
     if (name.isEmpty()) return;
     if (!loadDocument(name)) return;
@@ -220,7 +220,7 @@ void Tf_speaker::ListBox1DblClick() {
     const QString path = selected.first()->text();
     runner_->requestStop();
     if (state.readingActive) return;
-    if (ui.Memo1->document()->isModified() && services_.dialogs.confirm(kSaveChanged)) SB_saveClick();
+    if (ui.Memo1->document()->isModified() && services_.dialogs.confirm(kSaveChanged) && !SB_saveClick()) return;
     // The current file changes only once the new one is open, so a later Save still goes
     // where the text came from.
     if (!QFileInfo(path).isFile()) {

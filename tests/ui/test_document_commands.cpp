@@ -253,6 +253,22 @@ TEST(DocumentFiles, AFailedOpenTellsTheUserAndKeepsTheText) {
     EXPECT_TRUE(historyFiles(rig).isEmpty());
 }
 
+TEST(DocumentFiles, OpeningAfterASaveThatDidNotHappenKeepsTheText) {
+    WindowRig rig;
+    writeAll(rig.path("other.txt"), "other");
+    rig.type(QStringLiteral("還沒保存的文字"));
+    rig.dialogs.confirmAnswer = true;  // "save it", then the save dialog is cancelled
+    rig.dialogs.saveAnswer.clear();
+    openThroughDialog(rig, rig.path("other.txt"));
+    EXPECT_EQ(editorText(rig), QStringLiteral("還沒保存的文字"));
+    EXPECT_TRUE(modified(rig));
+    rig.dm->Q_history.recordOpen(rig.path("other.txt"));
+    rig.window->ui.ListBox1->addItem(rig.path("other.txt"));
+    selectHistoryLine(rig, rig.path("other.txt"));
+    rig.window->ListBox1DblClick();
+    EXPECT_EQ(editorText(rig), QStringLiteral("還沒保存的文字"));
+}
+
 TEST(DocumentFiles, ABinaryFileOpensAndIsNotSilentlyChangedOnSave) {
     WindowRig rig;
     const QByteArray binary("MZ\0\0\xFF\xFE\x01 text\r\nmore\0", 19);
