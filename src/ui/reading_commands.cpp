@@ -98,7 +98,7 @@ bool ReadingCommands::startPending() const { return promptTimer_->isActive(); }
 // ---- Single runs ----------------------------------------------------------------------
 
 void ReadingCommands::readFromHere() {
-    if (!reading::hasText(w_.ui.Memo1->toPlainText())) return;
+    if (!reading::hasText(w_.memoPort().bytes().text())) return;
     if (!w_.voiceChosen()) {
         w_.services_.dialogs.warning(kChooseVoice);
         return;
@@ -116,7 +116,7 @@ void ReadingCommands::startSingleRun() {
     if (w_.exiting_) return;
     loop_.disarm();
     w_.readcycled->stop();
-    if (!reading::hasText(w_.ui.Memo1->toPlainText())) {
+    if (!reading::hasText(w_.memoPort().bytes().text())) {
         // Emptied during the lead-in: nothing to read, so nothing may stay disabled.
         w_.btn_enable();
         return;
@@ -208,7 +208,7 @@ void ReadingCommands::recordBookmark() {
 void ReadingCommands::SB_repeat1Click() {
     w_.port_->setSelStart(0);
     w_.port_->setSelLength(w_.port_->bytes().byteLength());
-    if (!reading::hasText(w_.ui.Memo1->toPlainText())) return;
+    if (!reading::hasText(w_.memoPort().bytes().text())) return;
     if (!w_.voiceChosen()) {
         w_.services_.dialogs.warning(kChooseVoice);
         return;
@@ -221,7 +221,7 @@ void ReadingCommands::loopAllClick() {
         w_.services_.dialogs.warning(kChooseVoice);
         return;
     }
-    if (!reading::hasText(w_.ui.Memo1->toPlainText())) return;
+    if (!reading::hasText(w_.memoPort().bytes().text())) return;
     w_.port_->setSelStart(0);
     w_.port_->setSelLength(w_.port_->bytes().byteLength());
     startLoop();
@@ -232,7 +232,7 @@ void ReadingCommands::SB_repeatClick() {
         w_.services_.dialogs.information(kChooseRange);
         return;
     }
-    if (!reading::hasText(w_.ui.Memo1->toPlainText())) return;
+    if (!reading::hasText(w_.memoPort().bytes().text())) return;
     if (!w_.voiceChosen()) {
         w_.services_.dialogs.warning(kChooseVoice);
         return;

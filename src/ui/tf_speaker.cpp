@@ -246,7 +246,7 @@ void Tf_speaker::tellNoSoundOnce() {
 }
 
 void Tf_speaker::gundong1() {
-    if (!reading::hasText(ui.Memo1->toPlainText())) return;
+    if (!reading::hasText(port_->bytes().text())) return;
     tellNoSoundOnce();
     selectVoice();
     ui.Memo1->setFocus();
