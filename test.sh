@@ -2,7 +2,7 @@
 # Installs what is missing, builds and runs every test.
 #   ./test.sh            normal build, all tests (logic, windows offscreen, real sound)
 #   ./test.sh asan       the same under AddressSanitizer and UndefinedBehaviorSanitizer
-#   ./test.sh tsan       the threaded logic under ThreadSanitizer
+#   ./test.sh tsan       the threaded logic (worker, mixer, speech engine) under ThreadSanitizer
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/deps.sh
@@ -17,7 +17,7 @@ case "$mode" in
 esac
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export ASAN_OPTIONS=detect_leaks=0
-export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/support/tsan.supp"
 cmake -S . -B "$dir" -G Ninja "${flags[@]}" >/dev/null
 cmake --build "$dir"
 # shellcheck disable=SC2086
