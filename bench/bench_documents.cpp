@@ -1,5 +1,6 @@
 // Documents at novel size: opening a 20 MB Big5 file until the editor has drawn it, finding
 // the last occurrence in 20 MB from the top, replacing 10,000 occurrences in 5 MB.
+#include "bench_window.h"
 #include "document/find_text.h"
 #include "store/app_paths.h"
 #include "store/tdm.h"
@@ -23,37 +24,7 @@ using Steady = std::chrono::steady_clock;
 
 namespace {
 
-class BenchDialogs : public ui::Dialogs {
-public:
-    void warning(const QString& t) override { std::printf("  (warning: %s)\n", qPrintable(t)); }
-    bool confirm(const QString&) override { return false; }
-    void information(const QString&) override {}
-    void error(const QString& t) override { std::printf("  (error: %s)\n", qPrintable(t)); }
-    QString openFileName(const QString&, const QString&) override { return openAnswer; }
-    QString saveFileName(const QString&, const QString&) override { return {}; }
-    void message(const QString& t) override { lastMessage = t; }
-    QString openAnswer;
-    QString lastMessage;
-};
-
 double msSince(Steady::time_point t) { return std::chrono::duration<double, std::milli>(Steady::now() - t).count(); }
-
-// Clauses of Chinese with marks and a line break now and then, about `bytes` bytes of Big5.
-QString novel(int bytes) {
-    const QString clause = QStringLiteral("春眠不覺曉處處聞啼鳥夜來風雨聲花落知多少，");
-    const int clauseBytes = text::byteLength(clause);
-    QString text;
-    text.reserve(bytes / 2 + bytes / 40);
-    for (int done = 0, i = 0; done < bytes; ++i) {
-        text += clause;
-        done += clauseBytes;
-        if (i % 20 == 19) {
-            text += u'\n';
-            done += 2;
-        }
-    }
-    return text;
-}
 
 void settle(ui::Tf_speaker& w) {
     QCoreApplication::processEvents();
@@ -65,18 +36,11 @@ void settle(ui::Tf_speaker& w) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QTemporaryDir dir;
-    store::setAppDirForTesting(dir.path());
-    QFile::copy(QStringLiteral(SAYVELL_BIN_DIR "/draft.dat"), dir.filePath("draft.dat"));
-    QFile::setPermissions(dir.filePath("draft.dat"), QFile::ReadOwner | QFile::WriteOwner);
-    auto dm = store::TDM::open(dir.filePath("draft.dat"));
-    if (!dm) return 1;
-    testing::FakeClock clock;
     testing::FakeSpeechEngine engine;
-    BenchDialogs dialogs;
-    ui::Tf_speaker w(ui::Services{engine, *dm, dialogs, clock});
-    w.resize(1200, 800);
-    w.show();
+    bench::BenchWindow bw(engine);
+    ui::Tf_speaker& w = *bw.window;
+    bench::BenchDialogs& dialogs = bw.dialogs;
+    const QTemporaryDir& dir = bw.dir;
     settle(w);
 
     // 1. Open 20 MB of Big5.
@@ -84,7 +48,7 @@ int main(int argc, char** argv) {
         const QString path = dir.filePath("novel.txt");
         QFile f(path);
         f.open(QIODevice::WriteOnly);
-        QString text = novel(20 * 1000 * 1000);
+        QString text = bench::novel(20 * 1000 * 1000);
         text.replace(u'\n', QStringLiteral("\r\n"));
         f.write(text::toBig5(text));
         f.close();
@@ -100,7 +64,7 @@ int main(int argc, char** argv) {
 
     // 2. Find the last occurrence of 20 MB from the top.
     {
-        QString text = novel(20 * 1000 * 1000);
+        QString text = bench::novel(20 * 1000 * 1000);
         text.insert(text.size() - 10, QStringLiteral("目標詞"));
         w.ui.Memo1->setPlainText(text);
         settle(w);
@@ -124,7 +88,7 @@ int main(int argc, char** argv) {
 
     // 3. Replace following, 10,000 occurrences in 5 MB.
     {
-        const QString filler = novel(5 * 1000 * 1000);
+        const QString filler = bench::novel(5 * 1000 * 1000);
         QString text;
         const qsizetype step = filler.size() / 10000;
         for (int i = 0; i < 10000; ++i) {
@@ -150,6 +114,5 @@ int main(int argc, char** argv) {
         std::printf("  one undo takes it all back in %.0f ms: %s\n", msSince(undoStart),
                     w.ui.Memo1->toPlainText().count(QStringLiteral("needle")) == 10000 ? "yes" : "NO");
     }
-    store::setAppDirForTesting(QString());
     return 0;
 }

@@ -258,13 +258,13 @@ bool PulseOutput::start(Pull pull, QString* error) {
         return unlockWith(timedOut_ ? QStringLiteral("The sound server did not answer")
                                     : paError(context_, "Cannot connect to the sound server"));
 
-    pa_sample_spec spec{};
-    spec.format = PA_SAMPLE_FLOAT32LE;
-    spec.rate = kRate;
-    spec.channels = 2;
+    pa_sample_spec sampleSpec{};
+    sampleSpec.format = PA_SAMPLE_FLOAT32LE;
+    sampleSpec.rate = kRate;
+    sampleSpec.channels = 2;
     pa_channel_map map;
     pa_channel_map_init_stereo(&map);
-    stream_ = pa_stream_new(context_, "Mix", &spec, &map);
+    stream_ = pa_stream_new(context_, "Mix", &sampleSpec, &map);
     if (!stream_)
         return unlockWith(paError(context_, "Cannot create a sound stream"));
     pa_stream_set_state_callback(stream_, &PulseOutput::onStreamState, this);
@@ -272,9 +272,9 @@ bool PulseOutput::start(Pull pull, QString* error) {
 
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
-    attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kTargetLatencyUs, &spec));
+    attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kTargetLatencyUs, &sampleSpec));
     attr.prebuf = static_cast<std::uint32_t>(-1);
-    attr.minreq = static_cast<std::uint32_t>(pa_usec_to_bytes(kMinRequestUs, &spec));
+    attr.minreq = static_cast<std::uint32_t>(pa_usec_to_bytes(kMinRequestUs, &sampleSpec));
     attr.fragsize = static_cast<std::uint32_t>(-1);
     const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
                                                       PA_STREAM_ADJUST_LATENCY);

@@ -1,4 +1,4 @@
-// Tests on the real sound system and windows need one QApplication for the whole run; GoogleTest runs inside it.
+// Window and real-sound tests need one QApplication for the whole run; GoogleTest runs inside it.
 #include <QApplication>
 
 #include <gtest/gtest.h>
