@@ -10,6 +10,7 @@
 #include "ui/tf_speaker.h"
 
 #include <QApplication>
+#include <fontconfig/fontconfig.h>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -41,7 +42,11 @@ int runSayvell(int argc, char** argv, const std::function<void()>& onShown) {
     std::unique_ptr<reading::EspeakEngine> speech;
     QString noSound;
     std::thread starter;
+    std::thread fonts;
     if (first) {
+        // Loading the font configuration is the largest part of building the window; it
+        // needs no display, so it overlaps with Qt's own start.
+        fonts = std::thread([] { FcInit(); });
         starter = std::thread([&] {
             audio = std::make_unique<audio::AudioEngine>(audio::makePulseOutput(QStringLiteral("Sayvell")));
             if (!audio->start(&noSound) && noSound.isEmpty()) noSound = QStringLiteral("no sound server");
@@ -50,13 +55,13 @@ int runSayvell(int argc, char** argv, const std::function<void()>& onShown) {
             speech->prefetchVoices();
         });
     }
-    // Joins the starter on every way out of main.
+    // Joins the helpers on every way out.
     struct Join {
         std::thread& t;
         ~Join() {
             if (t.joinable()) t.join();
         }
-    } join{starter};
+    } joinStarter{starter}, joinFonts{fonts};
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sayvell"));
@@ -74,6 +79,7 @@ int runSayvell(int argc, char** argv, const std::function<void()>& onShown) {
         return 1;
     }
     starter.join();
+    fonts.join();
     reading::SystemClock clock;
 
     ui::Tf_speaker window(ui::Services{*speech, *dm, dialogs, clock, audio.get(), noSound});
