@@ -221,15 +221,7 @@ QStringList HistoryDataset::list() const {
 
 DbResult HistoryDataset::recordOpen(const QString& path) {
     const QString date = now();
-    if (findByFile(path)) {
-        HistoryRow& row = rows_[size_t(current_)];
-        DbResult r = change(*conn_, "UPDATE history SET opendate=? WHERE rowid=?", [&](Statement& st) {
-            st.bind(1, date);
-            st.bind(2, row.id);
-        });
-        if (r) row.opendate = date;
-        return r;
-    }
+    if (findByFile(path)) return renewCurrent(date);
     DbResult r = change(*conn_, "INSERT INTO history(filename, opendate) VALUES(?, ?)", [&](Statement& st) {
         st.bind(1, path);
         st.bind(2, date);
@@ -243,15 +235,19 @@ DbResult HistoryDataset::recordOpen(const QString& path) {
 QString HistoryDataset::touch(const QString& path, DbResult* result) {
     if (result) *result = {};
     if (!findByFile(path)) return {};
+    const DbResult r = renewCurrent(now());
+    if (result) *result = r;
+    return rows_[size_t(current_)].filename;
+}
+
+DbResult HistoryDataset::renewCurrent(const QString& date) {
     HistoryRow& row = rows_[size_t(current_)];
-    const QString date = now();
     DbResult r = change(*conn_, "UPDATE history SET opendate=? WHERE rowid=?", [&](Statement& st) {
         st.bind(1, date);
         st.bind(2, row.id);
     });
     if (r) row.opendate = date;
-    if (result) *result = r;
-    return row.filename;
+    return r;
 }
 
 DbResult HistoryDataset::remove(const QString& path) {

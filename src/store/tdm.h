@@ -88,6 +88,8 @@ private:
     explicit HistoryDataset(detail::Connection* conn) : conn_(conn) {}
     bool load(QString* error);
     QString now() const;
+    // Sets the current row's opendate, in the file and in memory.
+    DbResult renewCurrent(const QString& date);
 
     detail::Connection* conn_;
     std::vector<HistoryRow> rows_;

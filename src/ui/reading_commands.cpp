@@ -7,7 +7,6 @@
 #include "text/byte_text.h"
 #include "ui/dialogs.h"
 #include "ui/memo_port.h"
-#include "ui/messages.h"
 #include "ui/tf_speaker.h"
 #include "ui/tfdateformat.h"
 
@@ -99,10 +98,7 @@ bool ReadingCommands::startPending() const { return promptTimer_->isActive(); }
 
 void ReadingCommands::readFromHere() {
     if (!reading::hasText(w_.memoPort().bytes().text())) return;
-    if (!w_.voiceChosen()) {
-        w_.services_.dialogs.warning(kChooseVoice);
-        return;
-    }
+    if (!w_.voiceChosen()) return;
     w_.btn_disable();
     cancelPendingStart();
     if (w_.ui.Chk_prompt->isChecked() && w_.services_.audio && reading::playPromptTone(*w_.services_.audio, promptWav())) {
@@ -137,10 +133,7 @@ void ReadingCommands::stopped() {
 }
 
 void ReadingCommands::readFromLast() {
-    if (!w_.voiceChosen()) {
-        w_.services_.dialogs.warning(kChooseVoice);
-        return;
-    }
+    if (!w_.voiceChosen()) return;
     const int last = store::SettingsFile().readInteger(QStringLiteral("Position"), QStringLiteral("Lastposi"), 0);
     if (last != 0) w_.port_->setSelStart(std::max(0, last));
     if (w_.ui.flatComboBox1->currentText().contains(kCantoneseVoice)) conv_yyClick();
@@ -167,10 +160,7 @@ QString ReadingCommands::lineText(int line) const {
 }
 
 void ReadingCommands::readCurrentLine() {
-    if (!w_.voiceChosen()) {
-        w_.services_.dialogs.warning(kChooseVoice);
-        return;
-    }
+    if (!w_.voiceChosen()) return;
     if (w_.state.readingActive.load()) return;
     w_.state.readingByWorker = false;
     const QString text = lineText(w_.port_->caretLineOf(w_.port_->selStart()));
@@ -181,10 +171,7 @@ void ReadingCommands::readCurrentLine() {
 }
 
 void ReadingCommands::readSelection() {
-    if (!w_.voiceChosen()) {
-        w_.services_.dialogs.warning(kChooseVoice);
-        return;
-    }
+    if (!w_.voiceChosen()) return;
     if (w_.state.readingActive.load()) return;
     w_.state.readingByWorker = false;
     const QString text = w_.port_->selText();
@@ -209,18 +196,12 @@ void ReadingCommands::SB_repeat1Click() {
     w_.port_->setSelStart(0);
     w_.port_->setSelLength(w_.port_->bytes().byteLength());
     if (!reading::hasText(w_.memoPort().bytes().text())) return;
-    if (!w_.voiceChosen()) {
-        w_.services_.dialogs.warning(kChooseVoice);
-        return;
-    }
+    if (!w_.voiceChosen()) return;
     startLoop();
 }
 
 void ReadingCommands::loopAllClick() {
-    if (!w_.voiceChosen()) {
-        w_.services_.dialogs.warning(kChooseVoice);
-        return;
-    }
+    if (!w_.voiceChosen()) return;
     if (!reading::hasText(w_.memoPort().bytes().text())) return;
     w_.port_->setSelStart(0);
     w_.port_->setSelLength(w_.port_->bytes().byteLength());
@@ -233,10 +214,7 @@ void ReadingCommands::SB_repeatClick() {
         return;
     }
     if (!reading::hasText(w_.memoPort().bytes().text())) return;
-    if (!w_.voiceChosen()) {
-        w_.services_.dialogs.warning(kChooseVoice);
-        return;
-    }
+    if (!w_.voiceChosen()) return;
     startLoop();
 }
 

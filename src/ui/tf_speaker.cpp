@@ -36,6 +36,7 @@ using store::SettingsFile;
 
 namespace {
 
+const QString kChooseVoice = QStringLiteral("請選擇語音引擎!");
 const QString kNoSound = QStringLiteral("找不到聲音輸出（%1）。朗讀照常進行並標示朗讀的位置，但不會發聲。");
 
 QString weekdayName(const QDate& d) {
@@ -229,7 +230,11 @@ void Tf_speaker::TrackBar1Change() {
 
 void Tf_speaker::flatComboBox1Change() { ui.Memo1->setFocus(); }
 
-bool Tf_speaker::voiceChosen() const { return !ui.flatComboBox1->currentText().trimmed().isEmpty(); }
+bool Tf_speaker::voiceChosen() {
+    if (!ui.flatComboBox1->currentText().trimmed().isEmpty()) return true;
+    services_.dialogs.warning(kChooseVoice);
+    return false;
+}
 
 void Tf_speaker::selectVoice() {
     const QList<reading::Voice> voices = services_.speech.voices();

@@ -120,7 +120,8 @@ private:
     void applyEditorAppearance();
     void saveExitSettings();
     void gundong1();
-    bool voiceChosen() const;
+    // The voice check of every reading command: warns when no voice is chosen.
+    bool voiceChosen();
     void selectVoice();
     void tellNoSoundOnce();
     void endWorker();
