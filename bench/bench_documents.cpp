@@ -6,9 +6,9 @@
 #include "store/tdm.h"
 #include "support/fakes.h"
 #include "text/big5.h"
-#include "ui/dialogs.h"
-#include "ui/memo_port.h"
-#include "ui/tf_speaker.h"
+#include "ui/common/dialogs.h"
+#include "ui/common/memo_port.h"
+#include "ui/shell/tf_speaker.h"
 
 #include <QApplication>
 #include <QFile>

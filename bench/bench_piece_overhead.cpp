@@ -2,8 +2,8 @@
 // Big5 text. Speech and pauses take no time here, so what is measured is the worker's own
 // work: editor round trips to the UI thread, cutting, selecting, scrolling.
 #include "bench_window.h"
-#include "ui/memo_port.h"
-#include "ui/tf_speaker.h"
+#include "ui/common/memo_port.h"
+#include "ui/shell/tf_speaker.h"
 
 #include <QApplication>
 #include <QFile>

@@ -6,8 +6,8 @@
 #include "reading/espeak_engine.h"
 #include "store/app_paths.h"
 #include "store/tdm.h"
-#include "ui/dialogs.h"
-#include "ui/tf_speaker.h"
+#include "ui/common/dialogs.h"
+#include "ui/shell/tf_speaker.h"
 
 #include <QApplication>
 #include <fontconfig/fontconfig.h>

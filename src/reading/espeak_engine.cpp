@@ -1,7 +1,7 @@
 #include "reading/espeak_engine.h"
 
 #include "audio/audio_engine.h"
-#include "reading/wav_writer.h"
+#include "audio/wav_writer.h"
 
 #include <espeak-ng/espeak_ng.h>
 #include <espeak-ng/speak_lib.h>

@@ -5,8 +5,8 @@
 #include "store/app_paths.h"
 #include "store/tdm.h"
 #include "support/sound_capture.h"
-#include "ui/memo_port.h"
-#include "ui/tf_speaker.h"
+#include "ui/common/memo_port.h"
+#include "ui/shell/tf_speaker.h"
 #include "ui/window_rig.h"
 
 #include <QApplication>

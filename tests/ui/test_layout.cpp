@@ -1,5 +1,5 @@
 // The main window as the user first sees it: buttons, captions, menus, panels.
-#include "ui/main_window_ui.h"
+#include "ui/shell/main_window_ui.h"
 
 #include <QAbstractScrollArea>
 #include <QAbstractSpinBox>

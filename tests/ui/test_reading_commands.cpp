@@ -4,8 +4,8 @@
 #include "audio/audio_engine.h"
 #include "audio/audio_output.h"
 #include "reading/prompt_tone.h"
-#include "ui/reading_commands.h"
-#include "ui/tfdateformat.h"
+#include "ui/reading/reading_commands.h"
+#include "ui/reading/tfdateformat.h"
 #include "ui/window_rig.h"
 
 #include <QAction>

@@ -4,9 +4,9 @@
 #include "store/tdm.h"
 #include "support/fakes.h"
 #include "text/byte_text.h"
-#include "ui/dialogs.h"
-#include "ui/memo_port.h"
-#include "ui/tf_speaker.h"
+#include "ui/common/dialogs.h"
+#include "ui/common/memo_port.h"
+#include "ui/shell/tf_speaker.h"
 
 #include <QFile>
 #include <QPlainTextEdit>

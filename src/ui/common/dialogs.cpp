@@ -1,4 +1,4 @@
-#include "ui/dialogs.h"
+#include "ui/common/dialogs.h"
 
 #include <QApplication>
 #include <QColorDialog>

@@ -1,4 +1,4 @@
-#include "ui/icons.h"
+#include "ui/common/icons.h"
 
 #include <QIconEngine>
 #include <QImage>

@@ -1,15 +1,15 @@
-#include "ui/tf_speaker.h"
+#include "ui/shell/tf_speaker.h"
 
 #include "reading/piece_cutter.h"
 #include "reading/speech_engine.h"
 #include "store/app_paths.h"
 #include "store/settings_file.h"
 #include "store/tdm.h"
-#include "ui/colors.h"
-#include "ui/dialogs.h"
-#include "ui/memo_port.h"
-#include "ui/messages.h"
-#include "ui/reading_commands.h"
+#include "ui/common/colors.h"
+#include "ui/common/dialogs.h"
+#include "ui/common/memo_port.h"
+#include "ui/common/messages.h"
+#include "ui/reading/reading_commands.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

@@ -5,8 +5,8 @@
 #include "document/text_file.h"
 #include "reading/reading_state.h"
 #include "reading/tts.h"
-#include "ui/main_window_ui.h"
-#include "ui/services.h"
+#include "ui/shell/main_window_ui.h"
+#include "ui/common/services.h"
 
 #include <QMainWindow>
 #include <QTimer>

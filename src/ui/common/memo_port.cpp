@@ -1,4 +1,4 @@
-#include "ui/memo_port.h"
+#include "ui/common/memo_port.h"
 
 #include <QPlainTextEdit>
 #include <QScrollBar>

@@ -6,11 +6,11 @@
 #include "store/app_paths.h"
 #include "store/settings_file.h"
 #include "store/tdm.h"
-#include "ui/colors.h"
-#include "ui/dialogs.h"
-#include "ui/memo_port.h"
-#include "ui/tf_speaker.h"
-#include "ui/messages.h"
+#include "ui/common/colors.h"
+#include "ui/common/dialogs.h"
+#include "ui/common/memo_port.h"
+#include "ui/shell/tf_speaker.h"
+#include "ui/common/messages.h"
 
 #include <QAction>
 #include <QApplication>

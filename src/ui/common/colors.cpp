@@ -1,4 +1,4 @@
-#include "ui/colors.h"
+#include "ui/common/colors.h"
 
 #include "store/settings_file.h"
 

@@ -1,4 +1,4 @@
-#include "reading/wav_writer.h"
+#include "audio/wav_writer.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
-#include "ui/tfdateformat.h"
+#include "ui/reading/tfdateformat.h"
 
 #include "reading/clock.h"
 #include "reading/reading_state.h"
 #include "store/settings_file.h"
-#include "ui/dialogs.h"
+#include "ui/common/dialogs.h"
 
 #include <QBoxLayout>
 #include <QGroupBox>

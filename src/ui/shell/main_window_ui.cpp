@@ -1,6 +1,6 @@
-#include "ui/main_window_ui.h"
+#include "ui/shell/main_window_ui.h"
 
-#include "ui/icons.h"
+#include "ui/common/icons.h"
 
 #include <QAction>
 #include <QActionGroup>

@@ -1,14 +1,14 @@
-#include "ui/reading_commands.h"
+#include "ui/reading/reading_commands.h"
 
 #include "audio/audio_engine.h"
 #include "reading/piece_cutter.h"
 #include "reading/prompt_tone.h"
 #include "store/settings_file.h"
 #include "text/byte_text.h"
-#include "ui/dialogs.h"
-#include "ui/memo_port.h"
-#include "ui/tf_speaker.h"
-#include "ui/tfdateformat.h"
+#include "ui/common/dialogs.h"
+#include "ui/common/memo_port.h"
+#include "ui/shell/tf_speaker.h"
+#include "ui/reading/tfdateformat.h"
 
 #include <QAction>
 #include <QCheckBox>
