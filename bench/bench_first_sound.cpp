@@ -7,6 +7,7 @@
 #include "store/tdm.h"
 #include "support/sound_capture.h"
 #include "ui/common/dialogs.h"
+#include "reading/tts.h"
 #include "ui/shell/tf_speaker.h"
 
 #include <QApplication>

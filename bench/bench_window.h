@@ -6,6 +6,7 @@
 #include "support/fakes.h"
 #include "text/byte_text.h"
 #include "ui/common/dialogs.h"
+#include "reading/tts.h"
 #include "ui/shell/tf_speaker.h"
 
 #include <QFile>

@@ -7,6 +7,7 @@
 #include "store/app_paths.h"
 #include "store/tdm.h"
 #include "ui/common/dialogs.h"
+#include "ui/common/translations.h"
 #include "ui/shell/tf_speaker.h"
 
 #include <QApplication>
@@ -67,6 +68,7 @@ int runSayvell(int argc, char** argv, const std::function<void()>& onShown) {
     QApplication::setApplicationName(QStringLiteral("Sayvell"));
     QApplication::setApplicationDisplayName(QStringLiteral("Sayvell"));
     QApplication::setQuitOnLastWindowClosed(false);
+    ui::installChineseTranslations(app);
     if (!first) {
         ui::showAlreadyRunning();
         return 0;

@@ -23,11 +23,7 @@ void LoopReading::arm(int passes, std::int64_t intervalSeconds, int selStart, in
 }
 
 void LoopReading::readtxt() {
-    state_.readingByWorker = true;
-    state_.stopRequested = false;
-    state_.readingActive = true;
-    state_.rangeMode = true;
-    state_.singleRun = false;
+    state_.beginRun(RunMode::Range);
     endSeen_ = false;
     host_.setSelection(state_.loopSelStart.load(), state_.loopSelLength.load());
     host_.startPass(state_.loopSelStart.load(), state_.loopSelLength.load());

@@ -3,7 +3,8 @@
 // end of one pass and the start of the next. The window's one-second timer calls tick(); each
 // pass is a range-mode run of the reading worker.
 //
-// Departures from the plain three-test tick, each closing a hole a user would fall into:
+// Where a tick goes beyond the three tests (pass running, passes left, interval over), each
+// closing a hole a user would fall into:
 //  - The first pass starts on the first tick after arming whether or not an earlier run has
 //    meanwhile cleared readingActive (stop-then-loop from the F9 key would otherwise never
 //    start).

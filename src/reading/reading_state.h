@@ -22,9 +22,36 @@ struct DelimiterTable {
     // Pause of the character c when it is a delimiter (the first row whose mark holds it), else -1.
     int delayOf(QStringView c) const;
     QString delimiters() const { return marks.join(QString()); }
+
+    // From the store's (mark, pause) rows in table order; rows past the last one held are
+    // ignored and a negative pause counts as none.
+    template <typename Rows>
+    static DelimiterTable fromMarks(const Rows& rows) {
+        DelimiterTable table;
+        for (const auto& row : rows) {
+            if (table.marks.size() >= kMaxDelimiterRows) break;
+            table.delays[static_cast<size_t>(table.marks.size())] = row.delayMs > 0 ? row.delayMs : 0;
+            table.marks << row.mark;
+        }
+        return table;
+    }
+};
+
+enum class RunMode {
+    Single,  // from a position to the end of the text
+    Range,   // one pass of a loop over a captured range
 };
 
 struct ReadingState {
+    // The flags of a worker run about to start; the one place that sets them for a mode.
+    void beginRun(RunMode mode) {
+        readingByWorker = true;
+        stopRequested = false;
+        readingActive = true;
+        rangeMode = mode == RunMode::Range;
+        singleRun = mode == RunMode::Single;
+    }
+
     std::atomic<bool> stopRequested{false};
     std::atomic<bool> readingActive{false};
     std::atomic<bool> readingByWorker{false};

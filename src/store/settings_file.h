@@ -24,6 +24,7 @@
 #include <stdexcept>
 
 #include "store/app_paths.h"
+#include "store/settings_keys.h"
 
 namespace sayvell::store {
 
@@ -58,6 +59,15 @@ public:
     void writeString(const QString& section, const QString& key, const QString& value);
     void writeInteger(const QString& section, const QString& key, int value);
     void writeBool(const QString& section, const QString& key, bool value);
+
+    // The same through the keys of settings_keys.h.
+    int read(const keys::IntKey& k) const { return readInteger(k.section, k.name, k.fallback); }
+    bool read(const keys::BoolKey& k) const { return readBool(k.section, k.name, k.fallback); }
+    QString read(const keys::TextKey& k) const { return readString(k.section, k.name, QString::fromUtf8(k.fallback)); }
+    QString read(const keys::TextKey& k, const QString& fallback) const { return readString(k.section, k.name, fallback); }
+    void write(const keys::IntKey& k, int value) { writeInteger(k.section, k.name, value); }
+    void write(const keys::BoolKey& k, bool value) { writeBool(k.section, k.name, value); }
+    void write(const keys::TextKey& k, const QString& value) { writeString(k.section, k.name, value); }
 
 private:
     std::optional<QString> findValue(const QString& section, const QString& key) const;

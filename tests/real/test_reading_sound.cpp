@@ -56,7 +56,7 @@ TEST(ReadingSound, TwoPiecesAreHeardAsTwoBurstsEachSelectedWhileItSounds) {
         MonitorRecorder recorder;
         std::string recError;
         ASSERT_TRUE(recorder.start(&recError)) << recError;
-        window.SB_playClick();
+        window.ui.SB_play->click();
         std::vector<SelectionSample> selections;
         const auto deadline = Steady::now() + std::chrono::seconds(20);
         while ((window.runner().busy() || !window.ui.SB_play->isEnabled()) && Steady::now() < deadline) {

@@ -41,7 +41,7 @@ QString panel2(WindowRig& rig) { return rig.window->ui.statusPanel[2]->text(); }
 
 void openThroughDialog(WindowRig& rig, const QString& path) {
     rig.dialogs.openAnswer = path;
-    rig.window->SB_openClick();
+    rig.window->ui.N11->trigger();
 }
 
 QStringList historyFiles(WindowRig& rig) {
@@ -94,7 +94,7 @@ TEST(DocumentFiles, OpenReadsBig5FromTheExecutablesFolderAndRecordsTheHistory) {
     EXPECT_EQ(editorText(rig), QStringLiteral("歡迎光臨，\n本店今日特價。"));
     EXPECT_FALSE(modified(rig));
     EXPECT_EQ(rig.memo()->textCursor().position(), 0);
-    EXPECT_EQ(rig.window->currentFile, file);
+    EXPECT_EQ(rig.window->currentFile(), file);
     EXPECT_EQ(panel2(rig), file);
     EXPECT_EQ(historyFiles(rig), QStringList{file});
     EXPECT_EQ(rig.window->ui.ListBox1->count(), 0);  // the list shows it from the next start
@@ -126,7 +126,7 @@ TEST(DocumentFiles, SavingTheOpenedFileGivesBackItsBytesInItsEncoding) {
     EXPECT_EQ(readAll(rig.path("doc.txt")), "\xEF\xBB\xBF" + QStringLiteral("第一行\r\n\r\nline 3 ，最後\r\n😀").toUtf8());
     EXPECT_TRUE(rig.window->SB_saveClick());
     EXPECT_EQ(rig.dialogs.shown.size(), 1);
-    EXPECT_EQ(rig.window->documentFormat().encoding, document::Encoding::Utf8Bom);
+    EXPECT_EQ(rig.window->documents().session().format().encoding, document::Encoding::Utf8Bom);
 }
 
 TEST(DocumentFiles, SaveOfAnUntitledTextAsksEachTimeAndForAnExistingFile) {
@@ -135,7 +135,7 @@ TEST(DocumentFiles, SaveOfAnUntitledTextAsksEachTimeAndForAnExistingFile) {
     rig.dialogs.saveAnswer = rig.path("notes");
     EXPECT_TRUE(rig.window->SB_saveClick());
     EXPECT_EQ(readAll(rig.path("notes.txt")), text::toBig5(QStringLiteral("公告")));
-    EXPECT_TRUE(rig.window->currentFile.isEmpty());
+    EXPECT_TRUE(rig.window->currentFile().isEmpty());
     EXPECT_TRUE(panel2(rig).isEmpty());
     // The next save asks for a name again; the file now exists, and No keeps it.
     rig.type(QStringLiteral("改了"));
@@ -156,26 +156,26 @@ TEST(DocumentFiles, NewForgetsTheFileAndAfterYesKeepsTheSavedTextUntilTheNextNew
     WindowRig rig;
     writeAll(rig.path("a.txt"), "aaa");
     openThroughDialog(rig, rig.path("a.txt"));
-    rig.window->N35Click();
+    rig.window->ui.N35->trigger();
     EXPECT_TRUE(editorText(rig).isEmpty());
-    EXPECT_TRUE(rig.window->currentFile.isEmpty());
+    EXPECT_TRUE(rig.window->currentFile().isEmpty());
     EXPECT_TRUE(panel2(rig).isEmpty());
     rig.dialogs.shown.clear();
     rig.type("unsaved");
     rig.dialogs.confirmAnswer = true;
     rig.dialogs.saveAnswer = rig.path("b");
-    rig.window->N35Click();
+    rig.window->ui.N35->trigger();
     EXPECT_EQ(editorText(rig), QStringLiteral("unsaved"));
     EXPECT_EQ(readAll(rig.path("b.txt")), QByteArray("unsaved"));
-    rig.window->N35Click();
+    rig.window->ui.N35->trigger();
     EXPECT_TRUE(editorText(rig).isEmpty());
     EXPECT_EQ(rig.dialogs.shown, (QStringList{kAskSave, "save:保存"}));
     // While a reading runs, New does nothing.
     rig.type("reading");
-    rig.window->state.readingActive = true;
-    rig.window->N35Click();
+    rig.window->readingState().readingActive = true;
+    rig.window->ui.N35->trigger();
     EXPECT_EQ(editorText(rig), QStringLiteral("reading"));
-    rig.window->state.readingActive = false;
+    rig.window->readingState().readingActive = false;
 }
 
 TEST(DocumentFiles, SaveAsWritesTheNameAsGivenAndLeavesTheCurrentFile) {
@@ -184,19 +184,19 @@ TEST(DocumentFiles, SaveAsWritesTheNameAsGivenAndLeavesTheCurrentFile) {
     openThroughDialog(rig, rig.path("cur.txt"));
     rig.type("changed");
     rig.dialogs.saveAnswer = rig.path("copy.text");
-    rig.window->N21Click();
+    rig.window->ui.N21->trigger();
     EXPECT_EQ(readAll(rig.path("copy.text")), QByteArray("changed"));
-    EXPECT_EQ(rig.window->currentFile, rig.path("cur.txt"));
+    EXPECT_EQ(rig.window->currentFile(), rig.path("cur.txt"));
     EXPECT_EQ(readAll(rig.path("cur.txt")), QByteArray("current"));
     EXPECT_FALSE(modified(rig));
     // An existing file is replaced only after a Yes; a word-processor file never.
     rig.dialogs.shown.clear();
-    rig.window->N21Click();
+    rig.window->ui.N21->trigger();
     EXPECT_EQ(rig.dialogs.shown.last(), "confirm:該文件: " + rig.path("copy.text") + " 已存在，要覆蓋它嗎？");
     writeAll(rig.path("report.docx"), "PK-binary");
     rig.dialogs.saveAnswer = rig.path("report.docx");
     rig.dialogs.confirmAnswer = true;
-    rig.window->N21Click();
+    rig.window->ui.N21->trigger();
     EXPECT_TRUE(rig.dialogs.shown.last().startsWith("warning:"));
     EXPECT_EQ(readAll(rig.path("report.docx")), QByteArray("PK-binary"));
 }
@@ -212,7 +212,7 @@ TEST(DocumentFiles, WordProcessorFilesAreConvertedAndNeverOverwritten) {
     openThroughDialog(rig, rig.path("報告.docx"));
     EXPECT_EQ(editorText(rig), QStringLiteral("第一段\n第二段"));
     EXPECT_FALSE(modified(rig));
-    EXPECT_EQ(rig.window->currentFile, rig.path("報告.docx"));
+    EXPECT_EQ(rig.window->currentFile(), rig.path("報告.docx"));
     EXPECT_EQ(panel2(rig), rig.path("報告.docx"));
     EXPECT_EQ(historyFiles(rig), (QStringList{rig.path("note.odt"), rig.path("報告.docx")}));
     // Save asks for a name, as for an untitled text; the .docx is left as it was.
@@ -240,7 +240,7 @@ TEST(DocumentFiles, AFailedOpenTellsTheUserAndKeepsTheText) {
         EXPECT_EQ(rig.dialogs.shown.last(), "plain:" + rig.path(name) + " 可能已打開");
         EXPECT_EQ(editorText(rig), QStringLiteral("重要的文字"));
         EXPECT_TRUE(modified(rig));
-        EXPECT_TRUE(rig.window->currentFile.isEmpty());
+        EXPECT_TRUE(rig.window->currentFile().isEmpty());
     }
     // A text file that vanished or cannot be read (here: a folder).
     QDir(rig.dir.path()).mkdir("folder.txt");
@@ -265,7 +265,7 @@ TEST(DocumentFiles, OpeningAfterASaveThatDidNotHappenKeepsTheText) {
     rig.dm->Q_history.recordOpen(rig.path("other.txt"));
     rig.window->ui.ListBox1->addItem(rig.path("other.txt"));
     selectHistoryLine(rig, rig.path("other.txt"));
-    rig.window->ListBox1DblClick();
+    rig.window->ui.O1->trigger();
     EXPECT_EQ(editorText(rig), QStringLiteral("還沒保存的文字"));
 }
 
@@ -301,7 +301,7 @@ TEST(DocumentFiles, AFullOrReadOnlyDiskKeepsTheTextTheOldFileAndTellsTheUser) {
     EXPECT_EQ(editorText(rig).size(), 100000);
     // The exit sequence keeps such a text open instead of losing it.
     rig.dialogs.confirmAnswer = true;
-    rig.window->SB_closeClick();
+    rig.window->ui.N_exit->trigger();
     EXPECT_EQ(rig.exitCode, -1);
     EXPECT_EQ(QDir(QFileInfo(disk.path("small.txt")).path()).entryList(QDir::Files), QStringList{"small.txt"});
 
@@ -345,10 +345,10 @@ TEST(DocumentHistory, ListedMostRecentFirstOnceAFileIsOpenedTwiceAndReopened) {
     selectHistoryLine(rig, rig.path("b.txt"));
     rig.window->ListBox1Click();
     EXPECT_EQ(list->toolTip(), rig.path("b.txt"));
-    rig.window->ListBox1DblClick();
+    rig.window->ui.O1->trigger();
     EXPECT_EQ(editorText(rig), QStringLiteral("B"));
     EXPECT_FALSE(modified(rig));
-    EXPECT_EQ(rig.window->currentFile, rig.path("b.txt"));
+    EXPECT_EQ(rig.window->currentFile(), rig.path("b.txt"));
     EXPECT_EQ(panel2(rig), rig.path("b.txt"));
     const auto rows = rig.dm->Q_history.rows();
     const auto it = std::find_if(rows.begin(), rows.end(), [&](const auto& r) { return r.filename == rig.path("b.txt"); });
@@ -372,29 +372,29 @@ TEST(DocumentHistory, AMissingFileWarnsAndDeleteRemovesTheLineAndTheRow) {
 
     // Nothing selected: nothing happens.
     rig.window->ui.ListBox1->clearSelection();
-    rig.window->ListBox1DblClick();
+    rig.window->ui.O1->trigger();
     EXPECT_TRUE(rig.dialogs.shown.isEmpty());
 
     selectHistoryLine(rig, rig.path("gone.txt"));
-    rig.window->O1Click();
+    rig.window->ui.O1->trigger();
     EXPECT_EQ(rig.dialogs.shown, (QStringList{kAskSave, "warning:文件不存存!"}));
     EXPECT_EQ(editorText(rig), QStringLiteral("edited"));
     // A later Save still goes to the file the text came from.
-    EXPECT_EQ(rig.window->currentFile, rig.path("cur.txt"));
+    EXPECT_EQ(rig.window->currentFile(), rig.path("cur.txt"));
     EXPECT_EQ(rig.window->ui.ListBox1->count(), 2);
 
-    rig.window->D2Click();
+    rig.window->ui.D2->trigger();
     EXPECT_EQ(rig.window->ui.ListBox1->count(), 1);
     EXPECT_EQ(historyFiles(rig), QStringList{rig.path("cur.txt")});
-    EXPECT_EQ(rig.window->currentFile, rig.path("cur.txt"));
+    EXPECT_EQ(rig.window->currentFile(), rig.path("cur.txt"));
     EXPECT_EQ(editorText(rig), QStringLiteral("edited"));
 
     // While a reading runs, a reopen does nothing.
     selectHistoryLine(rig, rig.path("cur.txt"));
-    rig.window->state.readingActive = true;
-    rig.window->ListBox1DblClick();
+    rig.window->readingState().readingActive = true;
+    rig.window->ui.O1->trigger();
     EXPECT_EQ(editorText(rig), QStringLiteral("edited"));
-    rig.window->state.readingActive = false;
+    rig.window->readingState().readingActive = false;
 }
 
 // ---- Find and replace ------------------------------------------------------------------------
@@ -404,24 +404,24 @@ TEST(DocumentFind, ButtonsFindReplaceAndReplaceFollowingWithOneUndo) {
     auto& ui = rig.window->ui;
     rig.type(QStringLiteral("貓 cat, Cat 貓 CAT cat"));
     // Empty search box: nothing.
-    rig.window->SpeedButton2Click();
+    rig.window->ui.SpeedButton2->click();
     EXPECT_TRUE(rig.dialogs.shown.isEmpty());
 
     ui.Fedit->setText("cat");
     ui.CheckBox4->setChecked(true);
     rig.memo()->moveCursor(QTextCursor::End);
-    rig.window->SpeedButton2Click();
+    rig.window->ui.SpeedButton2->click();
     EXPECT_FALSE(ui.CheckBox4->isChecked());  // acts once
     EXPECT_EQ(rig.memo()->textCursor().selectedText(), QStringLiteral("cat"));
     EXPECT_EQ(rig.memo()->textCursor().selectionStart(), 2);
 
     ui.Redit->setText("DOG");
-    rig.window->SpeedButton4Click();
+    rig.window->ui.SpeedButton4->click();
     EXPECT_EQ(editorText(rig), QStringLiteral("貓 dog, dog 貓 dog dog"));
     EXPECT_EQ(rig.dialogs.shown, QStringList{QStringLiteral("plain:\"cat\" 沒有找到。")});
-    EXPECT_FALSE(rig.window->replaceFollowing);
+    EXPECT_FALSE(rig.window->find().replaceFollowing);
     EXPECT_TRUE(modified(rig));
-    rig.window->ZCtrlZ1Click();
+    rig.window->ui.ZCtrlZ1->trigger();
     EXPECT_EQ(editorText(rig), QStringLiteral("貓 cat, Cat 貓 CAT cat"));
 
     // Case-sensitive and whole entries, upward from the end.
@@ -429,9 +429,9 @@ TEST(DocumentFind, ButtonsFindReplaceAndReplaceFollowingWithOneUndo) {
     ui.CheckBox1->setChecked(true);
     ui.CheckBox3->setChecked(true);
     rig.memo()->moveCursor(QTextCursor::End);
-    rig.window->SpeedButton2Click();
+    rig.window->ui.SpeedButton2->click();
     EXPECT_EQ(rig.memo()->textCursor().selectionStart(), 17);
-    rig.window->SpeedButton2Click();  // "cat," is not whole, "Cat" and "CAT" have capitals
+    rig.window->ui.SpeedButton2->click();  // "cat," is not whole, "Cat" and "CAT" have capitals
     EXPECT_EQ(rig.dialogs.shown.last(), QStringLiteral("plain:\"cat\"沒有找到。"));
     EXPECT_EQ(rig.memo()->textCursor().selectionStart(), 17);
 }
@@ -443,7 +443,7 @@ TEST(DocumentFind, PositionsStayRightInALongBig5TextWithEmoji) {
     rig.type(text);
     rig.window->ui.Fedit->setText(QStringLiteral("目標6"));
     rig.window->ui.Redit->setText(QStringLiteral("ok"));
-    rig.window->SpeedButton4Click();
+    rig.window->ui.SpeedButton4->click();
     QString expected = text;
     expected.replace(QStringLiteral("目標6"), QStringLiteral("ok"));
     EXPECT_EQ(editorText(rig), expected);
@@ -455,7 +455,7 @@ TEST(DocumentFind, PositionsStayRightInALongBig5TextWithEmoji) {
 TEST(DocumentAppearance, FontAndColourAreSavedConfirmedOrCancelled) {
     WindowRig rig;
     // Cancelled: the file holds the editor's look as it is.
-    rig.window->N23Click();
+    rig.window->ui.N23->trigger();
     QString ini = rig.settings();
     EXPECT_TRUE(ini.contains("fontcolor=clWhite")) << ini.toStdString();
     EXPECT_TRUE(ini.contains("fontsize=12"));
@@ -466,7 +466,7 @@ TEST(DocumentAppearance, FontAndColourAreSavedConfirmedOrCancelled) {
     chosen.setBold(true);
     chosen.setUnderline(true);
     rig.dialogs.fontAnswer = ui::FontChoice{chosen, QColor(0x12, 0x34, 0x56)};
-    rig.window->N23Click();
+    rig.window->ui.N23->trigger();
     ini = rig.settings();
     EXPECT_TRUE(ini.contains("fontcolor=$00563412")) << ini.toStdString();
     EXPECT_TRUE(ini.contains("fontsize=20"));
@@ -475,10 +475,10 @@ TEST(DocumentAppearance, FontAndColourAreSavedConfirmedOrCancelled) {
     EXPECT_EQ(rig.memo()->font().pointSize(), 20);
     EXPECT_EQ(rig.memo()->palette().color(QPalette::Text), QColor(0x12, 0x34, 0x56));
 
-    rig.window->N25Click();  // cancelled: teal stays and is written
+    rig.window->ui.N25->trigger();  // cancelled: teal stays and is written
     EXPECT_TRUE(rig.settings().contains("memocolor=clTeal"));
     rig.dialogs.colorAnswer = QColor(255, 255, 0);
-    rig.window->N25Click();
+    rig.window->ui.N25->trigger();
     EXPECT_TRUE(rig.settings().contains("memocolor=clYellow"));
     EXPECT_EQ(rig.memo()->palette().color(QPalette::Base), QColor(255, 255, 0));
 
@@ -495,13 +495,13 @@ TEST(DocumentAppearance, AlignmentSelectsAllCarriesOneCheckMarkAndIsNotKept) {
     WindowRig rig;
     auto& ui = rig.window->ui;
     rig.type("centred text");
-    rig.window->N28Click();
+    rig.window->ui.N28->trigger();
     EXPECT_EQ(rig.memo()->document()->defaultTextOption().alignment(), Qt::AlignHCenter);
     EXPECT_EQ(rig.memo()->textCursor().selectedText(), QStringLiteral("centred text"));
     EXPECT_FALSE(ui.N27->isChecked());
     EXPECT_TRUE(ui.N28->isChecked());
     EXPECT_FALSE(ui.N29->isChecked());
-    rig.window->N29Click();
+    rig.window->ui.N29->trigger();
     EXPECT_EQ(rig.memo()->document()->defaultTextOption().alignment(), Qt::AlignRight);
     EXPECT_FALSE(ui.N28->isChecked());
     rig.window.reset();
@@ -523,7 +523,7 @@ TEST(DocumentAppearance, ClipboardCommandsActOnTheEditorWhateverHasTheFocus) {
     c.setPosition(0);
     c.setPosition(5, QTextCursor::KeepAnchor);
     rig.memo()->setTextCursor(c);
-    rig.window->CCtrlC2Click();
+    rig.window->ui.CCtrlC2->trigger();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("alpha"));
     ui.XCtrlX1->trigger();
     EXPECT_EQ(editorText(rig), QStringLiteral(" beta"));

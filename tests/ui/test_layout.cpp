@@ -193,7 +193,7 @@ TEST(Layout, LoopPanelRangesDefaultsAndClose)
     ui.SpinEdit2->setValue(99999999);
     EXPECT_EQ(ui.SpinEdit2->value(), 10000000);
     EXPECT_EQ(ui.btn_ok->text(), "設為默認");
-    EXPECT_EQ(ui.btn_close9->toolTip(), "Close");
+    EXPECT_EQ(ui.btn_close9->toolTip(), QStringLiteral("關閉"));
 
     // The loop panel sits under the editor, and its close button hides it.
     EXPECT_GE(ui.Panel9->y(), ui.Memo1->y() + ui.Memo1->height());

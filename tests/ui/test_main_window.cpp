@@ -31,8 +31,8 @@ TEST(MainWindow, FirstStartTakesDefaultsAndWritesTheEditorColour) {
     EXPECT_EQ(ui.SpinEdit2->value(), 60);
     EXPECT_EQ(ui.statusPanel[1]->text(), QStringLiteral("2014-04-07 星期一"));
     EXPECT_TRUE(rig.settings().contains("memocolor=clTeal")) << rig.settings().toStdString();
-    EXPECT_EQ(rig.window->state.symbolDelayMs.load(), 800);
-    EXPECT_EQ(rig.window->state.delimiters(), QStringLiteral("。；：？！，,;:?!"));
+    EXPECT_EQ(rig.window->readingState().symbolDelayMs.load(), 800);
+    EXPECT_EQ(rig.window->readingState().delimiters(), QStringLiteral("。；：？！，,;:?!"));
 }
 
 TEST(MainWindow, StoredSettingsAreHeldToTheirRangesAndGarbageGivesDefaults) {
@@ -46,16 +46,14 @@ TEST(MainWindow, StoredSettingsAreHeldToTheirRangesAndGarbageGivesDefaults) {
     EXPECT_EQ(ui.flatComboBox1->currentIndex(), -1);
     EXPECT_EQ(ui.SpinEdit1->value(), 16);
     EXPECT_EQ(ui.SpinEdit2->value(), 60);
-    EXPECT_FALSE(rig.window->hotkeySwitch(0));
-    EXPECT_TRUE(rig.window->hotkeySwitch(1));
-    EXPECT_EQ(rig.window->state.symbolDelayMs.load(), 800);
+    EXPECT_EQ(rig.window->readingState().symbolDelayMs.load(), 800);
     EXPECT_FALSE(ui.Chk_prompt->isChecked());
 }
 
 TEST(MainWindow, ReadsFromTheCaretSelectingEachPieceWhileItIsSpoken) {
     WindowRig rig;
     rig.type(QStringLiteral("一，二。"));
-    rig.window->SB_playClick();
+    rig.window->ui.SB_play->click();
     for (QWidget* w : rig.window->readingControls()) EXPECT_FALSE(w->isEnabled());
     EXPECT_TRUE(rig.window->ui.SB_stop->isEnabled());
     ASSERT_TRUE(rig.waitIdle());
@@ -68,7 +66,7 @@ TEST(MainWindow, ReadsFromTheCaretSelectingEachPieceWhileItIsSpoken) {
     EXPECT_EQ(std::make_pair(spoken[1].selStart, spoken[1].selLength), std::make_pair(4, 4));
     EXPECT_EQ(rig.engine.voiceId(), QStringLiteral("cmn-latn-pinyin"));
     EXPECT_EQ(rig.clock.sleeps(), (std::vector<int>{250, 600}));
-    EXPECT_FALSE(rig.window->state.readingActive.load());
+    EXPECT_FALSE(rig.window->readingState().readingActive.load());
     for (QWidget* w : rig.window->readingControls()) EXPECT_TRUE(w->isEnabled());
 }
 
@@ -76,9 +74,9 @@ TEST(MainWindow, StopEnablesTheControlsAtOnceAndEndsAfterThePiece) {
     WindowRig rig;
     rig.type(QStringLiteral("一，二，三。"));
     rig.engine.hold();
-    rig.window->SB_playClick();
+    rig.window->ui.SB_play->click();
     ASSERT_TRUE(waitFor([&] { return rig.engine.spoken().size() == 1; }));
-    rig.window->SB_stopClick();
+    rig.window->ui.SB_stop->click();
     for (QWidget* w : rig.window->readingControls()) EXPECT_TRUE(w->isEnabled());
     rig.engine.release();
     ASSERT_TRUE(rig.waitIdle());
@@ -89,8 +87,8 @@ TEST(MainWindow, StopEnablesTheControlsAtOnceAndEndsAfterThePiece) {
 TEST(MainWindow, ReadFromTheBeginningWithTheCaretAtTheEnd) {
     WindowRig rig;
     rig.type(QStringLiteral("甲。乙。"));
-    rig.window->SB_bottClick();
-    rig.window->SB_jexuClick();
+    rig.window->ui.SB_bott->click();
+    rig.window->ui.SB_jexu->click();
     ASSERT_TRUE(rig.waitIdle());
     EXPECT_EQ(rig.engine.texts(), (QStringList{"甲。", "乙。"}));
 }
@@ -98,12 +96,12 @@ TEST(MainWindow, ReadFromTheBeginningWithTheCaretAtTheEnd) {
 TEST(MainWindow, ReadingChecksTextThenVoice) {
     WindowRig rig;
     rig.type(QStringLiteral("   \n "));
-    rig.window->SB_playClick();
+    rig.window->ui.SB_play->click();
     EXPECT_TRUE(rig.dialogs.shown.isEmpty());
     EXPECT_TRUE(rig.window->ui.SB_play->isEnabled());
     rig.type(QStringLiteral("有字。"));
     rig.window->ui.flatComboBox1->setCurrentIndex(-1);
-    rig.window->SB_playClick();
+    rig.window->ui.SB_play->click();
     EXPECT_EQ(rig.dialogs.shown, QStringList{"warning:請選擇語音引擎!"});
     EXPECT_TRUE(rig.window->ui.SB_play->isEnabled());
     EXPECT_TRUE(rig.engine.texts().isEmpty());
@@ -114,7 +112,7 @@ TEST(MainWindow, CaretPositionShowsLineAndColumnAfterAClick) {
     rig.window->show();
     rig.type(QStringLiteral("第一行\n第二行abc"));
     QTest::mouseClick(rig.memo()->viewport(), Qt::LeftButton, {}, rig.memo()->cursorRect(rig.memo()->textCursor()).center());
-    rig.window->SB_topClick();
+    rig.window->ui.SB_top->click();
     QTest::keyClick(rig.memo(), Qt::Key_Home);
     EXPECT_EQ(rig.window->ui.statusPanel[0]->text(), QStringLiteral("   1:1"));
     QTest::keyClick(rig.memo(), Qt::Key_Down);
@@ -126,7 +124,7 @@ TEST(MainWindow, ExitSavesTheSpeakerSettingsAndAsksOnlyForAChangedText) {
     {
         WindowRig rig;
         rig.window->ui.TrackBar2->setValue(-4);
-        rig.window->SB_closeClick();
+        rig.window->ui.N_exit->trigger();
         EXPECT_TRUE(rig.dialogs.shown.isEmpty());
         EXPECT_EQ(rig.exitCode, 0);
         const QString ini = rig.settings();
@@ -139,7 +137,7 @@ TEST(MainWindow, ExitSavesTheSpeakerSettingsAndAsksOnlyForAChangedText) {
         WindowRig rig;
         rig.type(QStringLiteral("改過的文字"));
         rig.dialogs.confirmAnswer = false;
-        rig.window->SB_closeClick();
+        rig.window->ui.N_exit->trigger();
         EXPECT_EQ(rig.dialogs.shown, QStringList{"confirm:文章已被修改，要保存嗎？"});
         EXPECT_EQ(rig.exitCode, 0);
     }
@@ -150,12 +148,12 @@ TEST(MainWindow, ExitWithAChangedTextThatCouldNotBeSavedStaysOpen) {
     rig.type(QStringLiteral("不能丟的文字"));
     rig.dialogs.confirmAnswer = true;
     rig.dialogs.saveAnswer.clear();  // the user cancels the save dialog
-    rig.window->SB_closeClick();
+    rig.window->ui.N_exit->trigger();
     EXPECT_EQ(rig.exitCode, -1);
     EXPECT_EQ(rig.memo()->toPlainText(), QStringLiteral("不能丟的文字"));
 
     rig.dialogs.saveAnswer = rig.path("kept");
-    rig.window->SB_closeClick();
+    rig.window->ui.N_exit->trigger();
     EXPECT_EQ(rig.exitCode, 0);
     QFile saved(rig.path("kept.txt"));
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
@@ -168,12 +166,12 @@ TEST(MainWindow, FrameCloseKeepsTheProgramRunningAndThePanelToggles) {
     rig.type(QStringLiteral("一。"));
     rig.window->close();
     EXPECT_EQ(rig.exitCode, -1);
-    rig.window->SB_playClick();
+    rig.window->ui.SB_play->click();
     ASSERT_TRUE(rig.waitIdle());
     EXPECT_EQ(rig.engine.texts(), QStringList{"一。"});
-    rig.window->SB_panelClick();
+    rig.window->ui.SB_panel->click();
     EXPECT_FALSE(rig.window->ui.Panel2->isVisible());
-    rig.window->SB_panelClick();
+    rig.window->ui.SB_panel->click();
     EXPECT_TRUE(rig.window->ui.Panel2->isVisible());
 }
 
@@ -191,4 +189,27 @@ TEST(MainWindow, DisablingForReadingTouchesExactlyTheSixteenControls) {
     EXPECT_FALSE(rig.window->ui.SpinEdit2->isEnabled());
     rig.window->btn_enable();
     for (QWidget* w : rig.window->readingControls()) EXPECT_TRUE(w->isEnabled());
+}
+
+TEST(MainWindow, AFullWidthSpaceInThePauseTableEndsAPieceAndPauses) {
+    WindowRig rig({}, false);
+    {
+        auto dm = store::TDM::open(rig.path("draft.dat"));
+        ASSERT_TRUE(dm);
+        ASSERT_TRUE(dm->q_delaytime.add(QStringLiteral("全形空格"), QStringLiteral("\u3000"), 900));
+    }
+    rig.open();
+    rig.type(QStringLiteral("甲\u3000乙"));
+    rig.window->ui.SB_play->click();
+    ASSERT_TRUE(rig.waitIdle());
+    const auto spoken = rig.engine.spoken();
+    ASSERT_EQ(spoken.size(), 2u);
+    EXPECT_EQ(spoken[0].text, QStringLiteral("甲\u3000"));
+    EXPECT_EQ(rig.clock.sleeps().front(), 900);
+}
+
+TEST(MainWindow, QtsOwnButtonsSpeakTraditionalChinese) {
+    // The same translations the program installs at start (tests/qt_main.cpp does it too).
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "File &name:"), QStringLiteral("檔名(&N)\uFF1A"));
 }

@@ -42,7 +42,7 @@ void select(WindowRig& rig, int start, int length) {
 // One tick of the loop timer, one second later on the fake clock; a pass it starts runs out.
 void tick(WindowRig& rig) {
     rig.clock.advance(1000);
-    commands(rig).readcycledTimer();
+    rig.window->loopController().readcycledTimer();
     ASSERT_TRUE(rig.waitIdle());
 }
 
@@ -73,7 +73,7 @@ TEST(ReadingCommands, EachCommandMakesItsChecksInItsOwnOrder) {
     ui.flatComboBox1->setCurrentIndex(-1);
 
     // Empty text and no voice: the text is checked first here, the voice first there.
-    commands(rig).SB_repeat1Click();
+    rig.window->ui.SB_repeat1->click();
     ui.P_readHere->trigger();
     EXPECT_TRUE(rig.dialogs.shown.isEmpty());
     ui.P_loopAll->trigger();
@@ -101,7 +101,7 @@ TEST(ReadingCommands, EachCommandMakesItsChecksInItsOwnOrder) {
     ui.SB_repeat1->click();
     EXPECT_EQ(rig.memo()->textCursor().selectedText(), QStringLiteral("   "));
 
-    EXPECT_FALSE(rig.window->readcycled->isActive());
+    EXPECT_FALSE(rig.window->readcycled()->isActive());
     EXPECT_TRUE(rig.engine.texts().isEmpty());
     EXPECT_TRUE(controlsEnabled(rig));
 }
@@ -121,7 +121,7 @@ TEST(ReadingCommands, OneShotReadingsSpeakTheCaretLineOrTheSelectionAtOnce) {
     EXPECT_EQ(line.text, QStringLiteral("第二行有字"));
     EXPECT_EQ(line.flags, reading::SpeechEngine::Async);
     EXPECT_EQ(rig.engine.voiceId(), QStringLiteral("cmn-latn-pinyin"));
-    EXPECT_FALSE(rig.window->state.readingActive.load());
+    EXPECT_FALSE(rig.window->readingState().readingActive.load());
     EXPECT_FALSE(rig.window->runner().busy());
     EXPECT_EQ(rig.window->memoPort().selStart(), 12);
     EXPECT_FALSE(rig.memo()->textCursor().hasSelection());
@@ -139,15 +139,15 @@ TEST(ReadingCommands, OneShotReadingsSpeakTheCaretLineOrTheSelectionAtOnce) {
 
     // Stop silences a one-shot reading at once.
     const int purges = rig.engine.purges();
-    rig.window->SB_stopClick();
+    rig.window->ui.SB_stop->click();
     EXPECT_EQ(rig.engine.purges(), purges + 1);
 
     // While a reading runs, one-shot readings do nothing.
-    rig.window->state.readingActive = true;
+    rig.window->readingState().readingActive = true;
     rig.window->ui.P_readLine->trigger();
     rig.window->ui.P_readSelection->trigger();
     EXPECT_EQ(rig.engine.spoken().size(), 2u);
-    rig.window->state.readingActive = false;
+    rig.window->readingState().readingActive = false;
 }
 
 TEST(ReadingCommands, BookmarkIsRecordedAndReadFromWithoutPromptOrDisabling) {
@@ -158,7 +158,7 @@ TEST(ReadingCommands, BookmarkIsRecordedAndReadFromWithoutPromptOrDisabling) {
     EXPECT_TRUE(rig.settings().contains("Lastposi=6")) << rig.settings().toStdString();
     EXPECT_TRUE(rig.settings().contains("Line=1"));
 
-    rig.window->SB_topClick();
+    rig.window->ui.SB_top->click();
     rig.engine.hold();
     rig.window->ui.P_readLast->trigger();
     ASSERT_TRUE(waitFor([&] { return rig.engine.spoken().size() == 1; }));
@@ -206,22 +206,22 @@ TEST(ReadingCommands, WholeTextLoopReadsEachPassWithTheControlsDisabledUntilTheE
     ui.SpinEdit1->setValue(2);
     ui.SpinEdit2->setValue(3);
     ui.SB_repeat1->click();
-    EXPECT_TRUE(rig.window->readcycled->isActive());
-    EXPECT_EQ(rig.window->readcycled->interval(), 1000);
+    EXPECT_TRUE(rig.window->readcycled()->isActive());
+    EXPECT_EQ(rig.window->readcycled()->interval(), 1000);
     EXPECT_TRUE(rig.engine.texts().isEmpty());  // the first pass waits for the first tick
 
     tick(rig);
     EXPECT_EQ(rig.engine.texts(), (QStringList{"一，", "二。"}));
     EXPECT_EQ(rig.engine.spoken()[1].selStart, 4);
     EXPECT_EQ(rig.engine.spoken()[1].selLength, 4);
-    EXPECT_FALSE(rig.window->state.readingActive.load());  // music may rise between passes
+    EXPECT_FALSE(rig.window->readingState().readingActive.load());  // music may rise between passes
     EXPECT_TRUE(controlsDisabled(rig));
 
-    for (int i = 0; i < 10 && rig.window->readcycled->isActive(); ++i) tick(rig);
+    for (int i = 0; i < 10 && rig.window->readcycled()->isActive(); ++i) tick(rig);
     EXPECT_EQ(rig.engine.texts().size(), 4);
-    EXPECT_FALSE(rig.window->readcycled->isActive());
+    EXPECT_FALSE(rig.window->readcycled()->isActive());
     EXPECT_TRUE(controlsEnabled(rig));
-    EXPECT_EQ(commands(rig).loop().loopPassesDone(), 2);
+    EXPECT_EQ(rig.window->loopController().loop().loopPassesDone(), 2);
 }
 
 TEST(ReadingCommands, StopDuringTheIntervalEndsTheLoopAtOnce) {
@@ -234,8 +234,8 @@ TEST(ReadingCommands, StopDuringTheIntervalEndsTheLoopAtOnce) {
     tick(rig);
     tick(rig);
     EXPECT_EQ(rig.engine.texts(), (QStringList{"乙，", "丙。"}));
-    rig.window->SB_stopClick();
-    EXPECT_FALSE(rig.window->readcycled->isActive());
+    rig.window->ui.SB_stop->click();
+    EXPECT_FALSE(rig.window->readcycled()->isActive());
     EXPECT_TRUE(controlsEnabled(rig));
     for (int i = 0; i < 30; ++i) tick(rig);
     EXPECT_EQ(rig.engine.texts().size(), 2);
@@ -250,7 +250,7 @@ TEST(ReadingCommands, SingleRunFromTheMenuEndsALoopInProgress) {
     rig.window->memoPort().setSelStart(4);
     rig.window->ui.P_readHere->trigger();
     ASSERT_TRUE(rig.waitIdle());
-    EXPECT_FALSE(rig.window->readcycled->isActive());
+    EXPECT_FALSE(rig.window->readcycled()->isActive());
     ASSERT_TRUE(waitFor([&] { return controlsEnabled(rig); }));
     EXPECT_EQ(rig.engine.texts(), (QStringList{"甲。", "乙。", "乙。"}));
 }
@@ -272,7 +272,7 @@ TEST(ReadingCommands, DelaySymbolIsInsertedAtTheCaretAndBeforeASelection) {
     WindowRig rig;
     rig.type(QStringLiteral("一二"));
     rig.memo()->document()->setModified(false);
-    rig.window->SB_bottClick();
+    rig.window->ui.SB_bott->click();
     rig.window->ui.P_insertDelay->trigger();
     EXPECT_EQ(rig.memo()->toPlainText(), QStringLiteral("一二※"));
     EXPECT_TRUE(rig.memo()->document()->isModified());
@@ -284,8 +284,8 @@ TEST(ReadingCommands, DelaySymbolIsInsertedAtTheCaretAndBeforeASelection) {
 
 TEST(ReadingCommands, DateWindowPicksStoresAndInsertsTheFormat) {
     WindowRig rig;
-    commands(rig).setDateLocale(kTaiwan);
-    ui::Tfdateformat& w = commands(rig).dateWindow();
+    rig.window->dateController().setDateLocale(kTaiwan);
+    ui::Tfdateformat& w = rig.window->dateController().dateWindow();
     rig.window->ui.SB_time->click();
     ASSERT_TRUE(w.isVisible());
     EXPECT_FALSE(w.isModal());
@@ -306,7 +306,7 @@ TEST(ReadingCommands, DateWindowPicksStoresAndInsertsTheFormat) {
     EXPECT_EQ(w.RadioButtons[1]->text(), QStringLiteral("10:05:03"));
 
     w.RadioButtons[4]->click();
-    EXPECT_EQ(rig.window->state.dateFormatType.load(), 5);
+    EXPECT_EQ(rig.window->readingState().dateFormatType.load(), 5);
     EXPECT_FALSE(rig.settings().contains("Datetimetype"));
     w.BitBtn1->click();
     EXPECT_TRUE(rig.settings().contains("Datetimetype=5"));
@@ -321,9 +321,9 @@ TEST(ReadingCommands, DateWindowPicksStoresAndInsertsTheFormat) {
     // The format picked last is in force when the window closes, and the reading speaks it.
     w.RadioButtons[1]->click();
     w.close();
-    EXPECT_EQ(rig.window->state.dateFormatType.load(), 2);
+    EXPECT_EQ(rig.window->readingState().dateFormatType.load(), 2);
     rig.window->ui.Chk_prompt->setChecked(false);
-    rig.window->SB_jexuClick();
+    rig.window->ui.SB_jexu->click();
     ASSERT_TRUE(rig.waitIdle());
     EXPECT_EQ(rig.engine.texts(), QStringList{"今天10:05:03是。"});
     EXPECT_EQ(rig.memo()->toPlainText(), QStringLiteral("今天%Date%是。"));
@@ -332,17 +332,17 @@ TEST(ReadingCommands, DateWindowPicksStoresAndInsertsTheFormat) {
 TEST(ReadingCommands, StoredFormatOutsideTheTableIsSpokenLiterallyUntilTheWindowCloses) {
     WindowRig rig("[Speaker]\r\nDatetimetype=9\r\n");
     rig.type(QStringLiteral("%Date%。"));
-    rig.window->SB_playClick();
+    rig.window->ui.SB_play->click();
     ASSERT_TRUE(rig.waitIdle());
     EXPECT_EQ(rig.engine.texts(), QStringList{"%Date%。"});
 
-    ui::Tfdateformat& w = commands(rig).dateWindow();
+    ui::Tfdateformat& w = rig.window->dateController().dateWindow();
     rig.window->ui.SB_time->click();
     EXPECT_TRUE(w.RadioButtons[0]->isChecked());
     EXPECT_TRUE(w.Label2->text().isEmpty());
-    EXPECT_EQ(rig.window->state.dateFormatType.load(), 9);
+    EXPECT_EQ(rig.window->readingState().dateFormatType.load(), 9);
     w.BitBtn3->click();
-    EXPECT_EQ(rig.window->state.dateFormatType.load(), 1);
+    EXPECT_EQ(rig.window->readingState().dateFormatType.load(), 1);
 }
 
 TEST(ReadingCommands, StoredVolumeEqualToTheBarsOwnPositionIsNotSentUntilTheBarMoves) {
@@ -398,7 +398,7 @@ TEST(PromptTone, ReadingStartsAfterTheLeadInWhileTheWindowStaysResponsive) {
 
     QElapsedTimer clock;
     clock.start();
-    rig.window->SB_playClick();
+    rig.window->ui.SB_play->click();
     EXPECT_LT(clock.elapsed(), 500);  // the click returns at once
     EXPECT_TRUE(commands(rig).startPending());
     EXPECT_TRUE(controlsDisabled(rig));
@@ -418,10 +418,10 @@ TEST(PromptTone, StopDuringTheLeadInCancelsTheStartAndTheTone) {
     WindowRig rig({}, false);
     openWithAudio(rig, audio);
     rig.type(QStringLiteral("一。"));
-    rig.window->SB_playClick();
+    rig.window->ui.SB_play->click();
     ASSERT_TRUE(commands(rig).startPending());
     EXPECT_FALSE(audio.isIdle(audio::Channel::Effects));
-    rig.window->SB_stopClick();
+    rig.window->ui.SB_stop->click();
     EXPECT_FALSE(commands(rig).startPending());
     EXPECT_TRUE(audio.isIdle(audio::Channel::Effects));
     EXPECT_TRUE(controlsEnabled(rig));
@@ -435,7 +435,7 @@ TEST(PromptTone, UntickedStartsAtOnce) {
     WindowRig rig("[System]\r\nPrompt_tone=0\r\n", false);
     openWithAudio(rig, audio);
     rig.type(QStringLiteral("一。"));
-    rig.window->SB_playClick();
+    rig.window->ui.SB_play->click();
     EXPECT_FALSE(commands(rig).startPending());
     EXPECT_TRUE(audio.isIdle(audio::Channel::Effects));
     ASSERT_TRUE(rig.waitIdle());

@@ -6,7 +6,16 @@
 #include "text/byte_text.h"
 #include "ui/common/dialogs.h"
 #include "ui/common/memo_port.h"
+#include "reading/tts.h"
+#include "ui/document/documents_controller.h"
+#include "ui/document/find_controller.h"
+#include "ui/reading/date_controller.h"
+#include "ui/reading/loop_controller.h"
+#include "ui/reading/reading_commands.h"
 #include "ui/shell/tf_speaker.h"
+
+#include <QAction>
+#include <QToolButton>
 
 #include <QFile>
 #include <QPlainTextEdit>

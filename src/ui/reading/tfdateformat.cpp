@@ -1,5 +1,7 @@
 #include "ui/reading/tfdateformat.h"
 
+#include "ui/common/settings_writes.h"
+
 #include "reading/clock.h"
 #include "reading/reading_state.h"
 #include "store/settings_file.h"
@@ -49,7 +51,6 @@ Tfdateformat::Tfdateformat(reading::ReadingState& state, reading::Clock& clock, 
     Label1 = blueLabel(QStringLiteral("輸入%Date%系統會讀出當前日期時間"), "Label1", this);
     Label1->setAccessibleName(Label1->text());
     Label2 = blueLabel(QString(), "Label2", this);
-    Label2->setAccessibleName(QStringLiteral("默認格式"));
 
     GroupBox1 = new QGroupBox(QStringLiteral("選擇日期時間格式"), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -91,7 +92,7 @@ int Tfdateformat::selectedType() const {
 }
 
 void Tfdateformat::readdefault() {
-    const int type = store::SettingsFile().readInteger(QStringLiteral("Speaker"), QStringLiteral("Datetimetype"), 1);
+    const int type = store::SettingsFile().read(store::keys::Datetimetype);
     if (type < 1 || type > reading::kDateFormatTypes) return;
     Label2->setText(kDefaultPrefix + formatter_.formatType(type, clock_.now()));
 }
@@ -121,13 +122,8 @@ void Tfdateformat::radioClick(int type) { state_.dateFormatType = type; }
 void Tfdateformat::BitBtn1Click() {
     const int type = selectedType();
     state_.dateFormatType = type;
-    try {
-        store::SettingsFile().writeInteger(QStringLiteral("Speaker"), QStringLiteral("Datetimetype"), type);
-    } catch (const store::SettingsWriteError& e) {
-        dialogs_.error(QString::fromUtf8(e.what()));
-        return;
-    }
-    readdefault();
+    if (writeSettings(dialogs_, [type](store::SettingsFile& ini) { ini.write(store::keys::Datetimetype, type); }))
+        readdefault();
 }
 
 void Tfdateformat::BitBtn2Click() {

@@ -16,6 +16,7 @@
 class QAction;
 class QFont;
 class QActionGroup;
+class QBoxLayout;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -181,6 +182,9 @@ struct MainWindowUi {
     // Folded: body hidden, Image1 shown; unfolded: body shown, Image2 shown.
     void setFindPanelFolded(bool folded);
     bool findPanelFolded() const;
+
+private:
+    void setupPanel(QMainWindow* w, QWidget* central, QBoxLayout* body);
 };
 
 }  // namespace sayvell::ui

@@ -1,35 +1,53 @@
 #pragma once
 // The main window: the editor Memo1 with its tool bar, menus, right-hand panel and status
-// bar. Handlers keep the names of the controls they belong to; each reads its controls and
-// calls the reading, store and document code.
-#include "document/text_file.h"
+// bar. It builds the widgets and one controller per feature, wires them and runs the start-up
+// and exit sequences; the features' logic lives in their controllers. Handlers keep the names
+// of the controls they belong to and forward to the controller that owns them.
 #include "reading/reading_state.h"
-#include "reading/tts.h"
-#include "ui/shell/main_window_ui.h"
+#include "ui/common/reading_gate.h"
 #include "ui/common/services.h"
+#include "ui/shell/main_window_ui.h"
 
 #include <QMainWindow>
-#include <QTimer>
+#include <array>
+#include <functional>
 #include <memory>
+#include <vector>
+
+class QTimer;
 
 namespace sayvell::document {
 class DocumentConverter;
-struct FindResult;
+}
+namespace sayvell::reading {
+class LoopReading;
+class TtsRunner;
 }
 
 namespace sayvell::ui {
 
+class AppearanceController;
+class DateController;
+class DocumentsController;
+class FindController;
+class LoopController;
 class MemoPort;
 class ReadingCommands;
+class VoiceControls;
 
-class Tf_speaker : public QMainWindow {
+class Tf_speaker : public QMainWindow, private ReadingGate {
     Q_OBJECT
 public:
     explicit Tf_speaker(Services services, QWidget* parent = nullptr);
     ~Tf_speaker() override;
 
     MainWindowUi ui;
-    reading::ReadingState state;
+
+    reading::ReadingState& readingState() { return state_; }
+    reading::TtsRunner& runner() { return *runner_; }
+    MemoPort& memoPort() { return *port_; }
+    ReadingGate& readingGate() { return *this; }
+    const Services& services() const { return services_; }
 
     // The 16 controls disabled while a reading runs, in their fixed order.
     std::array<QWidget*, 16> readingControls() const;
@@ -37,56 +55,64 @@ public:
     void btn_disable();
     void showCaretPosition();
 
-    // Commands (also reached from menus, hotkeys and tests).
+    // ---- Reading (ui/reading/)
     void SB_playClick();
     void SB_jexuClick();
     void SB_stopClick();
     void SB_topClick();
     void SB_bottClick();
-    void SB_panelClick();
-    void SB_closeClick();
     void readFromHere();
     void TrackBar2Change();
     void TrackBar1Change();
     void flatComboBox1Change();
-    // Saves the current text; false when it was not saved (cancelled or failed).
-    bool SB_saveClick();
+    int baseRate() const;
+    ReadingCommands& readingCommands() { return *reading_; }
+    VoiceControls& voiceControls() { return *voice_; }
+    LoopController& loopController() { return *loop_; }
+    DateController& dateController() { return *date_; }
+    QTimer* readcycled() const;
 
-    // Documents and editor (tf_speaker_document.cpp)
+    // ---- Documents and editor (ui/document/)
     void N35Click();          // new
     void SB_openClick();      // open
+    bool SB_saveClick();      // false when the text was not saved (cancelled or failed)
     void N21Click();          // save as
-    void ListBox1DblClick();  // reopen from the history, also O1Click
+    void ListBox1DblClick();  // reopen from the history
     void O1Click();
     void D2Click();           // delete a history record
     void ListBox1Click();     // the selected line as the list's hint
-    void Find(const QString& replacement);
-    void SpeedButton2Click();  // find
-    void SpeedButton3Click();  // find and replace
-    void SpeedButton4Click();  // replace following
-    void N23Click();           // font
-    void N25Click();           // background colour
-    void N27Click();           // left
-    void N28Click();           // centre
-    void N29Click();           // right
+    void SpeedButton2Click(); // find
+    void SpeedButton3Click(); // find and replace
+    void SpeedButton4Click(); // replace following
+    void N23Click();          // font
+    void N25Click();          // background colour
+    void N27Click();          // left
+    void N28Click();          // centre
+    void N29Click();          // right
     void CCtrlC2Click();
     void VCtrlV3Click();
     void XCtrlX1Click();
     void ZCtrlZ1Click();
     void A1Click();
-    // How the current document was read and will be written.
-    const document::TextFormat& documentFormat() const { return docFormat_; }
-    // True while the text came from a word-processor file (Save then asks for a name).
-    bool documentConverted() const { return docConverted_; }
+    QString currentFile() const;
+    DocumentsController& documents() { return *documents_; }
+    FindController& find() { return *find_; }
     void setDocumentConverter(std::shared_ptr<document::DocumentConverter> converter);
-    bool replaceFollowing = false;
 
-    int baseRate() const { return baseRate_; }
-    bool hotkeySwitch(int index) const { return hotkeys_[static_cast<size_t>(index)]; }
-    QString musicFolder() const { return musicFolder_; }
-    QString currentFile;
-    reading::TtsRunner& runner() { return *runner_; }
-    MemoPort& memoPort() { return *port_; }
+    // ---- The shell
+    void SB_panelClick();
+    void SB_closeClick();  // the exit command
+
+    // The exit command runs its steps in this order; a feature adds its own to a stage.
+    enum class ExitStage {
+        AfterSaveQuestion,  // the text is settled; nothing is saved yet (the tray icon goes here)
+        SaveSettings,       // after the voice, speech and prompt settings are written
+        BeforeEnd,          // the reading worker has ended; the program ends next
+    };
+    void addExitStep(ExitStage stage, std::function<void()> step);
+    // Closing by the frame: the handler returns true when it took the window away (to the
+    // tray); otherwise the window is minimised, so it can always be brought back.
+    void setFrameCloseHandler(std::function<bool()> handler) { frameClose_ = std::move(handler); }
 
 signals:
     // The exit sequence has run; the application should end with this code.
@@ -97,53 +123,42 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Documents and editor (tf_speaker_document.cpp)
-    void connectDocumentCommands();
-    void newDocument();
-    bool loadDocument(const QString& path);
-    bool writeDocument(const QString& path);
-    bool refuseWordProcessorTarget(const QString& path);
-    void applyFindResult(const document::FindResult& result);
-    void alignText(Qt::Alignment alignment, QAction* item);
-    document::DocumentConverter& converter();
-    std::shared_ptr<document::DocumentConverter> converter_;
-    document::TextFormat docFormat_;
-    bool docConverted_ = false;
-    bool docUndecodable_ = false;
+    // ReadingGate
+    bool readingActive() const override;
+    void requestStop() override;
+    void disableControls() override { btn_disable(); }
+    void enableControls() override { btn_enable(); }
 
-    void connectCommands();
     void applySettings();
-    void fillVoiceList();
-    void selectStoredVoice();
-    void fillHistoryList();
     void getdelaystring();
-    void applyEditorAppearance();
     void saveExitSettings();
-    void gundong1();
-    // The voice check of every reading command: warns when no voice is chosen.
-    bool voiceChosen();
-    void selectVoice();
-    void tellNoSoundOnce();
+    void runExitSteps(ExitStage stage);
     void endWorker();
 
+    // Each feature's wiring, in its own folder's file under ui/shell/.
+    void wireMusic();
+    void wireExport();
+    void wireDesktop();
+    void wireSettings();
+    void wireSchedule();
+    void wireInfo();
+
     Services services_;
+    reading::ReadingState state_;
     MemoPort* port_ = nullptr;
     std::unique_ptr<reading::TtsRunner> runner_;
-    int baseRate_ = 0;
-    std::array<bool, 3> hotkeys_{true, true, true};
-    QString musicFolder_;
     bool exiting_ = false;
-    bool noSoundTold_ = false;
+    std::vector<std::pair<ExitStage, std::function<void()>>> exitSteps_;
+    std::function<bool()> frameClose_;
 
-    // Reading commands (ui/reading_commands.h): prompt tone, one-shot readings, bookmark,
-    // loop reading, delay symbol and date token.
-public:
-    ReadingCommands& readingCommands() { return *commands_; }
-    QTimer* readcycled = nullptr;  // loop reading, 1000 ms
-private:
-    friend class ReadingCommands;
-    // Last member: destroyed first, while the state and the runner it uses still exist.
-    std::unique_ptr<ReadingCommands> commands_;
+    // Controllers: declared last, so destroyed first, while the state and runner they use exist.
+    std::unique_ptr<VoiceControls> voice_;
+    std::unique_ptr<ReadingCommands> reading_;
+    std::unique_ptr<LoopController> loop_;
+    std::unique_ptr<DateController> date_;
+    std::unique_ptr<DocumentsController> documents_;
+    std::unique_ptr<FindController> find_;
+    std::unique_ptr<AppearanceController> appearance_;
 };
 
 }  // namespace sayvell::ui

@@ -1,0 +1,8 @@
+// How the settings feature joins the main window.
+#include "ui/shell/tf_speaker.h"
+
+namespace sayvell::ui {
+
+void Tf_speaker::wireSettings() {}
+
+}  // namespace sayvell::ui
