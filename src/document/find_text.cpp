@@ -20,15 +20,13 @@ struct CharSpan {
     int bytes;
 };
 
-bool isBreak(QChar c) { return c == u'\n' || c == text::kParagraphSeparator; }
+using text::isLineBreak;
 
-// The character starting at pos; CR LF is one 2-byte character.
+// The character starting at pos, by the text model's rules; CR LF is one 2-byte character.
 CharSpan charAt(QStringView s, qsizetype pos) {
-    const QChar c = s[pos];
-    if (c == u'\r' && pos + 1 < s.size() && s[pos + 1] == u'\n') return {2, 2};
-    if (isBreak(c)) return {1, 2};
-    if (c.unicode() < 0x80) return {1, 1};
-    return {text::charUnitsAt(s, pos), 2};
+    const int bytes = text::charBytesAt(s, pos);
+    if (bytes == 0) return {2, 2};  // the CR of CR LF
+    return {text::charUnitsAt(s, pos), bytes};
 }
 
 // The character ending at pos.
@@ -37,7 +35,7 @@ CharSpan charBefore(QStringView s, qsizetype pos) {
                      (s[pos - 1].isLowSurrogate() && s[pos - 2].isHighSurrogate())))
         return {2, 2};
     const QChar c = s[pos - 1];
-    return {1, (isBreak(c) || c.unicode() >= 0x80) ? 2 : 1};
+    return {1, (isLineBreak(c) || c.unicode() >= 0x80) ? 2 : 1};
 }
 
 Cell fold(Cell c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
@@ -51,7 +49,7 @@ void appendCells(QStringView s, qsizetype pos, CharSpan ch, bool folding, Part p
         return;
     }
     Cell lead, trail;
-    if (isBreak(c) || c == u'\r') {
+    if (isLineBreak(c) || c == u'\r') {
         lead = '\r';
         trail = '\n';
     } else {

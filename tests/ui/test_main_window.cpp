@@ -4,7 +4,9 @@
 
 #include "text/big5.h"
 
+#include <QAccessible>
 #include <QCheckBox>
+#include <QSet>
 #include <QPushButton>
 #include <QComboBox>
 #include <QLabel>
@@ -212,4 +214,20 @@ TEST(MainWindow, QtsOwnButtonsSpeakTraditionalChinese) {
     // The same translations the program installs at start (tests/qt_main.cpp does it too).
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
     EXPECT_EQ(QCoreApplication::translate("QFileDialog", "File &name:"), QStringLiteral("檔名(&N)\uFF1A"));
+}
+
+TEST(MainWindow, AScreenReaderHearsWhatTheLabelsShow) {
+    WindowRig rig;
+    rig.window->show();
+    auto& ui = rig.window->ui;
+    auto heard = [](QWidget* w) {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+        return a ? a->text(QAccessible::Name) : QString();
+    };
+    EXPECT_EQ(heard(ui.statusPanel[1]), QStringLiteral("2014-04-07 星期一"));
+    ui.TrackBar2->setValue(7);
+    EXPECT_EQ(heard(ui.StaticText6), QStringLiteral("7"));
+    const QStringList findButtons{heard(ui.Image1), heard(ui.Image2), heard(ui.SpeedButton3)};
+    EXPECT_EQ(QSet<QString>(findButtons.begin(), findButtons.end()).size(), 3) << findButtons.join(u'|').toStdString();
+    EXPECT_FALSE(heard(ui.btn_close9).contains(QStringLiteral("Close")));
 }
