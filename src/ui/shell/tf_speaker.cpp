@@ -91,6 +91,7 @@ Tf_speaker::Tf_speaker(Services services, QWidget* parent) : QMainWindow(parent)
     wireSchedule();
     wireInfo();
     wireDesktop();
+    wireRecovery();
     getdelaystring();
     ui.Memo1->document()->setModified(false);
 }

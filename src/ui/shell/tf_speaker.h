@@ -142,6 +142,7 @@ private:
     void wireSettings();
     void wireSchedule();
     void wireInfo();
+    void wireRecovery();
 
     Services services_;
     reading::ReadingState state_;

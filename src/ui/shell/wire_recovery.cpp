@@ -1,0 +1,4 @@
+#include "ui/shell/tf_speaker.h"
+namespace sayvell::ui {
+void Tf_speaker::wireRecovery() {}
+}
