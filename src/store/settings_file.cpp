@@ -21,10 +21,25 @@ QString fullPathOf(const QString& path) { return QFileInfo(path).absoluteFilePat
 struct Lines {
     QByteArrayList raw;
     QStringList text;
+    bool utf8 = false;  // the file starts with a UTF-8 byte-order mark
 };
+
+const QByteArray kUtf8Bom("\xEF\xBB\xBF");
+
+// The file is Big5 unless it starts with a UTF-8 byte-order mark: it is written so once a
+// value Big5 cannot hold (a folder or a font name) had to be kept.
+QString decodeFile(const QByteArray& bytes) {
+    return bytes.startsWith(kUtf8Bom) ? QString::fromUtf8(bytes.mid(kUtf8Bom.size())) : text::fromBig5(bytes);
+}
 
 Lines splitLines(const QByteArray& bytes) {
     Lines lines;
+    if (bytes.startsWith(kUtf8Bom)) {
+        lines.utf8 = true;
+        lines.raw = bytes.mid(kUtf8Bom.size()).split('\n');
+        for (const QByteArray& line : lines.raw) lines.text.append(QString::fromUtf8(line));
+        return lines;
+    }
     lines.raw = bytes.split('\n');
     // "\n" is never part of a Big5 character and a bad byte decodes to one U+FFFD, so the
     // decoded text has as many lines; decode once rather than per line.
@@ -111,11 +126,17 @@ QString unquotedValue(const QString& line) {
     return value;
 }
 
-QByteArray valueBytes(QString value) {
+QString oneLine(QString value) {
     value.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
     value.replace(u'\r', u' ');
     value.replace(u'\n', u' ');
-    return text::toBig5(value);
+    return value;
+}
+
+// Re-encodes a Big5 file as UTF-8, line by line, so nothing else in it changes meaning.
+void becomeUtf8(Lines& lines) {
+    for (qsizetype i = 0; i < lines.raw.size(); ++i) lines.raw[i] = lines.text[i].toUtf8();
+    lines.utf8 = true;
 }
 
 }  // namespace
@@ -128,7 +149,7 @@ SettingsFile::SettingsFile(QString path) : path_(std::move(path)) {}
 std::optional<QString> SettingsFile::findValue(const QString& section, const QString& key) const {
     QByteArray bytes;
     if (readBytes(path_, &bytes) != ReadOutcome::Ok) return std::nullopt;
-    const QStringList text = text::fromBig5(bytes).split(u'\n');
+    const QStringList text = decodeFile(bytes).split(u'\n');
     const Location loc = locate(text, section, key);
     if (loc.key < 0) return std::nullopt;
     return unquotedValue(text[loc.key]);
@@ -166,7 +187,10 @@ void SettingsFile::writeString(const QString& section, const QString& key, const
     // Keep the file's own line ends for the lines we add.
     const bool crlf = lines.raw.size() > 1 && lines.raw.front().endsWith('\r');
     const QByteArray eol = crlf ? QByteArray("\r") : QByteArray();
-    const QByteArray newValue = valueBytes(value);
+    const QString line1 = oneLine(value);
+    if (!lines.utf8 && !(text::fitsBig5(line1) && text::fitsBig5(key) && text::fitsBig5(section))) becomeUtf8(lines);
+    auto encode = [&](const QString& t) { return lines.utf8 ? t.toUtf8() : text::toBig5(t); };
+    const QByteArray newValue = encode(line1);
 
     const Location loc = locate(lines.text, section, key);
     if (loc.key >= 0) {
@@ -180,7 +204,7 @@ void SettingsFile::writeString(const QString& section, const QString& key, const
             lines.raw.append(QByteArray());
             lines.text.append(QString());
         }
-        const QByteArray keyLine = text::toBig5(key) + '=' + newValue + eol;
+        const QByteArray keyLine = encode(key) + '=' + newValue + eol;
         if (loc.section >= 0) {
             qsizetype at = loc.section + 1;
             for (qsizetype i = loc.section + 1; i < loc.end && i < lines.raw.size() - 1; ++i)
@@ -189,7 +213,7 @@ void SettingsFile::writeString(const QString& section, const QString& key, const
         } else {
             const qsizetype at = lines.raw.size() - 1;
             lines.raw.insert(at, keyLine);
-            lines.raw.insert(at, '[' + text::toBig5(section) + ']' + eol);
+            lines.raw.insert(at, '[' + encode(section) + ']' + eol);
         }
     }
 
@@ -197,7 +221,7 @@ void SettingsFile::writeString(const QString& section, const QString& key, const
     // A folder we may not create files in, holding a file we may write: write in place.
     file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly)) throw SettingsWriteError(fullPathOf(path_));
-    const QByteArray out = lines.raw.join('\n');
+    const QByteArray out = (lines.utf8 ? kUtf8Bom : QByteArray()) + lines.raw.join('\n');
     if (file.write(out) != out.size() || !file.commit()) throw SettingsWriteError(fullPathOf(path_));
 }
 

@@ -12,6 +12,9 @@
 //    missing file is created. Every other byte of the file (unknown keys, comments, blank
 //    lines, line-end style) is kept as it was.
 //
+// Encoding: Big5. A value, key or section Big5 cannot hold (a folder or font name) makes the
+// file UTF-8 with a byte-order mark, re-encoding what it holds; such a file is read as UTF-8.
+//
 // Damaged files: a file larger than kMaxParsedBytes is not taken as a settings file: every
 // read gives its default and every write is refused (SettingsWriteError) rather than replace
 // what may be the user's data. Smaller files of any content parse line by line; lines that

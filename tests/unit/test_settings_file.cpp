@@ -158,6 +158,21 @@ TEST_F(SettingsFileTest, ChineseValuesAreBig5InTheFile) {
     EXPECT_EQ(ini.readString("Memo", "fontname", {}), QStringLiteral("新細明體"));
 }
 
+TEST_F(SettingsFileTest, AValueBig5CannotHoldTurnsTheFileIntoUtf8AndLosesNothing) {
+    put("; kept\r\n[Memo]\r\nfontname=\xb7\x73\xb2\xd3\xa9\xfa\xc5\xe9\r\n");
+    SettingsFile ini(path());
+    const QString folder = QStringLiteral("/home/用戶/音樂😀");
+    ini.writeString("System", "Mp3bj", folder);
+    EXPECT_TRUE(contents().startsWith("\xEF\xBB\xBF; kept\r\n[Memo]\r\nfontname=" + QStringLiteral("新細明體").toUtf8() + "\r\n"))
+        << contents().toStdString();
+    EXPECT_EQ(ini.readString("System", "Mp3bj", {}), folder);
+    EXPECT_EQ(ini.readString("Memo", "fontname", {}), QStringLiteral("新細明體"));
+    // It stays UTF-8 from then on, also for values Big5 could hold.
+    ini.writeString("Memo", "fontname", QStringLiteral("標楷體"));
+    EXPECT_TRUE(contents().contains("fontname=" + QStringLiteral("標楷體").toUtf8() + "\r\n"));
+    EXPECT_EQ(ini.readString("System", "Mp3bj", {}), folder);
+}
+
 TEST_F(SettingsFileTest, KeepsThePermissionsOfTheFile) {
     put("[System]\nF7=1\n");
     const auto mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
