@@ -6,41 +6,37 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
+
+#include <algorithm>
 
 namespace sayvell::document {
 
+namespace {
+
+bool beyondAscii(QByteArrayView bytes) {
+    return std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
+// Qt's decoder refuses overlongs, surrogates and anything above U+10FFFF; stateless, so a
+// sequence cut off at the end is an error too. A BOM at the start is dropped.
+QString fromUtf8(QByteArrayView bytes, bool* valid) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    *valid = !decoder.hasError();
+    return text;
+}
+
+}  // namespace
+
 bool isValidUtf8(const QByteArray& bytes, bool* hasNonAscii) {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
-    const auto* end = p + bytes.size();
-    bool beyondAscii = false;
-    while (p < end) {
-        const unsigned char c = *p;
-        if (c < 0x80) {
-            ++p;
-            continue;
-        }
-        beyondAscii = true;
-        int n;
-        unsigned min;
-        unsigned cp;
-        if (c >= 0xC2 && c <= 0xDF) {
-            n = 1, min = 0x80, cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            n = 2, min = 0x800, cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            n = 3, min = 0x10000, cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (end - p <= n) return false;
-        for (int i = 1; i <= n; ++i) {
-            if ((p[i] & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (p[i] & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        p += n + 1;
+    const bool nonAscii = beyondAscii(bytes);
+    if (nonAscii) {
+        bool valid = false;
+        fromUtf8(bytes, &valid);
+        if (!valid) return false;
     }
-    if (hasNonAscii) *hasNonAscii = beyondAscii;
+    if (hasNonAscii) *hasNonAscii = nonAscii;
     return true;
 }
 
@@ -49,15 +45,19 @@ DecodedText decodeText(const QByteArray& bytes) {
     const bool hasLf = bytes.contains('\n');
     if (bytes.startsWith("\xEF\xBB\xBF")) {
         out.format = {Encoding::Utf8Bom, bytes.contains("\r\n") || !hasLf};
-        out.text = QString::fromUtf8(bytes.constData() + 3, bytes.size() - 3);
-        out.undecodable = !isValidUtf8(bytes.mid(3));
+        bool valid = false;
+        out.text = fromUtf8(QByteArrayView(bytes).sliced(3), &valid);
+        out.undecodable = !valid;
         return out;
     }
-    bool nonAscii = false;
-    if (isValidUtf8(bytes, &nonAscii) && nonAscii) {
-        out.format = {Encoding::Utf8, bytes.contains("\r\n")};
-        out.text = QString::fromUtf8(bytes);
-        return out;
+    if (beyondAscii(bytes)) {
+        bool valid = false;
+        QString text = fromUtf8(bytes, &valid);
+        if (valid) {
+            out.format = {Encoding::Utf8, bytes.contains("\r\n")};
+            out.text = std::move(text);
+            return out;
+        }
     }
     out.format = {Encoding::Big5, true};
     out.text = text::fromBig5(bytes);

@@ -11,76 +11,37 @@
 #include <QUrl>
 #include <QXmlStreamReader>
 
-#include <zlib.h>
+#include <zip.h>
 
 namespace sayvell::document {
 namespace {
-
-quint16 u16(const QByteArray& d, qint64 at) {
-    const auto* p = reinterpret_cast<const unsigned char*>(d.constData() + at);
-    return quint16(p[0] | (p[1] << 8));
-}
-
-quint32 u32(const QByteArray& d, qint64 at) {
-    const auto* p = reinterpret_cast<const unsigned char*>(d.constData() + at);
-    return quint32(p[0]) | (quint32(p[1]) << 8) | (quint32(p[2]) << 16) | (quint32(p[3]) << 24);
-}
-
-constexpr quint32 kEndOfDirectory = 0x06054b50;
-constexpr quint32 kDirectoryEntry = 0x02014b50;
-constexpr quint32 kLocalHeader = 0x04034b50;
 
 const QString kDamaged = QStringLiteral("文件已損壞");
 
 }  // namespace
 
 ZipArchive::ZipArchive(QByteArray data) : data_(std::move(data)) {
-    const qint64 n = data_.size();
-    if (n < 22) return;
-    qint64 eocd = -1;
-    for (qint64 i = n - 22; i >= std::max<qint64>(0, n - 22 - 65535); --i) {
-        if (u32(data_, i) == kEndOfDirectory) {
-            eocd = i;
-            break;
-        }
+    zip_error_t err;
+    zip_error_init(&err);
+    zip_source_t* src = zip_source_buffer_create(data_.constData(), zip_uint64_t(data_.size()), 0, &err);
+    if (src) {
+        zip_ = zip_open_from_source(src, ZIP_RDONLY, &err);
+        if (!zip_) zip_source_free(src);  // still ours when the open failed
     }
-    if (eocd < 0) return;
-    const quint16 count = u16(data_, eocd + 10);
-    const quint32 dirSize = u32(data_, eocd + 12);
-    const quint32 dirOffset = u32(data_, eocd + 16);
-    if (qint64(dirOffset) + dirSize > eocd) return;  // also refuses ZIP64's 0xFFFFFFFF
-    qint64 at = dirOffset;
-    for (int i = 0; i < count; ++i) {
-        if (at + 46 > eocd || u32(data_, at) != kDirectoryEntry) return;
-        Entry e;
-        e.flags = u16(data_, at + 8);
-        e.method = u16(data_, at + 10);
-        e.crc = u32(data_, at + 16);
-        e.compressedSize = u32(data_, at + 20);
-        e.size = u32(data_, at + 24);
-        const int nameLength = u16(data_, at + 28);
-        const int extraLength = u16(data_, at + 30);
-        const int commentLength = u16(data_, at + 32);
-        e.localOffset = u32(data_, at + 42);
-        if (at + 46 + nameLength > eocd) return;
-        const QByteArray rawName = data_.mid(at + 46, nameLength);
-        e.name = (e.flags & 0x800) ? QString::fromUtf8(rawName) : QString::fromLatin1(rawName);
-        entries_.push_back(std::move(e));
-        at += 46 + nameLength + extraLength + commentLength;
-    }
-    valid_ = true;
+    zip_error_fini(&err);
+}
+
+ZipArchive::~ZipArchive() {
+    if (zip_) zip_discard(zip_);
 }
 
 QStringList ZipArchive::names() const {
     QStringList out;
-    for (const Entry& e : entries_) out << e.name;
+    if (!zip_) return out;
+    const zip_int64_t count = zip_get_num_entries(zip_, 0);
+    for (zip_int64_t i = 0; i < count; ++i)
+        if (const char* name = zip_get_name(zip_, zip_uint64_t(i), 0)) out << QString::fromUtf8(name);
     return out;
-}
-
-const ZipArchive::Entry* ZipArchive::find(const QString& name) const {
-    for (const Entry& e : entries_)
-        if (e.name == name) return &e;
-    return nullptr;
 }
 
 bool ZipArchive::read(const QString& name, QByteArray* out, QString* error, qint64 maxBytes) const {
@@ -88,39 +49,35 @@ bool ZipArchive::read(const QString& name, QByteArray* out, QString* error, qint
         if (error) *error = why;
         return false;
     };
-    const Entry* e = find(name);
-    if (!e) return fail(QStringLiteral("缺少 %1").arg(name));
-    if (e->flags & 1) return fail(QStringLiteral("文件已加密"));
-    if (qint64(e->size) > maxBytes) return fail(QStringLiteral("%1 太大").arg(name));
-    const qint64 local = e->localOffset;
-    if (local + 30 > data_.size() || u32(data_, local) != kLocalHeader) return fail(kDamaged);
-    const qint64 start = local + 30 + u16(data_, local + 26) + u16(data_, local + 28);
-    if (start + qint64(e->compressedSize) > data_.size()) return fail(kDamaged);
+    if (!zip_) return fail(kDamaged);
+    const QByteArray utf8 = name.toUtf8();
+    const zip_int64_t index = zip_name_locate(zip_, utf8.constData(), 0);
+    if (index < 0) return fail(QStringLiteral("缺少 %1").arg(name));
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat_index(zip_, zip_uint64_t(index), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE)) return fail(kDamaged);
+    if ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE)
+        return fail(QStringLiteral("文件已加密"));
+    if (st.size > zip_uint64_t(maxBytes)) return fail(QStringLiteral("%1 太大").arg(name));
+    if ((st.valid & ZIP_STAT_COMP_METHOD) && !zip_compression_method_supported(st.comp_method, 0))
+        return fail(QStringLiteral("不支持的壓縮方式 %1").arg(st.comp_method));
 
-    QByteArray result;
-    if (e->method == 0) {
-        if (e->compressedSize != e->size) return fail(kDamaged);
-        result = data_.mid(start, e->size);
-    } else if (e->method == 8) {
-        // One byte to spare: a stream that would write more than it declared is damaged.
-        result.resize(qsizetype(e->size) + 1);
-        z_stream zs{};
-        if (inflateInit2(&zs, -MAX_WBITS) != Z_OK) return fail(kDamaged);
-        zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data_.constData() + start));
-        zs.avail_in = e->compressedSize;
-        zs.next_out = reinterpret_cast<Bytef*>(result.data());
-        zs.avail_out = static_cast<uInt>(result.size());
-        const int rc = inflate(&zs, Z_FINISH);
-        const uLong produced = zs.total_out;
-        inflateEnd(&zs);
-        if (rc != Z_STREAM_END || produced != e->size) return fail(kDamaged);
-        result.resize(e->size);
-    } else {
-        return fail(QStringLiteral("不支持的壓縮方式 %1").arg(e->method));
+    zip_file_t* file = zip_fopen_index(zip_, zip_uint64_t(index), 0);
+    if (!file) return fail(kDamaged);
+    // One byte to spare: an entry that gives more than it declared is damaged. libzip checks
+    // the CRC when the entry has been read to its end.
+    QByteArray result(qsizetype(st.size) + 1, Qt::Uninitialized);
+    zip_uint64_t got = 0;
+    bool ok = true;
+    while (got < zip_uint64_t(result.size())) {
+        const zip_int64_t n = zip_fread(file, result.data() + got, zip_uint64_t(result.size()) - got);
+        if (n < 0) ok = false;
+        if (n <= 0) break;
+        got += zip_uint64_t(n);
     }
-    const uLong crc = crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(result.constData()),
-                            static_cast<uInt>(result.size()));
-    if (crc != e->crc) return fail(kDamaged);
+    zip_fclose(file);
+    if (!ok || got != st.size) return fail(kDamaged);
+    result.resize(qsizetype(st.size));
     *out = std::move(result);
     return true;
 }

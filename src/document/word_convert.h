@@ -7,36 +7,30 @@
 #include <QString>
 #include <QStringList>
 
-#include <memory>
 #include <vector>
+
+struct zip;  // libzip's archive
 
 namespace sayvell::document {
 
-// Entries of a ZIP archive held in memory (stored or deflated; no ZIP64, no encryption).
+// Entries of a ZIP archive held in memory, read through libzip. Not for use from two threads
+// at once.
 class ZipArchive {
 public:
     explicit ZipArchive(QByteArray data);
-    bool isValid() const { return valid_; }
+    ~ZipArchive();
+    ZipArchive(const ZipArchive&) = delete;
+    ZipArchive& operator=(const ZipArchive&) = delete;
+
+    bool isValid() const { return zip_ != nullptr; }
     QStringList names() const;
     // The uncompressed entry, checked against its CRC. False with *error when it is missing,
     // damaged or larger than maxBytes.
     bool read(const QString& name, QByteArray* out, QString* error, qint64 maxBytes = 512LL * 1024 * 1024) const;
 
 private:
-    struct Entry {
-        QString name;
-        quint16 method = 0;
-        quint16 flags = 0;
-        quint32 crc = 0;
-        quint32 compressedSize = 0;
-        quint32 size = 0;
-        quint32 localOffset = 0;
-    };
-    const Entry* find(const QString& name) const;
-
-    QByteArray data_;
-    std::vector<Entry> entries_;
-    bool valid_ = false;
+    QByteArray data_;  // the archive reads straight from these bytes
+    ::zip* zip_ = nullptr;
 };
 
 // Paragraphs become lines joined by '\n'; tabs stay tabs, manual line breaks become '\n'.

@@ -2,11 +2,12 @@
 
 #include "audio/audio_engine.h"
 
-#include <QtEndian>
+#include <sndfile.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <numbers>
 
@@ -28,19 +29,40 @@ constexpr double kAttackS = 0.008;
 constexpr double kFadeOutS = 0.4;
 constexpr double kPeak = 0.5;
 
-quint16 u16(const char* p) { return qFromLittleEndian<quint16>(p); }
-quint32 u32(const char* p) { return qFromLittleEndian<quint32>(p); }
+// An in-memory file for libsndfile's virtual I/O: reads from the bytes, writes grow them.
+struct MemoryFile {
+    QByteArray bytes;
+    sf_count_t pos = 0;
+};
 
-void put16(QByteArray& out, quint16 v) {
-    char b[2];
-    qToLittleEndian(v, b);
-    out.append(b, 2);
-}
+MemoryFile& memory(void* user) { return *static_cast<MemoryFile*>(user); }
 
-void put32(QByteArray& out, quint32 v) {
-    char b[4];
-    qToLittleEndian(v, b);
-    out.append(b, 4);
+SF_VIRTUAL_IO memoryIo() {
+    SF_VIRTUAL_IO io{};
+    io.get_filelen = [](void* user) -> sf_count_t { return memory(user).bytes.size(); };
+    io.seek = [](sf_count_t offset, int whence, void* user) -> sf_count_t {
+        MemoryFile& f = memory(user);
+        const sf_count_t base = whence == SEEK_CUR ? f.pos : whence == SEEK_END ? f.bytes.size() : 0;
+        if (base + offset < 0) return -1;
+        f.pos = base + offset;
+        return f.pos;
+    };
+    io.read = [](void* ptr, sf_count_t count, void* user) -> sf_count_t {
+        MemoryFile& f = memory(user);
+        const sf_count_t n = std::clamp<sf_count_t>(f.bytes.size() - f.pos, 0, count);
+        if (n > 0) std::memcpy(ptr, f.bytes.constData() + f.pos, static_cast<size_t>(n));
+        f.pos += n;
+        return n;
+    };
+    io.write = [](const void* ptr, sf_count_t count, void* user) -> sf_count_t {
+        MemoryFile& f = memory(user);
+        if (f.pos + count > f.bytes.size()) f.bytes.resize(static_cast<qsizetype>(f.pos + count), '\0');
+        std::memcpy(f.bytes.data() + f.pos, ptr, static_cast<size_t>(count));
+        f.pos += count;
+        return count;
+    };
+    io.tell = [](void* user) -> sf_count_t { return memory(user).pos; };
+    return io;
 }
 
 }  // namespace
@@ -73,61 +95,42 @@ Pcm16 synthesizePromptTone() {
 }
 
 QByteArray encodeWav(const Pcm16& pcm) {
-    const quint32 dataBytes = static_cast<quint32>(pcm.samples.size() * 2);
-    QByteArray out;
-    out.reserve(static_cast<qsizetype>(44 + dataBytes));
-    out.append("RIFF", 4);
-    put32(out, 36 + dataBytes);
-    out.append("WAVEfmt ", 8);
-    put32(out, 16);
-    put16(out, 1);  // PCM
-    put16(out, static_cast<quint16>(pcm.channels));
-    put32(out, static_cast<quint32>(pcm.rate));
-    put32(out, static_cast<quint32>(pcm.rate * pcm.channels * 2));
-    put16(out, static_cast<quint16>(pcm.channels * 2));
-    put16(out, 16);
-    out.append("data", 4);
-    put32(out, dataBytes);
-    for (std::int16_t s : pcm.samples) put16(out, static_cast<quint16>(s));
-    return out;
+    MemoryFile file;
+    SF_VIRTUAL_IO io = memoryIo();
+    SF_INFO info{};
+    info.samplerate = pcm.rate;
+    info.channels = pcm.channels;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* sf = sf_open_virtual(&io, SFM_WRITE, &info, &file);
+    if (!sf) return {};
+    const sf_count_t frames = pcm.frames();
+    const bool complete = sf_writef_short(sf, pcm.samples.data(), frames) == frames;
+    sf_close(sf);
+    return complete ? file.bytes : QByteArray();
 }
 
 std::optional<Pcm16> decodeWav(const QByteArray& bytes) {
-    const char* p = bytes.constData();
-    const qsizetype size = bytes.size();
-    if (size < 12 || std::memcmp(p, "RIFF", 4) != 0 || std::memcmp(p + 8, "WAVE", 4) != 0) return std::nullopt;
-    Pcm16 pcm;
-    bool haveFormat = false;
-    qsizetype pos = 12;
-    while (pos + 8 <= size) {
-        const quint32 chunk = u32(p + pos + 4);
-        const qsizetype body = pos + 8;
-        const qsizetype available = size - body;
-        if (std::memcmp(p + pos, "fmt ", 4) == 0) {
-            if (chunk < 16 || available < 16) return std::nullopt;
-            const quint16 tag = u16(p + body);
-            pcm.channels = u16(p + body + 2);
-            pcm.rate = static_cast<int>(u32(p + body + 4));
-            const quint16 bits = u16(p + body + 14);
-            if ((tag != 1 && tag != 0xFFFE) || bits != 16 || pcm.channels < 1 || pcm.channels > 8 || pcm.rate < 1000 ||
-                pcm.rate > 384000)
-                return std::nullopt;
-            haveFormat = true;
-        } else if (std::memcmp(p + pos, "data", 4) == 0) {
-            if (!haveFormat) return std::nullopt;
-            // A truncated file plays what it holds.
-            const qsizetype dataBytes = std::min<qsizetype>(chunk, available);
-            const qsizetype frameBytes = 2 * pcm.channels;
-            const qsizetype usable = dataBytes - dataBytes % frameBytes;
-            pcm.samples.resize(static_cast<size_t>(usable / 2));
-            for (qsizetype i = 0; i < usable / 2; ++i)
-                pcm.samples[static_cast<size_t>(i)] = static_cast<std::int16_t>(u16(p + body + 2 * i));
-            return pcm;
-        }
-        if (chunk > static_cast<quint32>(available)) return std::nullopt;
-        pos = body + chunk + (chunk & 1);
+    MemoryFile file{bytes};
+    SF_VIRTUAL_IO io = memoryIo();
+    SF_INFO info{};
+    SNDFILE* sf = sf_open_virtual(&io, SFM_READ, &info, &file);
+    if (!sf) return std::nullopt;
+    const int container = info.format & SF_FORMAT_TYPEMASK;
+    const bool wave = container == SF_FORMAT_WAV || container == SF_FORMAT_WAVEX;
+    if (!wave || (info.format & SF_FORMAT_SUBMASK) != SF_FORMAT_PCM_16 || info.channels < 1 || info.channels > 8 ||
+        info.samplerate < 1000 || info.samplerate > 384000) {
+        sf_close(sf);
+        return std::nullopt;
     }
-    return std::nullopt;
+    // A truncated file plays what it holds: libsndfile counts the frames actually there, and
+    // no count is trusted beyond what the bytes could hold.
+    const sf_count_t frames = std::clamp<sf_count_t>(info.frames, 0, bytes.size() / (2 * info.channels));
+    Pcm16 pcm{info.samplerate, info.channels, {}};
+    pcm.samples.resize(static_cast<size_t>(frames * info.channels));
+    const sf_count_t got = sf_readf_short(sf, pcm.samples.data(), frames);
+    sf_close(sf);
+    pcm.samples.resize(static_cast<size_t>(std::max<sf_count_t>(got, 0) * info.channels));
+    return pcm;
 }
 
 bool playPromptTone(audio::AudioEngine& audio, const QByteArray& wav) {

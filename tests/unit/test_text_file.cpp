@@ -54,7 +54,17 @@ TEST(TextFile, EncodingIsTakenFromTheBytes) {
     EXPECT_FALSE(document::isValidUtf8("\xC0\xAF"));
     EXPECT_FALSE(document::isValidUtf8("\xED\xA0\x80"));
     EXPECT_FALSE(document::isValidUtf8("\xE4\xB8"));
+    EXPECT_FALSE(document::isValidUtf8("\xF4\x90\x80\x80"));  // above U+10FFFF
     EXPECT_TRUE(document::isValidUtf8("\xF0\x9F\x98\x80"));
+
+    // One bad sequence in otherwise UTF-8 text: the file is not UTF-8 (a cut-off character at
+    // the very end included); behind a BOM it stays UTF-8 and is flagged.
+    EXPECT_EQ(document::decodeText(QStringLiteral("中文").toUtf8() + "\xC0\xAF").format.encoding, Encoding::Big5);
+    EXPECT_EQ(document::decodeText(QStringLiteral("中文").toUtf8() + "\xE4\xB8").format.encoding, Encoding::Big5);
+    d = document::decodeText("\xEF\xBB\xBF" + QStringLiteral("中文").toUtf8() + "\xE4\xB8");
+    EXPECT_EQ(d.format.encoding, Encoding::Utf8Bom);
+    EXPECT_TRUE(d.undecodable);
+    EXPECT_TRUE(d.text.startsWith(QStringLiteral("中文")));
 }
 
 TEST(TextFile, FilesComeBackByteForByte) {

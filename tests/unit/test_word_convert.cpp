@@ -65,14 +65,25 @@ TEST(WordConvert, DamagedArchivesAreRefusedWithAReason) {
     const QByteArray good = makeDocx(QStringLiteral("<w:p><w:r><w:t>好</w:t></w:r></w:p>"));
     ASSERT_TRUE(document::docxToText(good, &text, &error));
 
+    const QString notAnArchive = QStringLiteral("不是有效的文書處理文件");
+    const QString damaged = QStringLiteral("文件已損壞");
     EXPECT_FALSE(document::docxToText("not a zip at all", &text, &error));
-    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(error, notAnArchive);
     // Truncated, then one byte of the compressed XML changed (the CRC no longer holds).
     EXPECT_FALSE(document::docxToText(good.left(good.size() / 2), &text, &error));
+    EXPECT_EQ(error, notAnArchive);
     QByteArray flipped = good;
     const qsizetype at = flipped.indexOf("word/document.xml") + 20;
     flipped[at] = char(flipped[at] ^ 0x55);
     EXPECT_FALSE(document::docxToText(flipped, &text, &error));
+    EXPECT_EQ(error, damaged);
+    // A stored entry is checked against its CRC as well.
+    QByteArray storedFlipped = good;
+    const qsizetype types = storedFlipped.indexOf("<Types/>") + 1;
+    storedFlipped[types] = 'X';
+    QByteArray out;
+    EXPECT_FALSE(document::ZipArchive(storedFlipped).read("[Content_Types].xml", &out, &error));
+    EXPECT_EQ(error, damaged);
     // A zip without the document, and broken XML.
     EXPECT_FALSE(document::docxToText(makeZip({{"other.xml", "<a/>", false}}), &text, &error));
     EXPECT_TRUE(error.contains("word/document.xml"));

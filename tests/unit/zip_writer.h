@@ -1,11 +1,13 @@
 #pragma once
-// Builds ZIP archives in memory for word-processor fixtures: stored or deflated entries.
+// Builds ZIP archives in memory for word-processor fixtures: stored or deflated entries,
+// written by libzip.
 #include <QByteArray>
 #include <QString>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
-#include <zlib.h>
+#include <zip.h>
 
 namespace sayvell::testing {
 
@@ -15,56 +17,40 @@ struct ZipEntry {
     bool deflate = true;
 };
 
-inline QByteArray rawDeflate(const QByteArray& data) {
-    z_stream zs{};
-    deflateInit2(&zs, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-    QByteArray out(static_cast<qsizetype>(deflateBound(&zs, static_cast<uLong>(data.size()))), '\0');
-    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.constData()));
-    zs.avail_in = static_cast<uInt>(data.size());
-    zs.next_out = reinterpret_cast<Bytef*>(out.data());
-    zs.avail_out = static_cast<uInt>(out.size());
-    deflate(&zs, Z_FINISH);
-    out.resize(static_cast<qsizetype>(zs.total_out));
-    deflateEnd(&zs);
-    return out;
-}
-
 inline QByteArray makeZip(const std::vector<ZipEntry>& entries) {
-    const auto le16 = [](QByteArray& b, unsigned v) {
-        b.append(char(v & 0xFF));
-        b.append(char((v >> 8) & 0xFF));
+    const auto check = [](bool ok, const char* what) {
+        if (!ok) throw std::runtime_error(what);
     };
-    const auto le32 = [&](QByteArray& b, unsigned long v) {
-        le16(b, unsigned(v & 0xFFFF));
-        le16(b, unsigned((v >> 16) & 0xFFFF));
-    };
-    QByteArray out, dir;
+    zip_error_t err;
+    zip_error_init(&err);
+    zip_source_t* target = zip_source_buffer_create(nullptr, 0, 0, &err);
+    check(target != nullptr, "zip_source_buffer_create");
+    zip_t* za = zip_open_from_source(target, ZIP_CREATE | ZIP_TRUNCATE, &err);
+    zip_error_fini(&err);
+    check(za != nullptr, "zip_open_from_source");
+    zip_source_keep(target);  // zip_close writes into it; we read it afterwards
     for (const ZipEntry& e : entries) {
-        const QByteArray name = e.name.toUtf8();
-        const QByteArray body = e.deflate ? rawDeflate(e.data) : e.data;
-        const unsigned long crc =
-            crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(e.data.constData()), uInt(e.data.size()));
-        const unsigned long offset = static_cast<unsigned long>(out.size());
-        const unsigned method = e.deflate ? 8 : 0;
-        le32(out, 0x04034b50);
-        le16(out, 20), le16(out, 0x800), le16(out, method), le16(out, 0), le16(out, 0x21);
-        le32(out, crc), le32(out, static_cast<unsigned long>(body.size())),
-            le32(out, static_cast<unsigned long>(e.data.size()));
-        le16(out, unsigned(name.size())), le16(out, 0);
-        out += name + body;
-        le32(dir, 0x02014b50);
-        le16(dir, 20), le16(dir, 20), le16(dir, 0x800), le16(dir, method), le16(dir, 0), le16(dir, 0x21);
-        le32(dir, crc), le32(dir, static_cast<unsigned long>(body.size())),
-            le32(dir, static_cast<unsigned long>(e.data.size()));
-        le16(dir, unsigned(name.size())), le16(dir, 0), le16(dir, 0), le16(dir, 0), le16(dir, 0);
-        le32(dir, 0), le32(dir, offset);
-        dir += name;
+        // libzip reads the entry's bytes at zip_close; the entries outlive it.
+        zip_source_t* s = zip_source_buffer(za, e.data.constData(), zip_uint64_t(e.data.size()), 0);
+        check(s != nullptr, "zip_source_buffer");
+        const zip_int64_t index = zip_file_add(za, e.name.toUtf8().constData(), s, ZIP_FL_ENC_UTF_8);
+        if (index < 0) zip_source_free(s);
+        check(index >= 0, "zip_file_add");
+        check(zip_set_file_compression(za, zip_uint64_t(index), e.deflate ? ZIP_CM_DEFLATE : ZIP_CM_STORE,
+                                       e.deflate ? 9 : 0) == 0,
+              "zip_set_file_compression");
     }
-    const unsigned long dirOffset = static_cast<unsigned long>(out.size());
-    out += dir;
-    le32(out, 0x06054b50);
-    le16(out, 0), le16(out, 0), le16(out, unsigned(entries.size())), le16(out, unsigned(entries.size()));
-    le32(out, static_cast<unsigned long>(dir.size())), le32(out, dirOffset), le16(out, 0);
+    check(zip_close(za) == 0, "zip_close");
+
+    QByteArray out;
+    zip_stat_t st;
+    zip_stat_init(&st);
+    check(zip_source_stat(target, &st) == 0 && zip_source_open(target) == 0, "zip_source_open");
+    out.resize(qsizetype(st.size));
+    const zip_int64_t n = zip_source_read(target, out.data(), st.size);
+    zip_source_close(target);
+    zip_source_free(target);
+    check(n == zip_int64_t(st.size), "zip_source_read");
     return out;
 }
 

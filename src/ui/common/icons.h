@@ -1,9 +1,9 @@
 #pragma once
-// The program's glyphs, drawn in code so they stay sharp at any size and need no
-// image plug-in. Each is painted on a 24 x 24 grid and scaled to the requested size;
-// disabled buttons get a greyed copy.
+// The program's glyphs: SVG drawings in the resources (:/icons/<name>.svg), so they stay sharp
+// at any size; disabled buttons get the style's greyed copy.
 #include <QIcon>
 #include <QPixmap>
+#include <QString>
 
 namespace sayvell::ui::icons {
 
@@ -39,6 +39,8 @@ enum class Glyph {
     App,
 };
 
+// The resource path of the glyph's drawing.
+QString resourcePath(Glyph g);
 QIcon icon(Glyph g);
 QPixmap pixmap(Glyph g, int size);
 

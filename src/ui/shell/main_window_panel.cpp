@@ -127,7 +127,8 @@ void MainWindowUi::setupPanel(QMainWindow* w, QWidget* central, QBoxLayout* body
         ComBox1->setCurrentIndex(0);
         l->addWidget(ComBox1);
 
-        RzLEDDisplay1 = named(new QLabel(GroupBox2), "RzLEDDisplay1", QStringLiteral("播放進度"));
+        RzLEDDisplay1 = label(GroupBox2, "RzLEDDisplay1", QString());
+        RzLEDDisplay1->setAccessibleDescription(QStringLiteral("播放進度"));
         RzLEDDisplay1->setAlignment(Qt::AlignCenter);
         RzLEDDisplay1->setFixedHeight(22);
         {
