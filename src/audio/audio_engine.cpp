@@ -24,6 +24,16 @@ constexpr std::size_t kMaxSpentPerPull = 16;
 // How often a waiter looks at the device position: it moves without any pull happening.
 constexpr auto kPollStep = std::chrono::milliseconds(5);
 
+// Where a stretch of a channel's sound went in the output: its frames [chanStart, chanStart+n)
+// were mixed at output positions [writeStart, writeStart+n).
+struct Segment {
+    std::int64_t writeStart = 0;
+    std::int64_t chanStart = 0;
+    std::int64_t n = 0;
+};
+// Stretches kept for the position; a continuous sound needs one, each gap adds one.
+constexpr std::size_t kMaxSegments = 64;
+
 struct Chan {
     // Feeding side, serialised by `feed` (appends, flush, clear).
     std::mutex feed;
@@ -38,8 +48,31 @@ struct Chan {
     bool unflushed = false;                 // the resampler still holds input
     std::int64_t lastMixEnd = 0;            // write position right after the last mixed frame
     std::uint64_t generation = 0;           // bumped by clear()
+    std::int64_t queued = 0;     // frames in chunks not yet mixed
+    std::int64_t wantBelow = 0;  // a feeder waits for `queued` to fall under this; 0: nobody
+    std::int64_t mixedTotal = 0; // frames of this channel mixed since its last clear()
+    std::deque<Segment> segments;
     float gain = 1.0f;
-    float appliedGain = 1.0f;  // gain at the end of the last block; changes ramp over a block
+    float appliedGain = 1.0f;  // gain reached so far; glides towards `gain` by rampStep a frame
+    float rampStep = 0.0f;
+
+    void setGain(float g) {
+        gain = g;
+        if (chunks.empty()) {
+            appliedGain = g;
+            rampStep = 0.0f;
+        } else {
+            rampStep = (g - appliedGain) / static_cast<float>(AudioEngine::kRampFrames);
+        }
+    }
+    float nextGain() {
+        if (appliedGain != gain) {
+            appliedGain += rampStep;
+            if ((rampStep > 0.0f && appliedGain > gain) || (rampStep < 0.0f && appliedGain < gain) || rampStep == 0.0f)
+                appliedGain = gain;
+        }
+        return appliedGain;
+    }
 };
 
 }  // namespace
@@ -92,10 +125,14 @@ struct AudioEngine::Impl {
     void enqueue(Chan& c, std::vector<float>&& chunk, bool unflushed) {
         {
             std::lock_guard lk(m);
-            if (c.chunks.empty())
+            if (c.chunks.empty()) {
                 c.appliedGain = c.gain;  // nothing sounding: no ramp needed
-            if (!chunk.empty())
+                c.rampStep = 0.0f;
+            }
+            if (!chunk.empty()) {
+                c.queued += static_cast<std::int64_t>(chunk.size() / 2);
                 c.chunks.push_back(std::move(chunk));
+            }
             c.unflushed = unflushed;
         }
         notifyOutputOfWork();
@@ -164,7 +201,7 @@ AudioEngine::~AudioEngine() {
 void AudioEngine::Impl::pull(float* out, std::size_t frames) {
     std::array<std::vector<float>, kMaxSpentPerPull> spent;
     std::size_t spentCount = 0;
-    bool drained = false;
+    bool wake = false;
     bool sounding = false;
     std::fill(out, out + frames * 2, 0.0f);
     {
@@ -172,11 +209,10 @@ void AudioEngine::Impl::pull(float* out, std::size_t frames) {
         for (auto& c : ch) {
             if (c.chunks.empty()) {
                 c.appliedGain = c.gain;
+                c.rampStep = 0.0f;
                 continue;
             }
             sounding = true;
-            const float g0 = c.appliedGain;
-            const float step = (c.gain - g0) / static_cast<float>(frames);
             std::size_t done = 0;
             while (done < frames && !c.chunks.empty()) {
                 auto& front = c.chunks.front();
@@ -184,10 +220,18 @@ void AudioEngine::Impl::pull(float* out, std::size_t frames) {
                 const std::size_t n = std::min(avail, frames - done);
                 const float* src = front.data() + c.frontPos;
                 float* dst = out + done * 2;
-                for (std::size_t i = 0; i < n; ++i) {
-                    const float g = g0 + step * static_cast<float>(done + i);
-                    dst[2 * i] += g * src[2 * i];
-                    dst[2 * i + 1] += g * src[2 * i + 1];
+                if (c.appliedGain == c.gain) {
+                    const float g = c.gain;
+                    for (std::size_t i = 0; i < n; ++i) {
+                        dst[2 * i] += g * src[2 * i];
+                        dst[2 * i + 1] += g * src[2 * i + 1];
+                    }
+                } else {
+                    for (std::size_t i = 0; i < n; ++i) {
+                        const float g = c.nextGain();
+                        dst[2 * i] += g * src[2 * i];
+                        dst[2 * i + 1] += g * src[2 * i + 1];
+                    }
                 }
                 done += n;
                 c.frontPos += n * 2;
@@ -198,11 +242,23 @@ void AudioEngine::Impl::pull(float* out, std::size_t frames) {
                     c.frontPos = 0;
                 }
             }
-            c.appliedGain = c.gain;
-            if (c.chunks.empty()) {
-                c.lastMixEnd = writePos + static_cast<std::int64_t>(done);
-                drained = true;
+            const auto mixed = static_cast<std::int64_t>(done);
+            c.queued -= mixed;
+            if (!c.segments.empty() && c.segments.back().writeStart + c.segments.back().n == writePos &&
+                c.segments.back().chanStart + c.segments.back().n == c.mixedTotal) {
+                c.segments.back().n += mixed;
+            } else {
+                c.segments.push_back({writePos, c.mixedTotal, mixed});
+                if (c.segments.size() > kMaxSegments)
+                    c.segments.pop_front();
             }
+            c.mixedTotal += mixed;
+            if (c.chunks.empty()) {
+                c.lastMixEnd = writePos + mixed;
+                wake = true;
+            }
+            if (c.wantBelow > 0 && c.queued < c.wantBelow)
+                wake = true;
         }
         writePos += static_cast<std::int64_t>(frames);
     }
@@ -214,7 +270,7 @@ void AudioEngine::Impl::pull(float* out, std::size_t frames) {
         if (tap)
             tap(out, frames);
     }
-    if (drained)
+    if (wake)
         cv.notify_all();
 }
 
@@ -329,6 +385,9 @@ void AudioEngine::clear(Channel channel) {
             soxr_clear(c.soxr);
         std::lock_guard lk(d->m);
         dropped.swap(c.chunks);
+        c.queued = 0;
+        c.mixedTotal = 0;
+        c.segments.clear();
         c.frontPos = 0;
         c.unflushed = false;
         c.lastMixEnd = 0;
@@ -341,10 +400,7 @@ void AudioEngine::setVolume(Channel channel, float gain) {
     if (!(gain >= 0.0f))  // also NaN
         gain = 0.0f;
     std::lock_guard lk(d->m);
-    Chan& c = d->chan(channel);
-    c.gain = gain;
-    if (c.chunks.empty())
-        c.appliedGain = gain;
+    d->chan(channel).setGain(gain);
 }
 
 float AudioEngine::volume(Channel channel) const {
@@ -411,6 +467,41 @@ void AudioEngine::setTap(Tap tap) {
     d->tapSet.store(set);
     if (set)
         d->notifyOutputOfWork();
+}
+
+std::int64_t AudioEngine::queuedFrames(Channel channel) const {
+    std::lock_guard lk(d->m);
+    return d->ch[static_cast<std::size_t>(channel)].queued;
+}
+
+bool AudioEngine::waitQueuedBelow(Channel channel, std::int64_t frames, int timeoutMs) {
+    Chan& c = d->chan(channel);
+    std::unique_lock lk(d->m);
+    const std::uint64_t generation = c.generation;
+    const auto done = [&] { return !d->running || c.generation != generation || c.queued < frames; };
+    c.wantBelow = std::max(c.wantBelow, frames);
+    bool timedOut = false;
+    if (timeoutMs < 0)
+        d->cv.wait(lk, done);
+    else
+        timedOut = !d->cv.wait_for(lk, std::chrono::milliseconds(timeoutMs), done);
+    c.wantBelow = 0;
+    return !timedOut && d->running && c.generation == generation;
+}
+
+std::int64_t AudioEngine::channelPlayedFrames(Channel channel) const {
+    // Asked before the lock: the device's thread takes the lock to pull.
+    const auto out = d->currentOutput();
+    const std::int64_t played = out->playedFrames();
+    std::lock_guard lk(d->m);
+    auto& segments = d->ch[static_cast<std::size_t>(channel)].segments;
+    // Drop stretches the device has passed, keeping the one it is in (or passed last).
+    while (segments.size() > 1 && segments[1].writeStart <= played)
+        segments.pop_front();
+    if (segments.empty() || played <= segments.front().writeStart)
+        return segments.empty() ? 0 : segments.front().chanStart;
+    const Segment& s = segments.front();
+    return s.chanStart + std::min(s.n, played - s.writeStart);
 }
 
 }  // namespace sayvell::audio

@@ -7,6 +7,8 @@
 //   queued   appended sound waits or is being mixed
 //   draining all of it has been mixed; waitPlayed() returns once the device has played it
 // clear() returns a channel to idle at once and wakes its waiters (they get false).
+//
+// A volume change glides to its new gain over kRampFrames, so a sudden drop makes no click.
 #include "audio/audio_output.h"
 
 #include <QString>
@@ -22,6 +24,7 @@ class AudioEngine {
 public:
     static constexpr int kRate = 48000;
     static constexpr int kChannels = 2;
+    static constexpr int kRampFrames = kRate / 100;
 
     explicit AudioEngine(std::unique_ptr<AudioOutput> output);
     ~AudioEngine();
@@ -54,6 +57,15 @@ public:
 
     // Frames the device has played; the clock of "heard".
     std::int64_t playedFrames() const;
+
+    // Frames (at the mix rate) appended and waiting to be mixed; a feeder keeps this bounded.
+    std::int64_t queuedFrames(Channel ch) const;
+    // Blocks until fewer than `frames` wait to be mixed on the channel. False when the channel
+    // was cleared meanwhile, the engine is not running, or timeoutMs (>= 0) ran out.
+    bool waitQueuedBelow(Channel ch, std::int64_t frames, int timeoutMs = -1);
+    // Frames of the channel's own sound the device has played since its last clear(): where
+    // a listener is in what was appended, gaps of silence not counted.
+    std::int64_t channelPlayedFrames(Channel ch) const;
 
     // Receives every mixed block (mixer thread, keep it short): the recorder's tap.
     using Tap = std::function<void(const float* interleaved, std::size_t frames)>;

@@ -300,3 +300,73 @@ TEST(AudioEngine, FallsBackToSilentPlaybackWhenTheDeviceFails) {
     EXPECT_TRUE(engine.waitPlayed(Channel::Effects, 5000));
     EXPECT_GE(Clock::now() - t0, std::chrono::milliseconds(90));  // still paced in real time
 }
+
+TEST(AudioEngine, AVolumeChangeGlidesWithoutAStep) {
+    // A steady level dropped from 1.0 to 0.25 in the middle of the sound.
+    AudioEngine engine(makeNullOutput(true));
+    TapCollector tap(engine);
+    ASSERT_TRUE(engine.start());
+    const auto level = constant(0.5, AudioEngine::kRate);
+    engine.append(Channel::Music, level.data(), level.size(), AudioEngine::kRate, 1);
+    ASSERT_TRUE(tap.waitUntil([](const std::vector<float>& s) { return s.size() / 2 > 4800 && s[s.size() - 2] > 0.4f; }));
+    engine.setVolume(Channel::Music, 0.25f);
+    ASSERT_TRUE(engine.waitPlayed(Channel::Music, 5000));
+
+    const auto left = tap.left();
+    const auto [first, last] = soundSpan(left);
+    float biggestStep = 0;
+    std::size_t rampStart = 0, rampEnd = 0;
+    for (std::size_t i = first + 1; i < last; ++i) {
+        biggestStep = std::max(biggestStep, std::fabs(left[i] - left[i - 1]));
+        if (!rampStart && left[i] < 0.4999f) rampStart = i;
+        if (!rampEnd && left[i] <= 0.1251f) rampEnd = i;
+    }
+    ASSERT_GT(rampStart, 0u);
+    // 0.5 -> 0.125 over the ramp: each frame a small part of it, the whole within ~10 ms.
+    EXPECT_LT(biggestStep, 0.375f / AudioEngine::kRampFrames * 1.5f);
+    EXPECT_NEAR(static_cast<double>(rampEnd - rampStart), AudioEngine::kRampFrames, 2.0);
+    EXPECT_NEAR(left[last - 1], 0.125f, 1e-4f);
+}
+
+TEST(AudioEngine, MusicChannelCountsQueuedAndPlayedFramesOfItsOwnSound) {
+    AudioEngine engine(makeNullOutput(true));
+    TapCollector tap(engine);
+    ASSERT_TRUE(engine.start());
+    EXPECT_EQ(engine.channelPlayedFrames(Channel::Music), 0);
+
+    // Speech before it does not count for the music.
+    const auto speech = constant(0.25, 9600);
+    engine.append(Channel::Speech, speech.data(), speech.size(), AudioEngine::kRate, 1);
+    ASSERT_TRUE(engine.waitPlayed(Channel::Speech, 5000));
+    EXPECT_EQ(engine.channelPlayedFrames(Channel::Music), 0);
+
+    const auto music = constant(0.25, AudioEngine::kRate);  // one second
+    engine.append(Channel::Music, music.data(), music.size(), AudioEngine::kRate, 1);
+    EXPECT_GT(engine.queuedFrames(Channel::Music), AudioEngine::kRate - 2000);
+    // A feeder waiting for room wakes once half has been mixed: after about half a second.
+    const auto t0 = Clock::now();
+    ASSERT_TRUE(engine.waitQueuedBelow(Channel::Music, AudioEngine::kRate / 2, 5000));
+    const auto waited = Clock::now() - t0;
+    EXPECT_GT(waited, std::chrono::milliseconds(400));
+    EXPECT_LT(waited, std::chrono::milliseconds(900));
+    const std::int64_t half = engine.channelPlayedFrames(Channel::Music);
+    EXPECT_NEAR(static_cast<double>(half), AudioEngine::kRate / 2.0, 2400);
+
+    ASSERT_TRUE(engine.waitPlayed(Channel::Music, 5000));
+    EXPECT_EQ(engine.channelPlayedFrames(Channel::Music), AudioEngine::kRate);
+    EXPECT_EQ(engine.queuedFrames(Channel::Music), 0);
+    // The position stays at the end through silence, and a clear starts it again.
+    ASSERT_TRUE(tap.waitFrames(tap.frames() + 4800));
+    EXPECT_EQ(engine.channelPlayedFrames(Channel::Music), AudioEngine::kRate);
+    engine.append(Channel::Music, music.data(), music.size(), AudioEngine::kRate, 1);
+    engine.clear(Channel::Music);
+    EXPECT_EQ(engine.channelPlayedFrames(Channel::Music), 0);
+    EXPECT_EQ(engine.queuedFrames(Channel::Music), 0);
+    // A waiter for room is woken by the clear, not left until five seconds have drained.
+    const auto longMusic = constant(0.25, 5 * AudioEngine::kRate);
+    engine.append(Channel::Music, longMusic.data(), longMusic.size(), AudioEngine::kRate, 1);
+    auto waiter = std::async(std::launch::async, [&] { return engine.waitQueuedBelow(Channel::Music, 10, 10000); });
+    ASSERT_TRUE(tap.waitFrames(tap.frames() + 960));
+    engine.clear(Channel::Music);
+    ASSERT_EQ(waiter.wait_for(std::chrono::seconds(2)), std::future_status::ready);
+}
