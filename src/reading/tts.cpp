@@ -8,17 +8,23 @@
 namespace sayvell::reading {
 
 Tts::Tts(ReadingState& state, EditorPort& editor, SpeechEngine& engine, Clock& clock,
-         const DateSubstitution& date, std::shared_ptr<RunToken> token, RunRequest request)
-    : state_(state), editor_(editor), engine_(engine), clock_(clock), date_(date),
-      token_(std::move(token)), request_(request) {}
+         const DateSubstitution& date, const LexiconSource& lexicon, std::shared_ptr<RunToken> token,
+         RunRequest request)
+    : state_(state), editor_(editor), engine_(engine), clock_(clock), date_(date), lexicon_(lexicon),
+      token_(std::move(token)), request_(std::move(request)), language_(languageOfVoice(request_.voiceId)) {}
 
-void Tts::speakPiece(QString piece, int delayMs) {
-    if (date_) piece = date_(piece, state_.dateFormatType.load(), clock_.now());
-    if (piece.contains(QChar(kDelaySymbol))) {
-        clock_.sleepMs(state_.symbolDelayMs.load());
-        piece.remove(QChar(kDelaySymbol));
-    }
-    engine_.speak(piece, SpeechEngine::PurgeBeforeSpeak);
+void Tts::speakPiece(const QString& piece, int delayMs) {
+    // A table edited meanwhile counts from the next piece.
+    const std::shared_ptr<const PronunciationLexicon> lexicon = lexicon_ ? lexicon_() : nullptr;
+    SpokenSettings settings;
+    settings.language = language_;
+    settings.dateFormatType = state_.dateFormatType.load();
+    settings.now = clock_.now();
+    settings.date = &date_;
+    settings.lexicon = lexicon.get();
+    const QString spoken = spokenCopy(piece, settings);
+    if (piece.contains(QChar(kDelaySymbol))) clock_.sleepMs(state_.symbolDelayMs.load());
+    engine_.speak(spoken, SpeechEngine::PurgeBeforeSpeak);
     if (delayMs > 0) clock_.sleepMs(delayMs);
 }
 
@@ -33,7 +39,7 @@ void Tts::editorLoop() {
             if (caretLine >= editor_.lineCount() - 1) return;
             continue;
         }
-        const Piece piece = cutPiece(window, state_.delimiterTable());
+        const Piece piece = cutSpokenPiece(window, state_.delimiterTable(), language_);
         pieceLength_ = text::byteLength(piece.text);
         editor_.setSelLength(pieceLength_);
         if (readingLine_ != scrolledLine_) {
@@ -55,7 +61,7 @@ void Tts::rangeLoop() {
     while (!stopped()) {
         const int offset = state_.rangeOffset.load();
         const QString window = range.window(offset, kReadWindowBytes);
-        const Piece piece = cutPiece(window, state_.delimiterTable());
+        const Piece piece = cutSpokenPiece(window, state_.delimiterTable(), language_);
         if (window.isEmpty()) return;
         if (stopped()) return;
         const int length = text::byteLength(piece.text);
@@ -97,12 +103,17 @@ void TtsRunner::setDateSubstitution(DateSubstitution date) {
     date_ = std::move(date);
 }
 
+void TtsRunner::setLexiconSource(LexiconSource lexicon) {
+    std::lock_guard lock(mutex_);
+    lexicon_ = std::move(lexicon);
+}
+
 void TtsRunner::start(RunRequest request) {
     {
         std::lock_guard lock(mutex_);
         if (quit_) return;
         if (currentToken_) currentToken_->stop = true;
-        pending_ = request;
+        pending_ = std::move(request);
         pendingToken_ = std::make_shared<RunToken>();
     }
     cv_.notify_all();
@@ -152,6 +163,7 @@ void TtsRunner::threadMain() {
         RunRequest request;
         std::shared_ptr<RunToken> token;
         DateSubstitution date;
+        LexiconSource lexicon;
         {
             std::unique_lock lock(mutex_);
             cv_.wait(lock, [this] { return quit_ || pending_.has_value(); });
@@ -163,10 +175,11 @@ void TtsRunner::threadMain() {
             currentToken_ = token;
             running_ = true;
             date = date_;
+            lexicon = lexicon_;
         }
         {
             std::lock_guard runLock(readingLock);
-            Tts(state_, editor_, engine_, clock_, date, token, request).Execute();
+            Tts(state_, editor_, engine_, clock_, date, lexicon, token, std::move(request)).Execute();
             bool superseded = false;
             bool quitting = false;
             {

@@ -11,6 +11,7 @@
 #include "reading/editor_port.h"
 #include "reading/reading_state.h"
 #include "reading/speech_engine.h"
+#include "reading/spoken_text.h"
 
 #include <QDateTime>
 #include <atomic>
@@ -23,12 +24,13 @@
 
 namespace sayvell::reading {
 
-// Replaces the date token of a piece about to be spoken (type = dateFormatType).
-using DateSubstitution = std::function<QString(const QString& piece, int type, const QDateTime& now)>;
+// The pronunciation table as it is now; may be called on the worker's thread.
+using LexiconSource = std::function<std::shared_ptr<const PronunciationLexicon>()>;
 
 struct RunRequest {
     int selStart = 0;   // the caret (and selection, for range mode) the command left
     int selLength = 0;
+    QString voiceId;    // the voice the run speaks with; its language decides how numbers are said
 };
 
 struct RunToken {
@@ -39,7 +41,8 @@ struct RunToken {
 class Tts {
 public:
     Tts(ReadingState& state, EditorPort& editor, SpeechEngine& engine, Clock& clock,
-        const DateSubstitution& date, std::shared_ptr<RunToken> token, RunRequest request);
+        const DateSubstitution& date, const LexiconSource& lexicon, std::shared_ptr<RunToken> token,
+        RunRequest request);
     // The body of the run; returns when the run has ended and its end steps are done.
     void Execute();
 
@@ -47,15 +50,17 @@ private:
     bool stopped() const { return token_->stop.load(); }
     void editorLoop();
     void rangeLoop();
-    void speakPiece(QString piece, int delayMs);
+    void speakPiece(const QString& piece, int delayMs);
 
     ReadingState& state_;
     EditorPort& editor_;
     SpeechEngine& engine_;
     Clock& clock_;
     const DateSubstitution& date_;
+    const LexiconSource& lexicon_;
     std::shared_ptr<RunToken> token_;
     RunRequest request_;
+    SpeechLanguage language_;
 
     int pieceStart_ = 0;
     int pieceLength_ = 0;
@@ -71,6 +76,8 @@ public:
     TtsRunner& operator=(const TtsRunner&) = delete;
 
     void setDateSubstitution(DateSubstitution date);
+    // Where each run takes the pronunciation table from; none: no word is replaced.
+    void setLexiconSource(LexiconSource lexicon);
 
     // Starts a run with the state's mode fields as set by the caller; the run in progress,
     // if any, ends after its current piece.
@@ -98,6 +105,7 @@ private:
     SpeechEngine& engine_;
     Clock& clock_;
     DateSubstitution date_;
+    LexiconSource lexicon_;
 
     mutable std::mutex mutex_;
     std::condition_variable cv_;

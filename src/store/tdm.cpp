@@ -1,5 +1,7 @@
 #include "store/tdm.h"
 
+#include "store/pronunciation_table.h"
+
 #include <QFile>
 #include <QSet>
 
@@ -162,6 +164,9 @@ std::unique_ptr<TDM> TDM::open(const QString& path, QString* error) {
     if (!hasColumns(conn->db, "history", {"filename", "opendate"}, &why) ||
         !hasColumns(conn->db, "delaytime", {"name", "descript", "delaytime", "candelete"}, &why))
         return nullptr;
+    // A file from before the pronunciation table gets it now; without it reading still works.
+    QString noTable;
+    ensurePronunciationTable(conn->db, &noTable);
 
     std::unique_ptr<TDM> tdm(new TDM(std::move(conn)));
     if (!tdm->Q_history.load(&why) || !tdm->q_delaytime.load(&why)) return nullptr;

@@ -231,3 +231,21 @@ TEST(MainWindow, AScreenReaderHearsWhatTheLabelsShow) {
     EXPECT_EQ(QSet<QString>(findButtons.begin(), findButtons.end()).size(), 3) << findButtons.join(u'|').toStdString();
     EXPECT_FALSE(heard(ui.btn_close9).contains(QStringLiteral("Close")));
 }
+
+TEST(MainWindow, NumbersAndTheTableReachTheVoiceAsWordsWhileTheTextStaysAsWritten) {
+    WindowRig rig;
+    rig.type(QStringLiteral("營業到21:30，去銀行。"));
+    rig.window->ui.SB_play->click();
+    ASSERT_TRUE(rig.waitIdle());
+    const auto spoken = rig.engine.spoken();
+    ASSERT_EQ(spoken.size(), 2u);
+    EXPECT_EQ(spoken[0].text, QStringLiteral("營業到二十一點三十分，"));
+    EXPECT_EQ(std::make_pair(spoken[0].selStart, spoken[0].selLength), std::make_pair(0, 13));
+    EXPECT_TRUE(spoken[1].text.contains(QStringLiteral("yin2 hang2"))) << spoken[1].text.toStdString();
+    EXPECT_EQ(rig.memo()->toPlainText(), QStringLiteral("營業到21:30，去銀行。"));
+    // A one-shot reading of the selection says the same words.
+    rig.memo()->selectAll();
+    rig.window->ui.P_readSelection->trigger();
+    ASSERT_TRUE(rig.engine.waitSpoken(3));
+    EXPECT_TRUE(rig.engine.spoken().back().text.startsWith(QStringLiteral("營業到二十一點三十分，")));
+}

@@ -1,6 +1,7 @@
 // The reading worker against a fake editor, engine and clock.
 #include "reading/piece_cutter.h"
 #include "reading/tts.h"
+#include "text/byte_text.h"
 #include "support/fakes.h"
 
 #include <gtest/gtest.h>
@@ -193,4 +194,48 @@ TEST(Tts, ShutdownCutsAHeldPieceShort) {
     rig.runner.shutdown();
     EXPECT_FALSE(rig.runner.busy());
     EXPECT_EQ(rig.engine.texts(), QStringList{"一，"});
+}
+
+TEST(Tts, ChineseVoiceHearsNumbersAndTableReadingsWhileTheWrittenPieceIsSelected) {
+    ReadingState state;
+    FakeEditor editor;
+    FakeClock clock;
+    FakeSpeechEngine engine{&editor, &clock};
+    TtsRunner runner{state, editor, engine, clock};
+    DelimiterTable marks;
+    marks.marks = {QStringLiteral("，"), QStringLiteral(":"), QStringLiteral(","), QStringLiteral("。")};
+    marks.delays = {250, 300, 250, 600};
+    state.setDelimiterTable(marks);
+    auto lexicon = std::make_shared<const PronunciationLexicon>(
+        std::vector<PronunciationEntry>{{QStringLiteral("銀行"), QStringLiteral("yin2 hang2"), QStringLiteral("cmn")}});
+    runner.setLexiconSource([lexicon] { return lexicon; });
+
+    const QString text = QStringLiteral("21:30打烊，去銀行付NT$1,299。");
+    editor.setText(text);
+    auto run = [&](const QString& voice) {
+        editor.setSelection(0, 0);
+        state.rangeMode = false;
+        state.singleRun = true;
+        state.readingActive = true;
+        runner.start({0, 0, voice});
+        return runner.waitIdle(5000);
+    };
+    ASSERT_TRUE(run(QStringLiteral("cmn-latn-pinyin+f3")));
+    auto spoken = engine.spoken();
+    ASSERT_EQ(spoken.size(), 2u);
+    // The colon and the grouping comma between digits do not cut the piece.
+    EXPECT_EQ(spoken[0].text, QStringLiteral("二十一點三十分打烊，"));
+    EXPECT_EQ(spoken[0].selStart, 0);
+    EXPECT_EQ(spoken[0].selLength, 11);  // "21:30打烊，" as written
+    EXPECT_EQ(spoken[1].text, QStringLiteral("去 yin2 hang2 付新台幣一千二百九十九元。"));
+    EXPECT_EQ(spoken[1].selStart, 11);
+    EXPECT_EQ(spoken[1].selLength, text::byteLength(u"去銀行付NT$1,299。"));
+    EXPECT_EQ(clock.sleeps(), (std::vector<int>{250, 600}));
+    EXPECT_EQ(editor.text(), text);
+
+    // Another language's voice gets the text as written, cut at every mark.
+    ASSERT_TRUE(run(QStringLiteral("en-us")));
+    spoken = engine.spoken();
+    ASSERT_GE(spoken.size(), 3u);
+    EXPECT_EQ(spoken[2].text, QStringLiteral("21:"));
 }

@@ -5,6 +5,7 @@
 #include "reading/prompt_tone.h"
 #include "reading/reading_state.h"
 #include "reading/speech_engine.h"
+#include "reading/spoken_text.h"
 #include "reading/tts.h"
 #include "store/settings_file.h"
 #include "text/byte_text.h"
@@ -41,9 +42,6 @@ const QByteArray& promptWav() {
     static const QByteArray wav = loadPromptWav();
     return wav;
 }
-
-// What a one-shot reading hands to the engine: the delay symbol is never spoken.
-QString spokenText(QString text) { return text.remove(QChar(reading::kDelaySymbol)); }
 
 }  // namespace
 
@@ -153,16 +151,16 @@ void ReadingCommands::startSingleRun() {
 void ReadingCommands::gundong1() {
     if (!reading::hasText(port_.bytes().text())) return;
     tellNoSoundOnce();
-    voice_.selectVoice();
+    const QString voice = voice_.selectVoice();
     w_.Memo1->setFocus();
     state_.beginRun(reading::RunMode::Single);
-    runner_.start({port_.selStart(), 0});
+    runner_.start({port_.selStart(), 0, voice});
 }
 
 void ReadingCommands::startPass(int selStart, int selLength) {
-    voice_.selectVoice();
+    const QString voice = voice_.selectVoice();
     w_.Memo1->setFocus();
-    runner_.start({selStart, selLength});
+    runner_.start({selStart, selLength, voice});
 }
 
 void ReadingCommands::tellNoSoundOnce() {
@@ -196,6 +194,16 @@ void ReadingCommands::conv_yyClick() {
 
 // ---- One-shot readings ----------------------------------------------------------------
 
+// The delay symbol is never spoken; numbers and the table's words as in a reading. The date
+// token is the worker's: a one-shot reading says the text as it stands.
+QString ReadingCommands::spokenText(const QString& text, const QString& voiceId) const {
+    const std::shared_ptr<const reading::PronunciationLexicon> lexicon = lexicon_ ? lexicon_() : nullptr;
+    reading::SpokenSettings settings;
+    settings.language = reading::languageOfVoice(voiceId);
+    settings.lexicon = lexicon.get();
+    return reading::spokenCopy(text, settings);
+}
+
 QString ReadingCommands::lineText(int line) const {
     const int start = port_.lineStartOffset(line);
     const int end = port_.lineStartOffset(line + 1);
@@ -211,8 +219,8 @@ void ReadingCommands::readCurrentLine() {
     const QString text = lineText(port_.caretLineOf(port_.selStart()));
     state_.setRangeText(text);
     if (!reading::hasText(text)) return;
-    voice_.selectVoice();
-    services_.speech.speak(spokenText(text), reading::SpeechEngine::Async);
+    const QString voice = voice_.selectVoice();
+    services_.speech.speak(spokenText(text, voice), reading::SpeechEngine::Async);
 }
 
 void ReadingCommands::readSelection() {
@@ -220,8 +228,8 @@ void ReadingCommands::readSelection() {
     if (state_.readingActive.load()) return;
     state_.readingByWorker = false;
     const QString text = port_.selText();
-    voice_.selectVoice();
-    if (reading::hasText(text)) services_.speech.speak(spokenText(text), reading::SpeechEngine::Async);
+    const QString voice = voice_.selectVoice();
+    if (reading::hasText(text)) services_.speech.speak(spokenText(text, voice), reading::SpeechEngine::Async);
 }
 
 void ReadingCommands::recordBookmark() {

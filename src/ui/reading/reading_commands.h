@@ -16,6 +16,7 @@
 //  - The delay symbol is inserted at the caret as one edit, keeping the undo history.
 //  - The Cantonese step keeps the text's modified state: clearing it would let a changed text
 //    be quit without the question whether to save it.
+#include "reading/tts.h"
 #include "ui/common/services.h"
 
 #include <QObject>
@@ -28,10 +29,6 @@ class QStatusBar;
 class QTimer;
 class QToolButton;
 
-namespace sayvell::reading {
-struct ReadingState;
-class TtsRunner;
-}
 namespace sayvell::store {
 class SettingsFile;
 }
@@ -94,6 +91,8 @@ public:
     void cancelPendingStart();
     // The program is ending: no start may follow.
     void close();
+    // The pronunciation table one-shot readings use, as the worker's runs do.
+    void setLexiconSource(reading::LexiconSource lexicon) { lexicon_ = std::move(lexicon); }
 
 signals:
     // A single run or a stop ends any loop reading.
@@ -102,6 +101,8 @@ signals:
 private:
     void startSingleRun();
     QString lineText(int line) const;
+    // What a one-shot reading hands to the engine.
+    QString spokenText(const QString& text, const QString& voiceId) const;
 
     ReadingWidgets w_;
     MemoPort& port_;
@@ -111,6 +112,7 @@ private:
     VoiceControls& voice_;
     ReadingGate& gate_;
     QTimer* promptTimer_ = nullptr;
+    reading::LexiconSource lexicon_;
     bool noSoundTold_ = false;
     bool closed_ = false;
 };

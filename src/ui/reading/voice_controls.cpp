@@ -59,10 +59,12 @@ bool VoiceControls::voiceChosen() {
 
 QString VoiceControls::currentVoiceName() const { return w_.flatComboBox1->currentText(); }
 
-void VoiceControls::selectVoice() {
+QString VoiceControls::selectVoice() {
     const QList<reading::Voice> voices = speech_.voices();
     const int index = w_.flatComboBox1->currentIndex();
-    if (index >= 0 && index < voices.size()) speech_.setVoice(voices[index]);
+    if (index < 0 || index >= voices.size()) return {};
+    speech_.setVoice(voices[index]);
+    return voices[index].id;
 }
 
 void VoiceControls::TrackBar2Change() {

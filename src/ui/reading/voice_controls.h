@@ -46,8 +46,8 @@ public:
     QString currentVoiceName() const;
     // The voice check of every reading command: warns when no voice is chosen.
     bool voiceChosen();
-    // Hands the engine the voice at the list's index.
-    void selectVoice();
+    // Hands the engine the voice at the list's index; its id (empty when none is chosen).
+    QString selectVoice();
 
     void TrackBar2Change();
     void TrackBar1Change();

@@ -2,6 +2,7 @@
 
 #include "reading/piece_cutter.h"
 #include "reading/tts.h"
+#include "store/pronunciation_table.h"
 #include "store/settings_file.h"
 #include "store/tdm.h"
 #include "ui/common/dialogs.h"
@@ -41,6 +42,7 @@ Tf_speaker::Tf_speaker(Services services, QWidget* parent) : QMainWindow(parent)
     port_ = new MemoPort(ui.Memo1, this);
     port_->setRunFinishedHandler([this] { btn_enable(); });
     runner_ = std::make_unique<reading::TtsRunner>(state_, *port_, services_.speech, services_.clock);
+    pronunciation_ = store::PronunciationTable::open(services_.dm.path());
     ui.Memo1->installEventFilter(this);
     ui.Memo1->viewport()->installEventFilter(this);
     // Every change marks the text, also one made by a command; loading and saving clear it.
@@ -57,6 +59,10 @@ Tf_speaker::Tf_speaker(Services services, QWidget* parent) : QMainWindow(parent)
                        ui.P_readSelection, ui.P_bookmark, ui.P_readLast, ui.P_insertDelay, ui.Chk_prompt, ui.Memo1,
                        ui.StatusBar1},
         *port_, state_, *runner_, services_, *voice_, readingGate());
+    if (pronunciation_) {
+        runner_->setLexiconSource(pronunciation_->source());
+        reading_->setLexiconSource(pronunciation_->source());
+    }
     loop_ = std::make_unique<LoopController>(
         LoopWidgets{ui.SB_repeat1, ui.SB_repeat, ui.P_loopAll, ui.P_loopRange, ui.SpinEdit1, ui.SpinEdit2, ui.btn_ok,
                     ui.Memo1},

@@ -19,6 +19,9 @@ class QTimer;
 namespace sayvell::document {
 class DocumentConverter;
 }
+namespace sayvell::store {
+class PronunciationTable;
+}
 namespace sayvell::reading {
 class LoopReading;
 class TtsRunner;
@@ -48,6 +51,8 @@ public:
     MemoPort& memoPort() { return *port_; }
     ReadingGate& readingGate() { return *this; }
     const Services& services() const { return services_; }
+    // Null when draft.dat could not take the table (the program then reads without it).
+    store::PronunciationTable* pronunciationTable() { return pronunciation_.get(); }
 
     // The 16 controls disabled while a reading runs, in their fixed order.
     std::array<QWidget*, 16> readingControls() const;
@@ -148,6 +153,7 @@ private:
     reading::ReadingState state_;
     MemoPort* port_ = nullptr;
     std::unique_ptr<reading::TtsRunner> runner_;
+    std::unique_ptr<store::PronunciationTable> pronunciation_;
     bool exiting_ = false;
     std::vector<std::pair<ExitStage, std::function<void()>>> exitSteps_;
     std::function<bool()> frameClose_;

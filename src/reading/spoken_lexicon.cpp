@@ -1,0 +1,91 @@
+#include "reading/spoken_lexicon.h"
+
+#include <algorithm>
+#include <functional>
+
+namespace sayvell::reading {
+
+QString languageCode(SpeechLanguage language) {
+    switch (language) {
+    case SpeechLanguage::Mandarin: return QStringLiteral("cmn");
+    case SpeechLanguage::Cantonese: return QStringLiteral("yue");
+    case SpeechLanguage::Other: break;
+    }
+    return {};
+}
+
+SpeechLanguage languageOfCode(QStringView code) {
+    const QString c = code.trimmed().toString().toLower();
+    if (c == u"cmn") return SpeechLanguage::Mandarin;
+    if (c == u"yue") return SpeechLanguage::Cantonese;
+    return SpeechLanguage::Other;
+}
+
+PronunciationLexicon::PronunciationLexicon(const std::vector<PronunciationEntry>& entries) {
+    for (const PronunciationEntry& e : entries) {
+        if (e.written.isEmpty() || e.spoken.trimmed().isEmpty()) continue;
+        Index* index = nullptr;
+        switch (languageOfCode(e.language)) {
+        case SpeechLanguage::Mandarin: index = &mandarin_; break;
+        case SpeechLanguage::Cantonese: index = &cantonese_; break;
+        case SpeechLanguage::Other: continue;
+        }
+        Bucket& bucket = (*index)[e.written.at(0).unicode()];
+        if (!bucket.words.contains(e.written)) {
+            ++count_;
+            if (std::find(bucket.lengths.begin(), bucket.lengths.end(), e.written.size()) == bucket.lengths.end())
+                bucket.lengths.push_back(e.written.size());
+        }
+        bucket.words.insert(e.written, e.spoken.trimmed());
+    }
+    for (Index* index : {&mandarin_, &cantonese_})
+        for (Bucket& bucket : *index) std::sort(bucket.lengths.begin(), bucket.lengths.end(), std::greater<>());
+}
+
+const PronunciationLexicon::Index* PronunciationLexicon::indexOf(SpeechLanguage language) const {
+    switch (language) {
+    case SpeechLanguage::Mandarin: return &mandarin_;
+    case SpeechLanguage::Cantonese: return &cantonese_;
+    case SpeechLanguage::Other: break;
+    }
+    return nullptr;
+}
+
+std::vector<LexiconMatch> PronunciationLexicon::matches(QStringView text, SpeechLanguage language) const {
+    std::vector<LexiconMatch> out;
+    const Index* index = indexOf(language);
+    if (!index || index->isEmpty()) return out;
+    for (qsizetype i = 0; i < text.size();) {
+        const auto bucket = index->constFind(text[i].unicode());
+        qsizetype matched = 0;
+        if (bucket != index->constEnd()) {
+            for (qsizetype length : bucket->lengths) {
+                if (length > text.size() - i) continue;
+                const auto word = bucket->words.constFind(text.mid(i, length).toString());
+                if (word != bucket->words.constEnd()) {
+                    out.push_back({i, length, &word.value()});
+                    matched = length;
+                    break;
+                }
+            }
+        }
+        i += matched ? matched : 1;
+    }
+    return out;
+}
+
+QString PronunciationLexicon::apply(QStringView text, SpeechLanguage language) const {
+    const std::vector<LexiconMatch> found = matches(text, language);
+    if (found.empty()) return text.toString();
+    QString out;
+    qsizetype at = 0;
+    for (const LexiconMatch& m : found) {
+        out += text.mid(at, m.start - at);
+        out += *m.spoken;
+        at = m.start + m.length;
+    }
+    out += text.mid(at);
+    return out;
+}
+
+}  // namespace sayvell::reading

@@ -1,0 +1,549 @@
+#include "reading/spoken_text.h"
+
+#include "text/byte_text.h"
+
+#include <QDate>
+
+#include <array>
+#include <vector>
+
+namespace sayvell::reading {
+namespace {
+
+struct WordPair {
+    QString written;
+    QString spoken;
+};
+
+// Everything a language says differently, in one place.
+struct NumberWords {
+    std::array<QString, 10> digits;
+    QString liang;          // the "two" of a quantity
+    bool liangInside;       // 兩 for every 2 before 百 and 千, not only at the head of the number
+    QString ten, hundred, thousand;
+    std::array<QString, 5> groups;  // "", 萬, 億, 兆: every four digits
+    QString point, negative, belowZero, range, percent, fractionOf;
+    QString hour, minute, second, year, month, day;
+    QString celsius, fahrenheit, degree, yuan;
+    std::vector<WordPair> currencies;  // prefix before the amount, longest first
+    std::vector<WordPair> units;       // letters after the amount
+    std::vector<QString> measureWords;  // after a 2 that counts: 兩個, 兩位
+    std::vector<QString> notMeasures;   // starts of words that look like one but name a rank: 2年級
+    QString ordinalBefore;              // a 2 right after one of these is a rank: 第2, 12月2日
+    std::vector<QString> codeWords;     // long numbers after one of these are read digit by digit
+    QString dateUnits;                  // 09日, 05分: the leading zero is not spoken
+};
+
+std::vector<QString> split(const QString& s) {
+    std::vector<QString> out;
+    for (const QString& part : s.split(u' ', Qt::SkipEmptyParts)) out.push_back(part);
+    return out;
+}
+
+const QString kDigits = QStringLiteral("零一二三四五六七八九");
+
+NumberWords commonWords() {
+    NumberWords w;
+    for (int d = 0; d < 10; ++d) w.digits[size_t(d)] = kDigits.at(d);
+    w.liang = QStringLiteral("兩");
+    w.liangInside = false;
+    w.ten = QStringLiteral("十");
+    w.hundred = QStringLiteral("百");
+    w.thousand = QStringLiteral("千");
+    w.groups = {QString(), QStringLiteral("萬"), QStringLiteral("億"), QStringLiteral("兆"), QString()};
+    w.point = QStringLiteral("點");
+    w.negative = QStringLiteral("負");
+    w.belowZero = QStringLiteral("零下");
+    w.range = QStringLiteral("到");
+    w.percent = QStringLiteral("百分之");
+    w.fractionOf = QStringLiteral("分之");
+    w.hour = QStringLiteral("點");
+    w.minute = QStringLiteral("分");
+    w.second = QStringLiteral("秒");
+    w.year = QStringLiteral("年");
+    w.month = QStringLiteral("月");
+    w.day = QStringLiteral("日");
+    w.celsius = QStringLiteral("攝氏");
+    w.fahrenheit = QStringLiteral("華氏");
+    w.degree = QStringLiteral("度");
+    w.yuan = QStringLiteral("元");
+    w.currencies = {{QStringLiteral("NT$"), QStringLiteral("新台幣")},
+                    {QStringLiteral("US$"), QStringLiteral("美金")},
+                    {QStringLiteral("HK$"), QStringLiteral("港幣")},
+                    {QStringLiteral("$"), QString()}};
+    w.measureWords = split(QStringLiteral(
+        "個 位 件 張 本 隻 條 次 天 年 歲 人 份 杯 瓶 盒 包 箱 台 臺 輛 家 間 種 樣 點 分鐘 小時 週 周 星期 "
+        "名 雙 對 片 塊 顆 粒 碗 盤 套 支 枝 根 頁 層 座 所 部 首 場 堂 節 班 組 隊 倍 成 元 角 毛 "
+        "百 千 萬 億 公斤 公里 公尺 公分 公升 公克 毫升 毫米 毫克 斤 道 門 項 批 趟 圈 輪 口 位數"));
+    w.notMeasures = split(QStringLiteral("年級 年代 點鐘方向"));
+    w.ordinalBefore = QStringLiteral("第月週周初期拜號年");
+    w.codeWords = split(QStringLiteral(
+        "電話 手機 號碼 編號 代碼 代號 帳號 賬號 訂單 單號 密碼 驗證碼 分機 傳真 卡號 序號 條碼 專線 "
+        "統編 郵遞區號 郵編 學號 工號 會員 Tel TEL tel Fax FAX No NO"));
+    w.dateUnits = QStringLiteral("月日號時點分秒");
+    return w;
+}
+
+NumberWords mandarinWords() {
+    NumberWords w = commonWords();
+    w.units = {{QStringLiteral("kg"), QStringLiteral("公斤")}, {QStringLiteral("KG"), QStringLiteral("公斤")},
+               {QStringLiteral("Kg"), QStringLiteral("公斤")}, {QStringLiteral("mg"), QStringLiteral("毫克")},
+               {QStringLiteral("g"), QStringLiteral("公克")},  {QStringLiteral("km"), QStringLiteral("公里")},
+               {QStringLiteral("KM"), QStringLiteral("公里")}, {QStringLiteral("cm"), QStringLiteral("公分")},
+               {QStringLiteral("mm"), QStringLiteral("毫米")}, {QStringLiteral("m"), QStringLiteral("公尺")},
+               {QStringLiteral("ml"), QStringLiteral("毫升")}, {QStringLiteral("mL"), QStringLiteral("毫升")},
+               {QStringLiteral("ML"), QStringLiteral("毫升")}, {QStringLiteral("L"), QStringLiteral("公升")}};
+    return w;
+}
+
+NumberWords cantoneseWords() {
+    NumberWords w = commonWords();
+    w.liangInside = true;  // 兩千兩百
+    w.range = QStringLiteral("至");
+    w.units = {{QStringLiteral("kg"), QStringLiteral("公斤")}, {QStringLiteral("KG"), QStringLiteral("公斤")},
+               {QStringLiteral("Kg"), QStringLiteral("公斤")}, {QStringLiteral("mg"), QStringLiteral("毫克")},
+               {QStringLiteral("g"), QStringLiteral("克")},    {QStringLiteral("km"), QStringLiteral("公里")},
+               {QStringLiteral("KM"), QStringLiteral("公里")}, {QStringLiteral("cm"), QStringLiteral("厘米")},
+               {QStringLiteral("mm"), QStringLiteral("毫米")}, {QStringLiteral("m"), QStringLiteral("米")},
+               {QStringLiteral("ml"), QStringLiteral("毫升")}, {QStringLiteral("mL"), QStringLiteral("毫升")},
+               {QStringLiteral("ML"), QStringLiteral("毫升")}, {QStringLiteral("L"), QStringLiteral("公升")}};
+    for (const QString& m : split(QStringLiteral("蚊 毫 架 餐 轉 日 粒 啲 對 煲 碟 罐 樽 支")))
+        w.measureWords.push_back(m);
+    return w;
+}
+
+const NumberWords* wordsFor(SpeechLanguage language) {
+    static const NumberWords mandarin = mandarinWords();
+    static const NumberWords cantonese = cantoneseWords();
+    switch (language) {
+    case SpeechLanguage::Mandarin: return &mandarin;
+    case SpeechLanguage::Cantonese: return &cantonese;
+    case SpeechLanguage::Other: break;
+    }
+    return nullptr;
+}
+
+// Full-width forms are recognised as their ASCII twins; the text copied out keeps them.
+char16_t fold(QChar c) {
+    const char16_t u = c.unicode();
+    if (u >= 0xFF01 && u <= 0xFF5E) return char16_t(u - 0xFEE0);
+    if (u == 0x2212) return u'-';
+    if (u == 0x301C) return u'~';
+    return u;
+}
+
+bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+bool isLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+bool isAlnum(char16_t c) { return isDigit(c) || isLetter(c) || c == u'_'; }
+
+// Digits 0..n of a number as words, four at a time: 一萬零五, 一百一十, 十二.
+QString integerWords(QStringView digits, const NumberWords& w, bool liangForTwo) {
+    qsizetype first = 0;
+    while (first + 1 < digits.size() && digits[first] == u'0') ++first;
+    digits = digits.mid(first);
+    if (digits == u"0") return w.digits[0];
+    if (digits == u"2" && liangForTwo) return w.liang;
+    const QString* units[4] = {&w.thousand, &w.hundred, &w.ten, nullptr};
+    QString out;
+    bool started = false;
+    bool pendingZero = false;
+    const qsizetype groupCount = (digits.size() + 3) / 4;
+    for (qsizetype g = groupCount - 1; g >= 0; --g) {
+        const qsizetype end = digits.size() - g * 4;
+        const qsizetype begin = std::max<qsizetype>(0, end - 4);
+        const QStringView group = digits.mid(begin, end - begin);
+        // The group's digits in the 千 百 十 個 places.
+        std::array<int, 4> d{};
+        for (qsizetype k = 0; k < group.size(); ++k) d[size_t(4 - group.size() + k)] = group[k].unicode() - u'0';
+        const bool empty = d == std::array<int, 4>{};
+        if (empty) {
+            if (started) pendingZero = true;
+            continue;
+        }
+        const bool justTwo = d == std::array<int, 4>{0, 0, 0, 2};
+        for (int pos = 0; pos < 4; ++pos) {
+            const int v = d[size_t(pos)];
+            if (v == 0) {
+                if (started) pendingZero = true;
+                continue;
+            }
+            if (pendingZero) out += w.digits[0];
+            pendingZero = false;
+            if (pos == 2 && v == 1 && !started) {
+                out += w.ten;  // 十二, not 一十二, at the head of the number
+            } else {
+                const bool liang = v == 2 && ((pos < 2 && (w.liangInside || !started)) ||
+                                              (pos == 3 && justTwo && g > 0 && (w.liangInside || !started)));
+                out += liang ? w.liang : w.digits[size_t(v)];
+                if (units[pos]) out += *units[pos];
+            }
+            started = true;
+        }
+        out += w.groups[size_t(std::min<qsizetype>(g, 4))];
+    }
+    return out;
+}
+
+QString digitByDigit(QStringView digits, const NumberWords& w) {
+    QString out;
+    out.reserve(digits.size());
+    for (QChar c : digits)
+        if (isDigit(c.unicode())) out += w.digits[size_t(c.unicode() - u'0')];
+    return out;
+}
+
+// One pass over a text, writing the spoken form into out.
+class NumberReader {
+public:
+    NumberReader(QStringView text, const NumberWords& words) : src_(text), w_(words) {
+        folded_.resize(text.size());
+        for (qsizetype k = 0; k < text.size(); ++k) folded_[k] = QChar(fold(text[k]));
+        f_ = folded_;
+        out_.reserve(text.size() * 2);
+    }
+
+    QString run() {
+        const qsizetype n = f_.size();
+        while (i_ < n) {
+            const char16_t c = at(i_);
+            if (isDigit(c)) {
+                if (i_ > 0 && isAlnum(at(i_ - 1))) {
+                    copyWord();  // 型號A380: the digits belong to the word
+                } else {
+                    readItems(false, nullptr);
+                }
+                continue;
+            }
+            if (i_ == 0 || !isAlnum(at(i_ - 1))) {
+                if (const WordPair* cur = currencyAt(i_)) {
+                    i_ += cur->written.size();
+                    out_ += cur->spoken;
+                    readItems(false, cur);
+                    continue;
+                }
+                if (c == u'-' && isDigit(at(i_ + 1))) {
+                    ++i_;
+                    readItems(true, nullptr);
+                    continue;
+                }
+            }
+            out_ += src_[i_];
+            ++i_;
+        }
+        return out_;
+    }
+
+private:
+    char16_t at(qsizetype k) const { return k >= 0 && k < f_.size() ? f_[k].unicode() : 0; }
+    qsizetype digitsEnd(qsizetype k) const {
+        while (isDigit(at(k))) ++k;
+        return k;
+    }
+
+    void copyWord() {
+        while (i_ < f_.size() && isAlnum(at(i_))) out_ += src_[i_++];
+    }
+
+    const WordPair* currencyAt(qsizetype k) const {
+        for (const WordPair& c : w_.currencies)
+            if (f_.mid(k).startsWith(c.written) && isDigit(at(k + c.written.size()))) return &c;
+        return nullptr;
+    }
+
+    // A number, date or time, and whatever ranges follow it (3-5, 9:00-21:00).
+    void readItems(bool negative, const WordPair* currency) {
+        for (;;) {
+            readItem(negative, currency);
+            const char16_t c = at(i_);
+            if ((c != u'-' && c != u'~') || !isDigit(at(i_ + 1)) || !isDigit(at(i_ - 1))) return;
+            out_ += w_.range;
+            ++i_;
+            negative = false;
+        }
+    }
+
+    bool codeWordBefore(qsizetype start) const {
+        const qsizetype from = std::max<qsizetype>(0, start - 8);
+        const QStringView before = f_.mid(from, start - from);
+        for (const QString& word : w_.codeWords)
+            if (before.contains(word)) return true;
+        return false;
+    }
+
+    bool measureAfter(qsizetype k) const {
+        const QStringView rest = f_.mid(k);
+        for (const QString& no : w_.notMeasures)
+            if (rest.startsWith(no)) return false;
+        for (const QString& m : w_.measureWords)
+            if (rest.startsWith(m)) return true;
+        return false;
+    }
+
+    // Groups of digits joined by one separator, e.g. 0912-345-678; end of the last group.
+    qsizetype groupsFrom(qsizetype start, char16_t sep, std::vector<QStringView>* groups) const {
+        qsizetype k = start;
+        for (;;) {
+            const qsizetype e = digitsEnd(k);
+            groups->push_back(f_.mid(k, e - k));
+            if (at(e) != sep || !isDigit(at(e + 1))) return e;
+            k = e + 1;
+        }
+    }
+
+    void readGroupsDigitByDigit(const std::vector<QStringView>& groups, const QString& joiner) {
+        for (size_t g = 0; g < groups.size(); ++g) {
+            if (g) out_ += joiner;
+            out_ += digitByDigit(groups[g], w_);
+        }
+    }
+
+    bool tryDate(qsizetype s, qsizetype e) {
+        const char16_t sep = at(e);
+        if (e - s != 4 || (sep != u'-' && sep != u'/' && sep != u'.')) return false;
+        std::vector<QStringView> groups;
+        const qsizetype end = groupsFrom(s, sep, &groups);
+        if (groups.size() != 3 || groups[1].size() > 2 || groups[2].size() > 2) return false;
+        const QDate date(groups[0].toInt(), groups[1].toInt(), groups[2].toInt());
+        if (date.isValid()) {
+            out_ += digitByDigit(groups[0], w_) + w_.year + integerWords(groups[1], w_, false) + w_.month +
+                    integerWords(groups[2], w_, false) + w_.day;
+        } else {
+            readGroupsDigitByDigit(groups, QStringLiteral(" "));
+        }
+        i_ = end;
+        return true;
+    }
+
+    bool tryTime(qsizetype s, qsizetype e) {
+        if (e - s > 2 || at(e) != u':' || !isDigit(at(e + 1))) return false;
+        std::vector<QStringView> groups;
+        const qsizetype end = groupsFrom(s, u':', &groups);
+        if (groups.size() > 3) return false;  // not a clock; the plain reading handles it
+        i_ = end;
+        bool valid = groups.size() >= 2;
+        for (size_t g = 1; g < groups.size(); ++g) valid = valid && groups[g].size() == 2;
+        const int h = groups[0].toInt();
+        const int m = groups[1].toInt();
+        const int sec = groups.size() == 3 ? groups[2].toInt() : 0;
+        valid = valid && m < 60 && sec < 60 && (h < 24 || (h == 24 && m == 0 && sec == 0));
+        if (!valid) {
+            readGroupsDigitByDigit(groups, QStringLiteral(" "));
+            return true;
+        }
+        out_ += integerWords(QString::number(h), w_, true) + w_.hour;
+        auto sixty = [&](int v, const QString& unit) {
+            out_ += (v < 10 ? w_.digits[0] + w_.digits[size_t(v)] : integerWords(QString::number(v), w_, false)) + unit;
+        };
+        if (m > 0 || sec > 0) sixty(m, w_.minute);
+        if (sec > 0) sixty(sec, w_.second);
+        return true;
+    }
+
+    void readItem(bool negative, const WordPair* currency) {
+        const qsizetype s = i_;
+        const qsizetype e = digitsEnd(s);
+        if (!negative && !currency && (tryDate(s, e) || tryTime(s, e))) return;
+
+        // The whole part, with its grouping commas: 1,299 (but 1,2,3 is a list).
+        QString whole = f_.mid(s, e - s).toString();
+        qsizetype end = e;
+        bool grouped = false;
+        if (whole.size() <= 3) {
+            while (at(end) == u',' && digitsEnd(end + 1) == end + 4) {
+                whole += f_.mid(end + 1, 3);
+                end += 4;
+                grouped = true;
+            }
+        }
+        QStringView fraction;
+        if (at(end) == u'.' && isDigit(at(end + 1))) {
+            const qsizetype fe = digitsEnd(end + 1);
+            if (at(fe) == u'.' && isDigit(at(fe + 1))) {
+                // 1.2.3: a version or an outline number
+                std::vector<QStringView> groups;
+                i_ = groupsFrom(s, u'.', &groups);
+                readGroupsDigitByDigit(groups, w_.point);
+                return;
+            }
+            fraction = f_.mid(end + 1, fe - end - 1);
+            end = fe;
+        }
+        if (!grouped && fraction.isEmpty() && !negative && !currency && at(end) == u'-' && isDigit(at(end + 1))) {
+            std::vector<QStringView> groups;
+            const qsizetype groupsEnd = groupsFrom(s, u'-', &groups);
+            if (looksLikePhone(groups)) {
+                i_ = groupsEnd;
+                readGroupsDigitByDigit(groups, QStringLiteral(" "));
+                return;
+            }
+        }
+        if (!grouped && fraction.isEmpty() && at(end) == u'/' && isDigit(at(end + 1))) {
+            const qsizetype de = digitsEnd(end + 1);
+            const QStringView below = f_.mid(end + 1, de - end - 1);
+            if (!isDigit(at(de)) && below.size() <= 4 && at(de) != u'/') {
+                if (negative) out_ += w_.negative;
+                out_ += integerWords(below, w_, false) + w_.fractionOf + integerWords(whole, w_, false);
+                i_ = de;
+                return;
+            }
+        }
+
+        // What follows the number says what it is.
+        enum class Kind { Plain, Percent, Celsius, Fahrenheit, Degree, Unit, Discount, Year } kind = Kind::Plain;
+        qsizetype after = end;
+        const WordPair* unit = nullptr;
+        const char16_t next = at(end);
+        if (next == u'%') {
+            kind = Kind::Percent;
+            after = end + 1;
+        } else if (next == u'℃' || (next == u'°' && (at(end + 1) == u'C' || at(end + 1) == u'c'))) {
+            kind = Kind::Celsius;
+            after = end + (next == u'℃' ? 1 : 2);
+        } else if (next == u'℉' || (next == u'°' && (at(end + 1) == u'F' || at(end + 1) == u'f'))) {
+            kind = Kind::Fahrenheit;
+            after = end + (next == u'℉' ? 1 : 2);
+        } else if (next == u'°') {
+            kind = Kind::Degree;
+            after = end + 1;
+        } else if (isLetter(next)) {
+            qsizetype le = end;
+            while (isLetter(at(le))) ++le;
+            const QStringView letters = f_.mid(end, le - end);
+            for (const WordPair& u : w_.units)
+                if (letters == u.written) unit = &u;
+            if (!unit || isDigit(at(le)) || at(le) == u'_') {
+                // 3D, 5G: a name, not an amount
+                while (i_ < end) out_ += src_[i_++];
+                copyWord();
+                return;
+            }
+            kind = Kind::Unit;
+            after = le;
+        } else if (next == u'折') {
+            kind = Kind::Discount;
+        } else if (next == u'年' && !grouped && fraction.isEmpty() && !negative && whole.size() == 4) {
+            kind = Kind::Year;
+        }
+        i_ = after;
+
+        QString number;
+        const bool leadingZero = whole.size() > 1 && whole.front() == u'0';
+        if (kind == Kind::Year) {
+            number = digitByDigit(whole, w_);
+        } else if (kind == Kind::Discount && fraction.size() <= 1 && whole.size() <= 2) {
+            number = digitByDigit(whole, w_) + digitByDigit(fraction, w_);  // 8.5折 八五折, 75折 七五折
+        } else if (whole.size() > 16 || (leadingZero && !w_.dateUnits.contains(QChar(at(after)))) ||
+                   (!grouped && fraction.isEmpty() && whole.size() >= 6 && codeWordBefore(s))) {
+            number = digitByDigit(whole, w_);  // phone numbers, codes, what is too long to be an amount
+            if (!fraction.isEmpty()) number += w_.point + digitByDigit(fraction, w_);
+        } else {
+            const bool rank = s > 0 && w_.ordinalBefore.contains(QChar(at(s - 1)));
+            const bool counts = kind == Kind::Unit || currency || (kind == Kind::Plain && measureAfter(after));
+            number = integerWords(whole, w_, fraction.isEmpty() && !negative && !rank && counts);
+            if (!fraction.isEmpty()) number += w_.point + digitByDigit(fraction, w_);
+        }
+
+        const QString sign = negative ? w_.negative : QString();
+        switch (kind) {
+        case Kind::Percent: out_ += sign + w_.percent + number; break;
+        case Kind::Celsius: out_ += w_.celsius + (negative ? w_.belowZero : QString()) + number + w_.degree; break;
+        case Kind::Fahrenheit: out_ += w_.fahrenheit + (negative ? w_.belowZero : QString()) + number + w_.degree; break;
+        case Kind::Degree: out_ += (negative ? w_.belowZero : QString()) + number + w_.degree; break;
+        case Kind::Unit: out_ += sign + number + unit->spoken; break;
+        default: out_ += sign + number; break;
+        }
+        if (currency && at(i_) != u'元' && at(i_) != u'塊' && !(at(i_) == u'-' && isDigit(at(i_ + 1)))) out_ += w_.yuan;
+    }
+
+    static bool looksLikePhone(const std::vector<QStringView>& groups) {
+        qsizetype digits = 0;
+        bool allLong = true;
+        for (QStringView g : groups) {
+            digits += g.size();
+            allLong = allLong && g.size() >= 3;
+        }
+        if (digits < 7) return false;
+        return groups.size() >= 3 || groups.front().startsWith(u'0') || (allLong && !groups.back().endsWith(u"00"));
+    }
+
+    QStringView src_;
+    QString folded_;
+    QStringView f_;
+    const NumberWords& w_;
+    QString out_;
+    qsizetype i_ = 0;
+};
+
+bool hasDigit(QStringView text) {
+    for (QChar c : text)
+        if (isDigit(fold(c))) return true;
+    return false;
+}
+
+bool hasLetter(QStringView text) {
+    for (QChar c : text)
+        if (isLetter(c.unicode())) return true;
+    return false;
+}
+
+bool joinsDigits(QChar c) {
+    const char16_t f = fold(c);
+    return f == u',' || f == u':' || f == u'.';
+}
+
+}  // namespace
+
+SpeechLanguage languageOfVoice(QStringView voiceId) {
+    QStringView lang = voiceId.trimmed();
+    const qsizetype plus = lang.indexOf(u'+');
+    if (plus >= 0) lang = lang.left(plus);
+    const QString id = lang.toString().toLower();
+    if (id == u"yue" || id == u"zh-yue" || id == u"zhy") return SpeechLanguage::Cantonese;
+    if (id == u"cmn" || id.startsWith(u"cmn-") || id == u"zh" || id.startsWith(u"zh-")) return SpeechLanguage::Mandarin;
+    return SpeechLanguage::Other;
+}
+
+QString speakNumbers(QStringView text, SpeechLanguage language) {
+    const NumberWords* words = wordsFor(language);
+    if (!words || !hasDigit(text)) return text.toString();
+    return NumberReader(text, *words).run();
+}
+
+QString spokenCopy(const QString& piece, const SpokenSettings& settings) {
+    QString s = settings.date && *settings.date ? (*settings.date)(piece, settings.dateFormatType, settings.now) : piece;
+    s.remove(QChar(kDelaySymbol));
+    if (settings.language == SpeechLanguage::Other) return s;
+    const std::vector<LexiconMatch> found =
+        settings.lexicon ? settings.lexicon->matches(s, settings.language) : std::vector<LexiconMatch>{};
+    if (found.empty()) return speakNumbers(s, settings.language);
+    QString out;
+    qsizetype at = 0;
+    for (const LexiconMatch& m : found) {
+        out += speakNumbers(QStringView(s).mid(at, m.start - at), settings.language);
+        // Inline pinyin must stand apart from the characters around it to be read as pinyin.
+        const bool apart = hasLetter(*m.spoken);
+        if (apart && !out.isEmpty() && !out.back().isSpace()) out += u' ';
+        out += *m.spoken;
+        if (apart) out += u' ';
+        at = m.start + m.length;
+    }
+    out += speakNumbers(QStringView(s).mid(at), settings.language);
+    return out;
+}
+
+Piece cutSpokenPiece(QStringView window, const DelimiterTable& table, SpeechLanguage language) {
+    if (language == SpeechLanguage::Other) return cutPiece(window, table);
+    for (qsizetype i = 0; i < window.size();) {
+        const int units = text::charUnitsAt(window, i);
+        const int delay = table.delayOf(window.mid(i, units));
+        if (delay >= 0) {
+            const bool inNumber = units == 1 && joinsDigits(window[i]) && i > 0 && isDigit(fold(window[i - 1])) &&
+                                  i + 1 < window.size() && isDigit(fold(window[i + 1]));
+            if (!inNumber) return {window.left(i + units).toString(), delay};
+        }
+        i += units;
+    }
+    return {window.toString(), 0};
+}
+
+}  // namespace sayvell::reading
