@@ -325,7 +325,8 @@ TEST(ReadingCommands, DateWindowPicksStoresAndInsertsTheFormat) {
     rig.window->ui.Chk_prompt->setChecked(false);
     rig.window->ui.SB_jexu->click();
     ASSERT_TRUE(rig.waitIdle());
-    EXPECT_EQ(rig.engine.texts(), QStringList{"今天10:05:03是。"});
+    // The time in the chosen format, said as a Chinese listener expects.
+    EXPECT_EQ(rig.engine.texts(), QStringList{"今天十點零五分零三秒是。"});
     EXPECT_EQ(rig.memo()->toPlainText(), QStringLiteral("今天%Date%是。"));
 }
 
