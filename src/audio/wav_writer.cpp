@@ -1,55 +1,91 @@
 #include "audio/wav_writer.h"
 
-#include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #include <sndfile.h>
 #include <soxr.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
-namespace sayvell::reading {
+namespace sayvell::audio {
 namespace {
 
-// The mode a plain new file would get; mkstemp's 0600 would hide the export from other users.
-mode_t newFileMode() {
-    mode_t mask = 022;
-    if (FILE* f = std::fopen("/proc/self/status", "r")) {
-        char line[256];
-        while (std::fgets(line, sizeof line, f)) {
-            unsigned int m = 0;
-            if (std::sscanf(line, "Umask: %o", &m) == 1) {
-                mask = static_cast<mode_t>(m);
-                break;
-            }
-        }
-        std::fclose(f);
-    }
-    return 0666 & ~mask;
+QString cannotWrite(const QString& target, const QString& why) {
+    return QStringLiteral("無法寫入聲音文件 %1：%2").arg(target, why);
 }
 
-QString systemError(int err) {
-    return QString::fromLocal8Bit(std::strerror(err));
+bool opusRate(int rate) {
+    return rate == 8000 || rate == 12000 || rate == 16000 || rate == 24000 || rate == 48000;
+}
+
+int sndfileFormat(FileKind kind, int bits) {
+    switch (kind) {
+    case FileKind::Mp3:
+        return SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
+    case FileKind::OggVorbis:
+        return SF_FORMAT_OGG | SF_FORMAT_VORBIS;
+    case FileKind::Opus:
+        return SF_FORMAT_OGG | SF_FORMAT_OPUS;
+    case FileKind::Flac:
+        return SF_FORMAT_FLAC | (bits == 8 ? SF_FORMAT_PCM_S8 : SF_FORMAT_PCM_16);
+    case FileKind::Wav:
+        break;
+    }
+    return SF_FORMAT_WAV | (bits == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
 }
 
 }  // namespace
 
+FileKind fileKindOf(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("mp3"))
+        return FileKind::Mp3;
+    if (suffix == QLatin1String("ogg") || suffix == QLatin1String("oga"))
+        return FileKind::OggVorbis;
+    if (suffix == QLatin1String("opus"))
+        return FileKind::Opus;
+    if (suffix == QLatin1String("flac"))
+        return FileKind::Flac;
+    return FileKind::Wav;
+}
+
+int fileRateFor(FileKind kind, int rate) {
+    return kind == FileKind::Opus && !opusRate(rate) ? 48000 : rate;
+}
+
+QString extensionOf(FileKind kind) {
+    switch (kind) {
+    case FileKind::Mp3:
+        return QStringLiteral(".mp3");
+    case FileKind::OggVorbis:
+        return QStringLiteral(".ogg");
+    case FileKind::Opus:
+        return QStringLiteral(".opus");
+    case FileKind::Flac:
+        return QStringLiteral(".flac");
+    case FileKind::Wav:
+        break;
+    }
+    return QStringLiteral(".wav");
+}
+
 struct WavWriter::Impl {
     QString target;
-    QByteArray tempName;  // encoded for the file system
-    int fd = -1;
+    std::unique_ptr<QSaveFile> file;
     SNDFILE* snd = nullptr;
     soxr_t soxr = nullptr;
+    FileKind kind = FileKind::Wav;
     PcmFormat format;
     int inputRate = 0;
+    int inputChannels = 1;
     std::int64_t frames = 0;
+    std::int64_t taken = 0;
     QString error;  // first failure
     std::vector<float> in, resampled, out;
 
@@ -58,34 +94,66 @@ struct WavWriter::Impl {
             error = why;
     }
 
-    void writeFrames(const float* mono, std::size_t count) {
+    // Frames at the file's rate, still at the input's channel count.
+    void writeFrames(const float* src, std::size_t count) {
         if (count == 0 || !error.isEmpty())
             return;
-        const float* src = mono;
-        if (format.channels == 2) {
-            out.resize(count * 2);
-            for (std::size_t i = 0; i < count; ++i)
-                out[2 * i] = out[2 * i + 1] = mono[i];
-            src = out.data();
+        const float* data = src;
+        if (format.channels != inputChannels) {
+            out.resize(count * static_cast<std::size_t>(format.channels));
+            if (format.channels == 2) {
+                for (std::size_t i = 0; i < count; ++i)
+                    out[2 * i] = out[2 * i + 1] = src[i];
+            } else {
+                for (std::size_t i = 0; i < count; ++i)
+                    out[i] = 0.5f * (src[2 * i] + src[2 * i + 1]);
+            }
+            data = out.data();
         }
-        const sf_count_t want = static_cast<sf_count_t>(count);
-        const sf_count_t done = sf_writef_float(snd, src, want);
+        const auto want = static_cast<sf_count_t>(count);
+        const sf_count_t done = sf_writef_float(snd, data, want);
         if (done != want) {
-            fail(QStringLiteral("Unable to write to %1: %2")
-                     .arg(target, QString::fromLocal8Bit(sf_strerror(snd))));
+            fail(cannotWrite(target, QString::fromLocal8Bit(sf_strerror(snd))));
             return;
         }
         frames += done;
     }
 
+    void take(const float* samples, std::size_t count) {
+        taken += static_cast<std::int64_t>(count);
+        if (!soxr) {
+            writeFrames(samples, count);
+            return;
+        }
+        const auto ch = static_cast<std::size_t>(inputChannels);
+        const std::size_t cap =
+            static_cast<std::size_t>(static_cast<double>(count) * format.sampleRate / inputRate) + 256;
+        resampled.resize(std::max<std::size_t>(cap, 1024) * ch);
+        const std::size_t room = resampled.size() / ch;
+        std::size_t left = count;
+        while (left > 0 && error.isEmpty()) {
+            std::size_t used = 0;
+            std::size_t produced = 0;
+            if (soxr_error_t err = soxr_process(soxr, samples, left, &used, resampled.data(), room, &produced)) {
+                fail(QStringLiteral("聲音轉換失敗：%1").arg(QString::fromLatin1(err)));
+                return;
+            }
+            writeFrames(resampled.data(), produced);
+            samples += used * ch;
+            left -= used;
+            if (used == 0 && produced == 0)
+                break;
+        }
+    }
+
     void drainResampler() {
         if (!soxr)
             return;
-        resampled.resize(4096);
+        const auto ch = static_cast<std::size_t>(inputChannels);
+        resampled.resize(4096 * ch);
         for (;;) {
             std::size_t produced = 0;
-            if (soxr_process(soxr, nullptr, 0, nullptr, resampled.data(), resampled.size(), &produced) ||
-                produced == 0)
+            if (soxr_process(soxr, nullptr, 0, nullptr, resampled.data(), 4096, &produced) || produced == 0)
                 break;
             writeFrames(resampled.data(), produced);
         }
@@ -96,20 +164,17 @@ struct WavWriter::Impl {
             sf_close(snd);
             snd = nullptr;
         }
-        if (fd >= 0) {
-            ::close(fd);
-            fd = -1;
-        }
         if (soxr) {
             soxr_delete(soxr);
             soxr = nullptr;
         }
     }
 
-    void removeTemp() {
-        if (!tempName.isEmpty()) {
-            ::unlink(tempName.constData());
-            tempName.clear();
+    void drop() {
+        release();
+        if (file) {
+            file->cancelWriting();
+            file.reset();  // removes the temporary file
         }
     }
 };
@@ -125,133 +190,123 @@ bool WavWriter::isValidFormat(const PcmFormat& format) {
            (format.channels == 1 || format.channels == 2);
 }
 
-bool WavWriter::open(const QString& path, int inputRate, const PcmFormat& format, QString* error) {
+bool WavWriter::open(const QString& path, int inputRate, const PcmFormat& format, QString* error, int inputChannels,
+                     FileKind kind) {
     abandon();
     d->error.clear();
     d->frames = 0;
+    d->taken = 0;
     auto refuse = [&](const QString& why) {
-        d->release();
-        d->removeTemp();
+        d->drop();
         if (error)
             *error = why;
         return false;
     };
     if (path.isEmpty())
-        return refuse(QStringLiteral("No file name was given."));
-    if (!isValidFormat(format) || inputRate <= 0)
-        return refuse(QStringLiteral("Unsupported WAV format: %1 Hz, %2 bit, %3 channel(s).")
+        return refuse(QStringLiteral("沒有給出文件名。"));
+    if (!isValidFormat(format) || inputRate <= 0 || (inputChannels != 1 && inputChannels != 2))
+        return refuse(QStringLiteral("不支援的聲音格式：%1 Hz，%2 位，%3 通道。")
                           .arg(format.sampleRate)
                           .arg(format.bits)
                           .arg(format.channels));
     const QFileInfo info(path);
-    if (info.isDir())
-        return refuse(QStringLiteral("Unable to write to %1: it is a folder.").arg(path));
     d->target = info.absoluteFilePath();
+    if (info.isDir())
+        return refuse(cannotWrite(d->target, QStringLiteral("這是一個文件夾。")));
+    d->kind = kind;
     d->format = format;
+    d->format.sampleRate = fileRateFor(kind, format.sampleRate);
     d->inputRate = inputRate;
+    d->inputChannels = inputChannels;
 
-    QByteArray tmpl = QFile::encodeName(info.absolutePath() + QLatin1String("/.") + info.fileName() +
-                                        QLatin1String(".XXXXXX"));
-    const int fd = ::mkstemp(tmpl.data());
-    if (fd < 0)
-        return refuse(QStringLiteral("Unable to write to %1: %2").arg(d->target, systemError(errno)));
-    d->fd = fd;
-    d->tempName = tmpl;
-    ::fchmod(fd, newFileMode());
+    d->file = std::make_unique<QSaveFile>(d->target);
+    if (!d->file->open(QIODevice::WriteOnly))
+        return refuse(cannotWrite(d->target, d->file->errorString()));
 
     SF_INFO sf{};
-    sf.samplerate = format.sampleRate;
-    sf.channels = format.channels;
-    sf.format = SF_FORMAT_WAV | (format.bits == 8 ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_16);
-    d->snd = sf_open_fd(fd, SFM_WRITE, &sf, SF_FALSE);
+    sf.samplerate = d->format.sampleRate;
+    sf.channels = d->format.channels;
+    sf.format = sndfileFormat(kind, d->format.bits);
+    d->snd = sf_open_fd(d->file->handle(), SFM_WRITE, &sf, SF_FALSE);
     if (!d->snd)
-        return refuse(QStringLiteral("Unable to write to %1: %2")
-                          .arg(d->target, QString::fromLocal8Bit(sf_strerror(nullptr))));
+        return refuse(cannotWrite(d->target, QString::fromLocal8Bit(sf_strerror(nullptr))));
     // Out-of-range samples clip instead of wrapping round.
     sf_command(d->snd, SFC_SET_CLIPPING, nullptr, SF_TRUE);
 
-    if (inputRate != format.sampleRate) {
+    if (inputRate != d->format.sampleRate) {
         const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
         const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
         soxr_error_t err = nullptr;
-        d->soxr = soxr_create(inputRate, format.sampleRate, 1, &err, &io, &quality, nullptr);
+        d->soxr = soxr_create(inputRate, d->format.sampleRate, static_cast<unsigned>(inputChannels), &err, &io,
+                              &quality, nullptr);
         if (err || !d->soxr)
-            return refuse(QStringLiteral("Cannot convert speech to %1 Hz: %2")
-                              .arg(format.sampleRate)
+            return refuse(QStringLiteral("無法把聲音轉換為 %1 Hz：%2")
+                              .arg(d->format.sampleRate)
                               .arg(QString::fromLatin1(err ? err : "unknown error")));
     }
     return true;
 }
 
-void WavWriter::write(const std::int16_t* samples, std::size_t count, float gain) {
-    if (!d->snd || !samples || count == 0 || !d->error.isEmpty())
+void WavWriter::write(const std::int16_t* samples, std::size_t frames, float gain) {
+    if (!d->snd || !samples || frames == 0 || !d->error.isEmpty())
         return;
+    const std::size_t count = frames * static_cast<std::size_t>(d->inputChannels);
     d->in.resize(count);
     const float scale = std::max(gain, 0.0f) / 32768.0f;
     for (std::size_t i = 0; i < count; ++i)
         d->in[i] = static_cast<float>(samples[i]) * scale;
-    if (!d->soxr) {
-        d->writeFrames(d->in.data(), count);
+    d->take(d->in.data(), frames);
+}
+
+void WavWriter::writeFloat(const float* samples, std::size_t frames) {
+    if (!d->snd || !samples || frames == 0 || !d->error.isEmpty())
         return;
-    }
-    const std::size_t cap = static_cast<std::size_t>(static_cast<double>(count) * d->format.sampleRate / d->inputRate) + 256;
-    d->resampled.resize(std::max<std::size_t>(cap, 1024));
-    const float* src = d->in.data();
-    std::size_t left = count;
-    while (left > 0 && d->error.isEmpty()) {
-        std::size_t used = 0;
-        std::size_t produced = 0;
-        if (soxr_error_t err =
-                soxr_process(d->soxr, src, left, &used, d->resampled.data(), d->resampled.size(), &produced)) {
-            d->fail(QStringLiteral("Cannot convert speech: %1").arg(QString::fromLatin1(err)));
-            return;
-        }
-        d->writeFrames(d->resampled.data(), produced);
-        src += used;
-        left -= used;
-        if (used == 0 && produced == 0)
-            break;
+    d->take(samples, frames);
+}
+
+void WavWriter::writeSilence(std::size_t frames) {
+    if (!d->snd || frames == 0 || !d->error.isEmpty())
+        return;
+    constexpr std::size_t kBlock = 4096;
+    std::vector<float> zeros(kBlock * static_cast<std::size_t>(d->inputChannels), 0.0f);
+    while (frames > 0 && d->error.isEmpty()) {
+        const std::size_t n = std::min(frames, kBlock);
+        d->take(zeros.data(), n);
+        frames -= n;
     }
 }
 
 bool WavWriter::finish(QString* error) {
     if (!d->snd) {
         if (error)
-            *error = d->error.isEmpty() ? QStringLiteral("No WAV file is open.") : d->error;
+            *error = d->error.isEmpty() ? QStringLiteral("沒有打開的聲音文件。") : d->error;
+        d->drop();
         return false;
     }
     d->drainResampler();
     if (d->error.isEmpty() && sf_error(d->snd) != SF_ERR_NO_ERROR)
-        d->fail(QStringLiteral("Unable to write to %1: %2")
-                    .arg(d->target, QString::fromLocal8Bit(sf_strerror(d->snd))));
-    // Closing writes the final header sizes.
+        d->fail(cannotWrite(d->target, QString::fromLocal8Bit(sf_strerror(d->snd))));
+    // Closing writes the final header sizes (and a compressed kind's last pages).
     const int closed = sf_close(d->snd);
     d->snd = nullptr;
     if (closed != 0)
-        d->fail(QStringLiteral("Unable to write to %1: %2")
-                    .arg(d->target, QString::fromLocal8Bit(sf_error_number(closed))));
+        d->fail(cannotWrite(d->target, QString::fromLocal8Bit(sf_error_number(closed))));
 
-    if (d->error.isEmpty()) {
-        // The header must say what the data holds: a short write anywhere shows up as a short file.
+    if (d->error.isEmpty() && d->kind == FileKind::Wav) {
+        // The header must say what the data holds: a short write anywhere shows as a short file.
         struct stat st {};
         const std::int64_t bytes = d->frames * d->format.channels * (d->format.bits / 8);
-        if (::fstat(d->fd, &st) != 0 || static_cast<std::int64_t>(st.st_size) < 44 + bytes)
-            d->fail(QStringLiteral("Unable to write to %1: the file is incomplete (is the disk full?)")
-                        .arg(d->target));
+        if (::fstat(d->file->handle(), &st) != 0 || static_cast<std::int64_t>(st.st_size) < 44 + bytes)
+            d->fail(cannotWrite(d->target, QStringLiteral("文件不完整（磁盤已滿？）")));
     }
-    if (d->error.isEmpty() && ::fsync(d->fd) != 0)
-        d->fail(QStringLiteral("Unable to write to %1: %2").arg(d->target, systemError(errno)));
-    const int fd = d->fd;
-    d->fd = -1;
-    if (::close(fd) != 0)
-        d->fail(QStringLiteral("Unable to write to %1: %2").arg(d->target, systemError(errno)));
-    if (d->error.isEmpty() && ::rename(d->tempName.constData(), QFile::encodeName(d->target).constData()) != 0)
-        d->fail(QStringLiteral("Unable to write to %1: %2").arg(d->target, systemError(errno)));
-    else if (d->error.isEmpty())
-        d->tempName.clear();  // it is the target now
+    if (d->error.isEmpty() && ::fsync(d->file->handle()) != 0)
+        d->fail(cannotWrite(d->target, QString::fromLocal8Bit(std::strerror(errno))));
+    if (d->error.isEmpty() && !d->file->commit())
+        d->fail(cannotWrite(d->target, d->file->errorString()));
+    if (d->error.isEmpty())
+        d->file.reset();
 
-    d->release();
-    d->removeTemp();
+    d->drop();
     if (!d->error.isEmpty()) {
         if (error)
             *error = d->error;
@@ -261,8 +316,7 @@ bool WavWriter::finish(QString* error) {
 }
 
 void WavWriter::abandon() {
-    d->release();
-    d->removeTemp();
+    d->drop();
 }
 
 bool WavWriter::isOpen() const {
@@ -277,8 +331,16 @@ std::int64_t WavWriter::framesWritten() const {
     return d->frames;
 }
 
+std::int64_t WavWriter::framesTaken() const {
+    return d->taken;
+}
+
+int WavWriter::fileRate() const {
+    return d->format.sampleRate;
+}
+
 QString WavWriter::path() const {
     return d->target;
 }
 
-}  // namespace sayvell::reading
+}  // namespace sayvell::audio

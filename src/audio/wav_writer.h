@@ -1,41 +1,61 @@
 #pragma once
-// Writes mono 16-bit speech into a PCM WAV file of a chosen format: resampled, converted to
-// 8 or 16 bits and duplicated to stereo as the format asks.
+// Writes sound into a file: a PCM WAV file in one of the export formats (any rate, 8-bit
+// unsigned or 16-bit, mono or stereo), or an MP3, Ogg Vorbis, Opus or FLAC file. Input is
+// resampled to the file's rate and mixed or duplicated to its channel count.
 //
-// The file is written as a temporary beside the target and renamed over it only when finish()
-// succeeds, so an existing file is never left half-written and a failed write leaves nothing.
-#include "reading/speech_engine.h"
+// The file is written under a temporary name beside the target and renamed over it only when
+// finish() succeeds, so an existing file is never replaced by a half-written one and a failed
+// or abandoned write leaves nothing behind.
+#include "audio/wav_formats.h"
 
 #include <QString>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 
-namespace sayvell::reading {
+namespace sayvell::audio {
+
+enum class FileKind { Wav, Mp3, OggVorbis, Opus, Flac };
+
+// By the name's extension (any letter case); WAV for every other name.
+FileKind fileKindOf(const QString& path);
+// The rate a kind's file is written at for a wanted rate: Opus has only some rates.
+int fileRateFor(FileKind kind, int rate);
+// The extension a kind is saved with, dot included.
+QString extensionOf(FileKind kind);
 
 class WavWriter {
 public:
     WavWriter();
-    ~WavWriter();  // a writer not finished is abandoned: its temporary file is removed
+    ~WavWriter();  // a writer not finished is abandoned
     WavWriter(const WavWriter&) = delete;
     WavWriter& operator=(const WavWriter&) = delete;
 
     static bool isValidFormat(const PcmFormat& format);
 
-    // Creates the temporary file; false with *error when the target's folder cannot take it.
-    bool open(const QString& path, int inputRate, const PcmFormat& format, QString* error);
-    // Appends mono samples at the input rate, scaled by gain. The first failure is kept;
-    // later writes are ignored and finish() reports it.
-    void write(const std::int16_t* samples, std::size_t count, float gain = 1.0f);
+    // Creates the temporary file. `format` gives rate, bits and channels of the file (a
+    // compressed kind keeps rate and channels; Opus takes 48 kHz when the rate is not one it
+    // has). False with *error when the target's folder cannot take the file.
+    bool open(const QString& path, int inputRate, const PcmFormat& format, QString* error,
+              int inputChannels = 1, FileKind kind = FileKind::Wav);
+    // Appends interleaved frames at the input rate and channel count, scaled by gain. The first
+    // failure is kept; later writes are ignored and finish() reports it.
+    void write(const std::int16_t* samples, std::size_t frames, float gain = 1.0f);
+    void writeFloat(const float* samples, std::size_t frames);
+    // Appends `frames` of silence at the input rate.
+    void writeSilence(std::size_t frames);
     // Completes the file and moves it into place. False with *error when anything failed.
     bool finish(QString* error);
-    // Drops the temporary file.
+    // Drops the temporary file; the target is left as it was.
     void abandon();
 
     bool isOpen() const;
     bool failed() const;
-    // Frames in the output format written so far.
+    // Frames in the file's format written so far.
     std::int64_t framesWritten() const;
+    // Frames taken at the input rate so far.
+    std::int64_t framesTaken() const;
+    int fileRate() const;
     QString path() const;
 
 private:
@@ -43,4 +63,4 @@ private:
     std::unique_ptr<Impl> d;
 };
 
-}  // namespace sayvell::reading
+}  // namespace sayvell::audio

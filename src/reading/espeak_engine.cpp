@@ -27,6 +27,7 @@ namespace sayvell::reading {
 namespace {
 
 using audio::Channel;
+using audio::WavWriter;
 
 // Size of the pieces espeak hands to the callback; small, so that sound starts early and a
 // purge is seen between pieces.

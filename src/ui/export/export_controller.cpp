@@ -1,0 +1,307 @@
+#include "ui/export/export_controller.h"
+
+#include "audio/wav_formats.h"
+#include "music/track_list.h"
+#include "reading/reading_state.h"
+#include "reading/speech_engine.h"
+#include "store/settings_file.h"
+#include "store/settings_keys.h"
+#include "text/byte_text.h"
+#include "ui/common/dialogs.h"
+#include "ui/common/reading_gate.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QApplication>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QEventLoop>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSlider>
+#include <QTextCursor>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <thread>
+
+namespace sayvell::ui {
+namespace {
+
+const QString kChooseVoice = QStringLiteral("請選擇語音引擎!");
+const QString kReadingRuns = QStringLiteral("正在朗讀，請先停止朗讀再輸出聲音文件。");
+const QString kDone = QStringLiteral("文本已成功轉換為聲音文件,并存放在");
+const QString kFailed = QStringLiteral("聲音文件未能輸出：");
+const QString kSoundFilter = QStringLiteral("聲音文件 (*.wav *.mp3 *.ogg *.opus *.flac)");
+
+bool knownSoundExtension(const QString& name) {
+    static const QStringList known{QStringLiteral(".wav"), QStringLiteral(".mp3"), QStringLiteral(".ogg"),
+                                   QStringLiteral(".oga"), QStringLiteral(".opus"), QStringLiteral(".flac")};
+    for (const QString& e : known)
+        if (name.endsWith(e, Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
+// The dialog of the export as read: where to, and what goes with the speech.
+class ReadExportDialog : public QDialog {
+public:
+    ReadExportDialog(QWidget* parent, Dialogs& dialogs, bool musicOffered, bool hasSelection)
+        : QDialog(parent), dialogs_(dialogs) {
+        setObjectName(QStringLiteral("ReadExportDialog"));
+        setWindowTitle(QStringLiteral("輸出朗讀效果"));
+        setAccessibleName(windowTitle());
+        auto* layout = new QVBoxLayout(this);
+        auto* intro = new QLabel(
+            QStringLiteral("把文本按朗讀時的樣子輸出為聲音文件：分段、停頓、延時符號和日期都與朗讀相同。\n"
+                           "文件類型由擴展名決定：.wav、.mp3、.ogg、.opus 或 .flac。"),
+            this);
+        intro->setWordWrap(true);
+        layout->addWidget(intro);
+        auto* row = new QHBoxLayout;
+        auto* label = new QLabel(QStringLiteral("聲音文件:"), this);
+        file = new QLineEdit(this);
+        file->setObjectName(QStringLiteral("fileEdit"));
+        file->setAccessibleName(QStringLiteral("聲音文件"));
+        label->setBuddy(file);
+        browse = new QPushButton(QStringLiteral("瀏覽(&B)…"), this);
+        browse->setObjectName(QStringLiteral("browseButton"));
+        browse->setAccessibleName(QStringLiteral("瀏覽"));
+        row->addWidget(label);
+        row->addWidget(file, 1);
+        row->addWidget(browse);
+        layout->addLayout(row);
+        music = new QCheckBox(QStringLiteral("加入背景音樂(&M)"), this);
+        music->setObjectName(QStringLiteral("musicCheck"));
+        music->setToolTip(QStringLiteral("背景音樂面板的音樂、播放順序和兩個音量，朗讀時自動降低"));
+        music->setVisible(musicOffered);
+        subtitles = new QCheckBox(QStringLiteral("同時輸出字幕文件 .srt 和 .lrc(&T)"), this);
+        subtitles->setObjectName(QStringLiteral("subtitleCheck"));
+        selectionOnly = new QCheckBox(QStringLiteral("只輸出選擇范圍(&S)"), this);
+        selectionOnly->setObjectName(QStringLiteral("selectionCheck"));
+        selectionOnly->setEnabled(hasSelection);
+        layout->addWidget(music);
+        layout->addWidget(subtitles);
+        layout->addWidget(selectionOnly);
+        auto* buttons = new QDialogButtonBox(this);
+        ok = buttons->addButton(QStringLiteral("輸出(&O)"), QDialogButtonBox::AcceptRole);
+        ok->setObjectName(QStringLiteral("okButton"));
+        auto* cancel = buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole);
+        cancel->setObjectName(QStringLiteral("cancelButton"));
+        layout->addWidget(buttons);
+        connect(buttons, &QDialogButtonBox::accepted, this, [this] {
+            if (!file->text().trimmed().isEmpty())
+                accept();
+            else
+                dialogs_.warning(QStringLiteral("請輸入要保存的文件名!"));
+        });
+        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+        connect(browse, &QPushButton::clicked, this, [this] {
+            const QString name = dialogs_.saveFileName(windowTitle(), kSoundFilter);
+            if (!name.isEmpty())
+                file->setText(name);
+        });
+    }
+
+    QString fileName() const {
+        const QString name = file->text().trimmed();
+        return knownSoundExtension(name) ? name : name + QStringLiteral(".wav");
+    }
+
+    QLineEdit* file;
+    QPushButton* browse;
+    QCheckBox* music;
+    QCheckBox* subtitles;
+    QCheckBox* selectionOnly;
+    QPushButton* ok;
+
+private:
+    Dialogs& dialogs_;
+};
+
+}  // namespace
+
+ExportController::ExportController(ExportWidgets widgets, reading::SpeechEngine& speech, Dialogs& dialogs,
+                                   reading::ReadingState& state, std::timed_mutex& readingLock, ReadingGate& gate,
+                                   std::function<int()> baseRate, QObject* parent)
+    : QObject(parent), w_(widgets), speech_(speech), dialogs_(dialogs), state_(state), readingLock_(readingLock),
+      gate_(gate), baseRate_(std::move(baseRate)) {
+    ComboBox1_ = new QComboBox(w_.window);
+    ComboBox1_->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1_->setAccessibleName(QStringLiteral("輸出格式"));
+    for (const audio::WavFormatEntry& f : audio::wavFormats())
+        ComboBox1_->addItem(QString::fromLatin1(f.name));
+    ComboBox1_->hide();
+    {
+        const store::SettingsFile ini;
+        const int index = ini.read(store::keys::Yinping);
+        ComboBox1_->setCurrentIndex(index >= 0 && index < audio::kWavFormatCount ? index : -1);
+    }
+
+    exportAsRead_ = new QAction(QStringLiteral("輸出朗讀效果(&R)…"), this);
+    exportAsRead_->setObjectName(QStringLiteral("N_exportAsRead"));
+    exportAsRead_->setStatusTip(QStringLiteral("按朗讀時的停頓、日期和背景音樂輸出聲音文件"));
+    exportAsRead_->setToolTip(exportAsRead_->statusTip());
+    if (w_.M_file)
+        w_.M_file->insertAction(w_.insertBefore, exportAsRead_);
+
+    if (w_.SB_outwav)
+        connect(w_.SB_outwav, &QToolButton::clicked, this, &ExportController::SB_outwavClick);
+    if (w_.WAV1)
+        connect(w_.WAV1, &QAction::triggered, this, &ExportController::WAV1Click);
+    if (w_.N14)
+        connect(w_.N14, &QAction::triggered, this, &ExportController::N14Click);
+    connect(exportAsRead_, &QAction::triggered, this, &ExportController::exportAsReadClick);
+}
+
+void ExportController::SB_outwavClick() {
+    state_.setRangeText(w_.Memo1->toPlainText());
+    exportwav();
+}
+
+void ExportController::WAV1Click() {
+    SB_outwavClick();
+}
+
+void ExportController::N14Click() {
+    state_.setRangeText(w_.Memo1->textCursor().selectedText().replace(QChar(0x2029), QLatin1Char('\n')));
+    exportwav();
+}
+
+bool ExportController::prepareEngine(QString* voiceId) {
+    if (gate_.readingActive()) {
+        dialogs_.warning(kReadingRuns);
+        return false;
+    }
+    const QList<reading::Voice> voices = speech_.voices();
+    const int index = w_.flatComboBox1->currentIndex();
+    if (index < 0 || index >= voices.size()) {
+        dialogs_.warning(kChooseVoice);
+        return false;
+    }
+    speech_.setVoice(voices[index]);
+    speech_.setRate(w_.TrackBar2->value() + (baseRate_ ? baseRate_() : 0));
+    *voiceId = voices[index].id;
+    return true;
+}
+
+void ExportController::exportwav() {
+    QString voiceId;
+    if (!prepareEngine(&voiceId))
+        return;
+    audio::PlainExport job;
+    job.languageCode = audio::languageCodeOf(voiceId);
+    job.text = state_.rangeText();
+    dialogs_.information(audio::estimateMessage(text::byteLength(job.text)));
+    const QString name = dialogs_.saveFileName(QStringLiteral("輸出聲音文件"), QStringLiteral("Wave files(*.wav)"));
+    if (name.isEmpty())
+        return;
+    job.path = audio::withExtension(name, QStringLiteral(".wav"));
+    job.format = audio::pcmFormatOf(ComboBox1_->currentIndex());
+    reading::SpeechEngine& speech = speech_;
+    const audio::ExportResult r = render(QStringLiteral("正在把文本轉換為聲音文件…"),
+                                         [&speech, job](audio::ExportControl& c) { return audio::exportSpeech(speech, job, c); });
+    if (r.ok)
+        dialogs_.information(kDone + job.path);
+    else if (!r.cancelled)
+        dialogs_.error(kFailed + r.error);
+}
+
+void ExportController::exportAsReadClick() {
+    QString voiceId;
+    if (!prepareEngine(&voiceId))
+        return;
+    const bool hasSelection = w_.Memo1->textCursor().hasSelection();
+    ReadExportDialog dialog(w_.window, dialogs_, static_cast<bool>(music_), hasSelection);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+
+    audio::ReadExport job;
+    job.path = dialog.fileName();
+    job.text = dialog.selectionOnly->isChecked() && hasSelection
+                   ? w_.Memo1->textCursor().selectedText().replace(QChar(0x2029), QLatin1Char('\n'))
+                   : w_.Memo1->toPlainText();
+    job.format = audio::pcmFormatOf(ComboBox1_->currentIndex());
+    job.delimiters = state_.delimiterTable();
+    job.symbolDelayMs = state_.symbolDelayMs.load();
+    job.dateFormatType = state_.dateFormatType.load();
+    job.now = QDateTime::currentDateTime();
+    job.voiceId = voiceId;
+    if (lexicon_) job.lexicon = lexicon_();
+    job.subtitles = dialog.subtitles->isChecked();
+    if (music_ && dialog.music->isChecked()) {
+        const MusicSettings m = music_();
+        audio::MusicBed bed;
+        for (const QString& name : music::listMusicFiles(m.folder))
+            bed.files << QDir(m.folder).filePath(name);
+        bed.startIndex = m.currentRow;
+        bed.random = m.random;
+        bed.musicVolume = m.musicVolume;
+        bed.readingVolume = m.readingVolume;
+        if (bed.files.isEmpty())
+            dialogs_.warning(QStringLiteral("背景音樂目錄中沒有音樂文件，將只輸出語音。"));
+        else
+            job.music = bed;
+    }
+    reading::SpeechEngine& speech = speech_;
+    const audio::ExportResult r = render(QStringLiteral("正在輸出朗讀效果…"),
+                                         [&speech, job](audio::ExportControl& c) { return audio::exportAsRead(speech, job, c); });
+    if (r.ok)
+        dialogs_.information(kDone + r.written.join(QStringLiteral("、")));
+    else if (!r.cancelled)
+        dialogs_.error(kFailed + r.error);
+}
+
+audio::ExportResult ExportController::render(const QString& caption,
+                                             const std::function<audio::ExportResult(audio::ExportControl&)>& work) {
+    QProgressDialog progress(caption, QStringLiteral("取消"), 0, 1000, w_.window);
+    progress.setObjectName(QStringLiteral("exportProgress"));
+    progress.setWindowTitle(QStringLiteral("輸出聲音文件"));
+    progress.setAccessibleName(caption);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.setValue(0);
+
+    audio::ExportControl control;
+    QPointer<QProgressDialog> shown(&progress);
+    control.progress = [shown](int permille) {
+        QMetaObject::invokeMethod(
+            qApp, [shown, permille] { if (shown) shown->setValue(std::min(permille, 999)); }, Qt::QueuedConnection);
+    };
+    reading::SpeechEngine& speech = speech_;
+    connect(&progress, &QProgressDialog::canceled, &progress, [&control, &speech] {
+        control.cancel = true;
+        speech.speak(QString(), reading::SpeechEngine::PurgeBeforeSpeak);  // ends the part being spoken
+    });
+
+    QEventLoop loop;
+    audio::ExportResult result;
+    std::thread worker([&] {
+        {
+            std::lock_guard lock(readingLock_);
+            try {
+                result = work(control);
+            } catch (const std::exception& e) {
+                result.error = QString::fromLocal8Bit(e.what());
+            }
+        }
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    progress.close();
+    return result;
+}
+
+}  // namespace sayvell::ui

@@ -1,0 +1,249 @@
+// Speech exported to files by the real espeak-ng (on a null sound output), read back with
+// libsndfile: what a listener of the file would hear.
+#include "audio/audio_engine.h"
+#include "audio/speech_export.h"
+#include "reading/espeak_engine.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <cmath>
+#include <vector>
+
+using namespace sayvell;
+using audio::ExportControl;
+using audio::ExportResult;
+
+namespace {
+
+struct Sound {
+    int rate = 0;
+    int channels = 0;
+    std::vector<float> left;
+};
+
+Sound readSound(const QString& path) {
+    Sound s;
+    SF_INFO info{};
+    SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+    if (!f)
+        return s;
+    s.rate = info.samplerate;
+    s.channels = info.channels;
+    std::vector<float> all(static_cast<std::size_t>(info.frames * info.channels));
+    sf_readf_float(f, all.data(), info.frames);
+    sf_close(f);
+    for (sf_count_t i = 0; i < info.frames; ++i)
+        s.left.push_back(all[static_cast<std::size_t>(i * info.channels)]);
+    return s;
+}
+
+struct Gap {
+    double startMs, endMs;
+    double ms() const { return endMs - startMs; }
+};
+
+// Runs of at least minMs below the floor, between sounds.
+std::vector<Gap> silences(const Sound& s, double minMs, float floor = audio::kSpeechFloor) {
+    std::vector<Gap> gaps;
+    std::ptrdiff_t quietFrom = -1;
+    bool heard = false;
+    for (std::size_t i = 0; i < s.left.size(); ++i) {
+        const bool loud = std::fabs(s.left[i]) > floor;
+        if (!loud && quietFrom < 0)
+            quietFrom = static_cast<std::ptrdiff_t>(i);
+        if (loud) {
+            if (heard && quietFrom >= 0) {
+                const Gap g{1000.0 * static_cast<double>(quietFrom) / s.rate, 1000.0 * static_cast<double>(i) / s.rate};
+                if (g.ms() >= minMs)
+                    gaps.push_back(g);
+            }
+            heard = true;
+            quietFrom = -1;
+        }
+    }
+    return gaps;
+}
+
+QString readText(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+QStringList entriesOf(const QString& dir) {
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+struct Rig {
+    Rig() {
+        audio.start();
+        speech.setVoice({QStringLiteral("cmn-latn-pinyin"), {}});
+    }
+    audio::ReadExport readJob(const QString& path, const QString& text) {
+        audio::ReadExport job;
+        job.path = path;
+        job.text = text;
+        job.format = {22050, 16, 1};
+        job.delimiters.marks = QStringList{QStringLiteral("，"), QStringLiteral("。")};
+        job.delimiters.delays[0] = 200;
+        job.delimiters.delays[1] = 600;
+        job.symbolDelayMs = 300;
+        job.dateFormatType = 1;
+        job.now = QDateTime(QDate(2014, 4, 7), QTime(9, 5, 3));
+        job.voiceId = QStringLiteral("cmn-latn-pinyin");
+        return job;
+    }
+    audio::AudioEngine audio{audio::makeNullOutput(false)};
+    reading::EspeakEngine speech{audio};
+};
+
+}  // namespace
+
+TEST(ExportAsRead, PausesDelaySymbolAndDateSoundAsTheReadingAndSubtitlesFollowThem) {
+    Rig rig;
+    ASSERT_TRUE(rig.speech.ok());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("read.wav"));
+    audio::ReadExport job = rig.readJob(path, QStringLiteral("甲，乙。%Date%※丙"));
+    job.subtitles = true;
+    ExportControl control;
+    const ExportResult r = audio::exportAsRead(rig.speech, job, control);
+    ASSERT_TRUE(r.ok) << r.error.toStdString();
+
+    const Sound s = readSound(path);
+    ASSERT_EQ(s.rate, 22050);
+    const auto gaps = silences(s, 150);
+    ASSERT_EQ(gaps.size(), 2u);
+    // "，" 200 ms; "。" 600 ms and then the delay symbol's 300 ms before the third piece.
+    EXPECT_NEAR(gaps[0].ms(), 200, 25);
+    EXPECT_NEAR(gaps[1].ms(), 900, 25);
+
+    // Cues start and end where the sound does.
+    const QString srt = readText(dir.filePath(QStringLiteral("read.srt")));
+    const QString lrc = readText(dir.filePath(QStringLiteral("read.lrc")));
+    const QStringList blocks = srt.trimmed().split(QStringLiteral("\n\n"));
+    ASSERT_EQ(blocks.size(), 3) << srt.toStdString();
+    auto msOf = [](const QString& t) {  // HH:MM:SS,mmm
+        return ((t.mid(0, 2).toInt() * 60 + t.mid(3, 2).toInt()) * 60 + t.mid(6, 2).toInt()) * 1000.0 + t.mid(9, 3).toInt();
+    };
+    auto times = [&](int i) { return blocks[i].split(QLatin1Char('\n'))[1].split(QStringLiteral(" --> ")); };
+    EXPECT_NEAR(msOf(times(0)[1]), gaps[0].startMs, 25);
+    EXPECT_NEAR(msOf(times(1)[0]), gaps[0].endMs, 25);
+    EXPECT_NEAR(msOf(times(1)[1]), gaps[1].startMs, 25);
+    EXPECT_NEAR(msOf(times(2)[0]), gaps[1].endMs, 25);
+    EXPECT_TRUE(blocks[0].endsWith(QStringLiteral("甲，")));
+    EXPECT_TRUE(blocks[2].endsWith(QStringLiteral("%Date%丙")));  // as written, without the symbol
+    EXPECT_TRUE(lrc.startsWith(QStringLiteral("[00:00.00]甲，\n"))) << lrc.toStdString();
+    EXPECT_EQ(lrc.count(QLatin1Char('\n')), 6);  // three starts, three ends
+
+    // The token is spoken as the date (2014-04-07 in words), longer than its letters.
+    const QString raw = dir.filePath(QStringLiteral("raw.wav"));
+    audio::ReadExport asLetters = rig.readJob(raw, QStringLiteral("%Date%丙"));
+    asLetters.dateFormatType = 0;  // no format: the token reaches the voice as written
+    audio::ReadExport asDate = rig.readJob(dir.filePath(QStringLiteral("date.wav")), QStringLiteral("%Date%丙"));
+    const ExportResult letters = audio::exportAsRead(rig.speech, asLetters, control);
+    const ExportResult dated = audio::exportAsRead(rig.speech, asDate, control);
+    ASSERT_TRUE(letters.ok && dated.ok);
+    std::printf("token as letters %.2f s, as the date %.2f s\n", letters.seconds, dated.seconds);
+    EXPECT_GT(dated.seconds, letters.seconds + 0.5);
+}
+
+TEST(ExportAsRead, MusicIsHeldLowUnderSpeechAndRisesInThePauses) {
+    Rig rig;
+    QTemporaryDir dir;
+    // A steady tone as the music, long enough for the whole reading.
+    const QString tone = dir.filePath(QStringLiteral("tone.wav"));
+    {
+        SF_INFO info{};
+        info.samplerate = 44100;
+        info.channels = 2;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+        SNDFILE* f = sf_open(QFile::encodeName(tone).constData(), SFM_WRITE, &info);
+        ASSERT_TRUE(f);
+        std::vector<float> buf(2 * 44100 * 8);
+        for (std::size_t i = 0; i < buf.size() / 2; ++i)
+            buf[2 * i] = buf[2 * i + 1] = 0.5f * static_cast<float>(std::sin(2 * M_PI * 220 * static_cast<double>(i) / 44100));
+        sf_writef_float(f, buf.data(), 44100 * 8);
+        sf_close(f);
+    }
+    const QString path = dir.filePath(QStringLiteral("music.flac"));
+    audio::ReadExport job = rig.readJob(path, QStringLiteral("甲。乙"));
+    job.format = {44100, 16, 2};
+    job.delimiters.delays[1] = 1000;  // long enough for the music to rise 30 steps (600 ms)
+    job.music = audio::MusicBed{{tone}, 0, false, 40, 10};
+    job.subtitles = true;
+    ExportControl control;
+    const ExportResult r = audio::exportAsRead(rig.speech, job, control);
+    ASSERT_TRUE(r.ok) << r.error.toStdString();
+    const Sound s = readSound(path);
+    ASSERT_EQ(s.channels, 2);
+    // The level of the music in 20 ms windows: the tone alone is 0.5 * gain in amplitude.
+    auto peakAt = [&](double ms) {
+        const auto from = static_cast<std::size_t>(ms * s.rate / 1000);
+        float p = 0;
+        for (std::size_t i = from; i < std::min(s.left.size(), from + static_cast<std::size_t>(s.rate / 50)); ++i)
+            p = std::max(p, std::fabs(s.left[i]));
+        return p;
+    };
+    EXPECT_TRUE(silences(s, 20).empty());  // the music plays through the pauses
+    // The first piece ends where its cue does; from there the music alone rises one hundredth
+    // of full volume (0.005 of amplitude here) every 20 ms, from 10 to 40.
+    const QStringList srt = readText(dir.filePath(QStringLiteral("music.srt"))).split(QLatin1Char('\n'));
+    ASSERT_GT(srt.size(), 2);
+    const QString end = srt[1].section(QStringLiteral(" --> "), 1);
+    const double pauseStart =
+        ((end.mid(0, 2).toInt() * 60 + end.mid(3, 2).toInt()) * 60 + end.mid(6, 2).toInt()) * 1000.0 + end.mid(9, 3).toInt();
+    EXPECT_NEAR(peakAt(pauseStart + 5), 0.05, 0.01);
+    EXPECT_NEAR(peakAt(pauseStart + 300), 0.05 + 0.005 * 15, 0.012);
+    EXPECT_NEAR(peakAt(pauseStart + 700), 0.2, 0.01);
+    // The tail: the music returns to its own volume after the last piece, then fades out.
+    EXPECT_LT(peakAt(r.seconds * 1000 - 25), 0.02f);
+}
+
+TEST(ExportSpeech, WritesTheChosenFormatAndACancelLeavesNothing) {
+    Rig rig;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("x.wav"));
+    ExportControl control;
+    int lastProgress = -1;
+    control.progress = [&](int p) { lastProgress = p; };
+    const ExportResult r = audio::exportSpeech(
+        rig.speech, {path, QStringLiteral("我們的商店今天開門。歡迎光臨！"), QStringLiteral("404"), {32000, 8, 1}}, control);
+    ASSERT_TRUE(r.ok) << r.error.toStdString();
+    EXPECT_EQ(lastProgress, 1000);
+    const Sound s = readSound(path);
+    EXPECT_EQ(s.rate, 32000);
+    EXPECT_GT(s.left.size(), 32000u);  // more than a second of speech, the tag not spoken as text
+    EXPECT_EQ(entriesOf(dir.path()), QStringList{QStringLiteral("x.wav")});
+
+    // A cancel during a long text: the old file stays as it was and no part file remains.
+    QFile::resize(path, 100);
+    QString longText;
+    for (int i = 0; i < 200; ++i)
+        longText += QStringLiteral("今天的特價商品在第三排貨架，歡迎選購。");
+    ExportControl cancelling;
+    cancelling.progress = [&](int p) {
+        if (p > 100)
+            cancelling.cancel = true;
+    };
+    const ExportResult c = audio::exportSpeech(rig.speech, {path, longText, QString(), {22050, 16, 1}}, cancelling);
+    EXPECT_TRUE(c.cancelled);
+    EXPECT_FALSE(c.ok);
+    EXPECT_EQ(QFileInfo(path).size(), 100);
+    EXPECT_EQ(entriesOf(dir.path()), QStringList{QStringLiteral("x.wav")});
+
+    // An empty selection: a valid file holding no sound.
+    const QString empty = dir.filePath(QStringLiteral("empty.wav"));
+    ASSERT_TRUE(audio::exportSpeech(rig.speech, {empty, QString(), QStringLiteral("804"), {32000, 8, 1}}, control).ok);
+    EXPECT_EQ(readSound(empty).rate, 32000);
+    EXPECT_TRUE(readSound(empty).left.empty());
+
+    // A folder that vanished.
+    const ExportResult gone =
+        audio::exportSpeech(rig.speech, {dir.filePath(QStringLiteral("gone/y.wav")), QStringLiteral("甲"), {}, {}}, control);
+    EXPECT_FALSE(gone.ok);
+    EXPECT_FALSE(gone.error.isEmpty());
+}
