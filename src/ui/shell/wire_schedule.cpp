@@ -1,8 +1,45 @@
 // How the schedule feature joins the main window.
+#include "platform/power_control.h"
+#include "ui/common/dialogs.h"
+#include "document/document_session.h"
+#include "ui/schedule/schedule_controller.h"
 #include "ui/shell/tf_speaker.h"
+
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QToolButton>
 
 namespace sayvell::ui {
 
-void Tf_speaker::wireSchedule() {}
+namespace {
+
+// Until the window is given the system's power control, a power-off task ends the program only.
+class NoPowerControl final : public platform::PowerControl {
+public:
+    bool powerOff(QString* error) override {
+        if (error) *error = QStringLiteral("無法關机：本程序未連接系統的電源管理服務。");
+        return false;
+    }
+};
+
+}  // namespace
+
+void Tf_speaker::wireSchedule() {
+    static NoPowerControl noPower;
+    ScheduleHooks hooks;
+    hooks.stopReading = [this] { SB_stopClick(); };
+    hooks.beforePowerOff = [this] {
+        // The question comes before the system goes down, not after; answered No, the exit
+        // does not ask it a second time.
+        if (!ui.Memo1->document()->isModified()) return;
+        if (services_.dialogs.confirm(document::kSaveChanged))
+            SB_saveClick();
+        else
+            ui.Memo1->document()->setModified(false);
+    };
+    hooks.exitProgram = [this] { SB_closeClick(); };
+    hooks.showStatus = [this](const QString& text) { statusBar()->showMessage(text, 10000); };
+    new ScheduleController(ui.SB_schedule, services_.clock, noPower, services_.dialogs, std::move(hooks), this);
+}
 
 }  // namespace sayvell::ui

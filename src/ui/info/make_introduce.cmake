@@ -1,0 +1,27 @@
+# Speaks the two samples, encodes each with lame and joins them into ${OUT}.
+# Same rate and mode for both halves, and no info frame, so the joined frames play as one file.
+file(MAKE_DIRECTORY ${WORK})
+set(male "歡迎使用 Sayvell 文字朗讀程序。這是男聲。")
+set(female "這是女聲。謝謝收聽。")
+foreach(part male female)
+  if(part STREQUAL "male")
+    set(voice cmn-latn-pinyin)
+  else()
+    set(voice cmn-latn-pinyin+f3)
+  endif()
+  execute_process(COMMAND ${ESPEAK} -v ${voice} -s 150 -w ${WORK}/${part}.wav "${${part}}"
+                  RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "espeak-ng failed for the ${part} sample")
+  endif()
+  execute_process(COMMAND ${LAME} --quiet -t -m m --resample 22.05 -b 64 ${WORK}/${part}.wav ${WORK}/${part}.mp3
+                  RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "lame failed for the ${part} sample")
+  endif()
+endforeach()
+execute_process(COMMAND cat ${WORK}/male.mp3 ${WORK}/female.mp3 OUTPUT_FILE ${OUT}.part RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "could not join the samples")
+endif()
+file(RENAME ${OUT}.part ${OUT})
