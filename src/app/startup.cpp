@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "app/single_instance.h"
+#include "platform/power_control.h"
 #include "audio/audio_engine.h"
 #include "reading/clock.h"
 #include "reading/espeak_engine.h"
@@ -75,6 +76,12 @@ int runSayvell(int argc, char** argv, const std::function<void()>& onShown) {
     }
 
     ui::WidgetDialogs dialogs;
+    // Installed: the folders in the XDG places, and the delivered database copied at first start.
+    QString notPrepared;
+    if (!store::prepareAppFiles(&notPrepared)) {
+        dialogs.warning(store::kConnectFailedMessage + u'\n' + notPrepared);
+        return 1;
+    }
     auto dm = store::TDM::open(store::databasePath());
     if (!dm) {
         dialogs.warning(store::kConnectFailedMessage);
@@ -84,7 +91,8 @@ int runSayvell(int argc, char** argv, const std::function<void()>& onShown) {
     fonts.join();
     reading::SystemClock clock;
 
-    ui::Tf_speaker window(ui::Services{*speech, *dm, dialogs, clock, audio.get(), noSound});
+    const std::unique_ptr<platform::PowerControl> power = platform::makeLogindPowerControl();
+    ui::Tf_speaker window(ui::Services{*speech, *dm, dialogs, clock, audio.get(), noSound, power.get()});
     dialogs.setParent(&window);
     QObject::connect(&window, &ui::Tf_speaker::exitRequested, &app, &QApplication::exit);
     window.showMaximized();

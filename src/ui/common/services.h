@@ -13,6 +13,9 @@ class SpeechEngine;
 namespace sayvell::store {
 class TDM;
 }
+namespace sayvell::platform {
+class PowerControl;
+}
 
 namespace sayvell::ui {
 
@@ -26,6 +29,9 @@ struct Services {
     audio::AudioEngine* audio = nullptr;  // null when tests run without one
     // Said once, at the first reading, when the sound goes nowhere.
     QString noSoundReason;
+    // Null where the program is not to power the machine off (tests): a power-off task then
+    // ends the program only.
+    platform::PowerControl* power = nullptr;
 };
 
 }  // namespace sayvell::ui

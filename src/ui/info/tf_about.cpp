@@ -110,7 +110,7 @@ void Tf_about::Label6Click() { openUrl_(mailUrl()); }
 void Tf_about::Label7Click() { openUrl_(homeUrl()); }
 
 void Tf_about::Label8Click() {
-    const QString path = store::appDir() + QStringLiteral("/introduce.mp3");
+    const QString path = store::deliveredFile(QStringLiteral("introduce.mp3"));
     if (!QFileInfo(path).isFile() || !player_) return;
     QString error;
     if (!player_(path, &error)) dialogs_.error(error);

@@ -135,7 +135,7 @@ TFrecunit1::TFrecunit1(std::unique_ptr<audio::SoundRecorder> recorder, Dialogs& 
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setAccessibleName(QStringLiteral("聲音文件名"));
     Edit1->setReadOnly(true);
-    Edit1->setText(QDir(store::appDir()).filePath(QStringLiteral("Temp.wav")));
+    Edit1->setText(store::recordingPath());
     ImgRecord = new QLabel(this);
     ImgRecord->setObjectName(QStringLiteral("ImgRecord"));
     ImgRecord->setAccessibleName(QStringLiteral("正在錄音"));

@@ -13,7 +13,7 @@ namespace sayvell::ui {
 
 namespace {
 
-// Until the window is given the system's power control, a power-off task ends the program only.
+// Without the system's power control a power-off task ends the program only.
 class NoPowerControl final : public platform::PowerControl {
 public:
     bool powerOff(QString* error) override {
@@ -39,7 +39,8 @@ void Tf_speaker::wireSchedule() {
     };
     hooks.exitProgram = [this] { SB_closeClick(); };
     hooks.showStatus = [this](const QString& text) { statusBar()->showMessage(text, 10000); };
-    new ScheduleController(ui.SB_schedule, services_.clock, noPower, services_.dialogs, std::move(hooks), this);
+    platform::PowerControl& power = services_.power ? *services_.power : noPower;
+    new ScheduleController(ui.SB_schedule, services_.clock, power, services_.dialogs, std::move(hooks), this);
 }
 
 }  // namespace sayvell::ui

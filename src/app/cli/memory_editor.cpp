@@ -1,0 +1,64 @@
+#include "app/cli/memory_editor.h"
+
+#include <algorithm>
+
+namespace sayvell::app::cli {
+
+QString normaliseLineBreaks(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    return text;
+}
+
+MemoryEditor::MemoryEditor(const QString& text) : text_(normaliseLineBreaks(text)), length_(text_.byteLength()) {
+    lineStarts_.push_back(0);
+    const QString& s = text_.text();
+    int bytes = 0;
+    for (qsizetype i = 0; i < s.size(); i += text::charUnitsAt(s, i)) {
+        bytes += text::charBytesAt(s, i);
+        if (s[i] == u'\n') lineStarts_.push_back(bytes);
+    }
+}
+
+int MemoryEditor::selStart() {
+    std::lock_guard lock(mutex_);
+    return selStart_;
+}
+
+void MemoryEditor::setSelStart(int offset) {
+    std::lock_guard lock(mutex_);
+    selStart_ = std::clamp(offset, 0, length_);
+    selLength_ = 0;
+}
+
+int MemoryEditor::selLength() {
+    std::lock_guard lock(mutex_);
+    return selLength_;
+}
+
+void MemoryEditor::setSelLength(int length) {
+    std::lock_guard lock(mutex_);
+    selLength_ = std::clamp(length, 0, length_ - selStart_);
+}
+
+QString MemoryEditor::selText() {
+    std::lock_guard lock(mutex_);
+    return text_.window(selStart_, selLength_);
+}
+
+QString MemoryEditor::textWindow(int offset, int maxBytes) { return text_.window(offset, maxBytes); }
+
+int MemoryEditor::lineCount() { return static_cast<int>(lineStarts_.size()); }
+
+int MemoryEditor::lineOfOffset(int offset) { return lineOf(offset); }
+
+int MemoryEditor::lineOf(int offset) const {
+    const auto it = std::upper_bound(lineStarts_.begin(), lineStarts_.end(), offset);
+    return std::max(0, static_cast<int>(it - lineStarts_.begin()) - 1);
+}
+
+void MemoryEditor::runFinished() {
+    if (onRunFinished_) onRunFinished_();
+}
+
+}  // namespace sayvell::app::cli
