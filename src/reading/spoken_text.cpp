@@ -1,127 +1,20 @@
 #include "reading/spoken_text.h"
 
+#include "reading/spoken_data_p.h"
 #include "text/byte_text.h"
 
 #include <QDate>
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
 namespace sayvell::reading {
 namespace {
 
-struct WordPair {
-    QString written;
-    QString spoken;
-};
-
-// Everything a language says differently, in one place.
-struct NumberWords {
-    std::array<QString, 10> digits;
-    QString liang;          // the "two" of a quantity
-    bool liangInside;       // 兩 for every 2 before 百 and 千, not only at the head of the number
-    QString ten, hundred, thousand;
-    std::array<QString, 5> groups;  // "", 萬, 億, 兆: every four digits
-    QString point, negative, belowZero, range, percent, fractionOf;
-    QString hour, minute, second, year, month, day;
-    QString celsius, fahrenheit, degree, yuan;
-    std::vector<WordPair> currencies;  // prefix before the amount, longest first
-    std::vector<WordPair> units;       // letters after the amount
-    std::vector<QString> measureWords;  // after a 2 that counts: 兩個, 兩位
-    std::vector<QString> notMeasures;   // starts of words that look like one but name a rank: 2年級
-    QString ordinalBefore;              // a 2 right after one of these is a rank: 第2, 12月2日
-    std::vector<QString> codeWords;     // long numbers after one of these are read digit by digit
-    QString dateUnits;                  // 09日, 05分: the leading zero is not spoken
-};
-
-std::vector<QString> split(const QString& s) {
-    std::vector<QString> out;
-    for (const QString& part : s.split(u' ', Qt::SkipEmptyParts)) out.push_back(part);
-    return out;
-}
-
-const QString kDigits = QStringLiteral("零一二三四五六七八九");
-
-NumberWords commonWords() {
-    NumberWords w;
-    for (int d = 0; d < 10; ++d) w.digits[size_t(d)] = kDigits.at(d);
-    w.liang = QStringLiteral("兩");
-    w.liangInside = false;
-    w.ten = QStringLiteral("十");
-    w.hundred = QStringLiteral("百");
-    w.thousand = QStringLiteral("千");
-    w.groups = {QString(), QStringLiteral("萬"), QStringLiteral("億"), QStringLiteral("兆"), QString()};
-    w.point = QStringLiteral("點");
-    w.negative = QStringLiteral("負");
-    w.belowZero = QStringLiteral("零下");
-    w.range = QStringLiteral("到");
-    w.percent = QStringLiteral("百分之");
-    w.fractionOf = QStringLiteral("分之");
-    w.hour = QStringLiteral("點");
-    w.minute = QStringLiteral("分");
-    w.second = QStringLiteral("秒");
-    w.year = QStringLiteral("年");
-    w.month = QStringLiteral("月");
-    w.day = QStringLiteral("日");
-    w.celsius = QStringLiteral("攝氏");
-    w.fahrenheit = QStringLiteral("華氏");
-    w.degree = QStringLiteral("度");
-    w.yuan = QStringLiteral("元");
-    w.currencies = {{QStringLiteral("NT$"), QStringLiteral("新台幣")},
-                    {QStringLiteral("US$"), QStringLiteral("美金")},
-                    {QStringLiteral("HK$"), QStringLiteral("港幣")},
-                    {QStringLiteral("$"), QString()}};
-    w.measureWords = split(QStringLiteral(
-        "個 位 件 張 本 隻 條 次 天 年 歲 人 份 杯 瓶 盒 包 箱 台 臺 輛 家 間 種 樣 點 分鐘 小時 週 周 星期 "
-        "名 雙 對 片 塊 顆 粒 碗 盤 套 支 枝 根 頁 層 座 所 部 首 場 堂 節 班 組 隊 倍 成 元 角 毛 "
-        "百 千 萬 億 公斤 公里 公尺 公分 公升 公克 毫升 毫米 毫克 斤 道 門 項 批 趟 圈 輪 口 位數"));
-    w.notMeasures = split(QStringLiteral("年級 年代 點鐘方向"));
-    w.ordinalBefore = QStringLiteral("第月週周初期拜號年");
-    w.codeWords = split(QStringLiteral(
-        "電話 手機 號碼 編號 代碼 代號 帳號 賬號 訂單 單號 密碼 驗證碼 分機 傳真 卡號 序號 條碼 專線 "
-        "統編 郵遞區號 郵編 學號 工號 會員 Tel TEL tel Fax FAX No NO"));
-    w.dateUnits = QStringLiteral("月日號時點分秒");
-    return w;
-}
-
-NumberWords mandarinWords() {
-    NumberWords w = commonWords();
-    w.units = {{QStringLiteral("kg"), QStringLiteral("公斤")}, {QStringLiteral("KG"), QStringLiteral("公斤")},
-               {QStringLiteral("Kg"), QStringLiteral("公斤")}, {QStringLiteral("mg"), QStringLiteral("毫克")},
-               {QStringLiteral("g"), QStringLiteral("公克")},  {QStringLiteral("km"), QStringLiteral("公里")},
-               {QStringLiteral("KM"), QStringLiteral("公里")}, {QStringLiteral("cm"), QStringLiteral("公分")},
-               {QStringLiteral("mm"), QStringLiteral("毫米")}, {QStringLiteral("m"), QStringLiteral("公尺")},
-               {QStringLiteral("ml"), QStringLiteral("毫升")}, {QStringLiteral("mL"), QStringLiteral("毫升")},
-               {QStringLiteral("ML"), QStringLiteral("毫升")}, {QStringLiteral("L"), QStringLiteral("公升")}};
-    return w;
-}
-
-NumberWords cantoneseWords() {
-    NumberWords w = commonWords();
-    w.liangInside = true;  // 兩千兩百
-    w.range = QStringLiteral("至");
-    w.units = {{QStringLiteral("kg"), QStringLiteral("公斤")}, {QStringLiteral("KG"), QStringLiteral("公斤")},
-               {QStringLiteral("Kg"), QStringLiteral("公斤")}, {QStringLiteral("mg"), QStringLiteral("毫克")},
-               {QStringLiteral("g"), QStringLiteral("克")},    {QStringLiteral("km"), QStringLiteral("公里")},
-               {QStringLiteral("KM"), QStringLiteral("公里")}, {QStringLiteral("cm"), QStringLiteral("厘米")},
-               {QStringLiteral("mm"), QStringLiteral("毫米")}, {QStringLiteral("m"), QStringLiteral("米")},
-               {QStringLiteral("ml"), QStringLiteral("毫升")}, {QStringLiteral("mL"), QStringLiteral("毫升")},
-               {QStringLiteral("ML"), QStringLiteral("毫升")}, {QStringLiteral("L"), QStringLiteral("公升")}};
-    for (const QString& m : split(QStringLiteral("蚊 毫 架 餐 轉 日 粒 啲 對 煲 碟 罐 樽 支")))
-        w.measureWords.push_back(m);
-    return w;
-}
-
-const NumberWords* wordsFor(SpeechLanguage language) {
-    static const NumberWords mandarin = mandarinWords();
-    static const NumberWords cantonese = cantoneseWords();
-    switch (language) {
-    case SpeechLanguage::Mandarin: return &mandarin;
-    case SpeechLanguage::Cantonese: return &cantonese;
-    case SpeechLanguage::Other: break;
-    }
-    return nullptr;
-}
+using detail::NumberWords;
+using detail::WordPair;
+using detail::wordsFor;
 
 // Full-width forms are recognised as their ASCII twins; the text copied out keeps them.
 char16_t fold(QChar c) {
