@@ -59,10 +59,20 @@ public:
 
     bool rewind() override {
         failed_ = false;
+        formatPending_ = false;
         return mpg123_seek(mh_, 0, SEEK_SET) >= 0;
     }
 
     std::size_t read(std::vector<std::int16_t>* pcm, std::size_t maxFrames) override {
+        // Samples that came with a new format are still in the old one: the change is taken
+        // here, before the next samples, so frames and channels() always agree.
+        if (formatPending_) {
+            formatPending_ = false;
+            if (!readFormat()) {
+                failed_ = true;
+                return 0;
+            }
+        }
         // A new format comes with no samples; a file announces one at most a few times.
         for (int attempt = 0; attempt < 8; ++attempt) {
             pcm->resize(maxFrames * static_cast<std::size_t>(channels_));
@@ -72,12 +82,15 @@ public:
             const std::size_t frames = done / (sizeof(std::int16_t) * static_cast<std::size_t>(channels_));
             pcm->resize(frames * static_cast<std::size_t>(channels_));
             if (r == MPG123_NEW_FORMAT) {
+                if (frames > 0) {
+                    formatPending_ = true;
+                    return frames;
+                }
                 if (!readFormat()) {
                     failed_ = true;
                     return 0;
                 }
-                if (frames == 0)
-                    continue;
+                continue;
             } else if (r == MPG123_ERR) {
                 failed_ = frames == 0;
             }
@@ -107,6 +120,7 @@ private:
     int channels_ = 1;
     off_t length_ = -1;
     bool failed_ = false;
+    bool formatPending_ = false;
 };
 
 class SndfileDecoder final : public MusicDecoder {
