@@ -5,6 +5,7 @@
 #include "store/settings_file.h"
 #include "ui/common/dialogs.h"
 #include "ui/settings/delay_grid.h"
+#include "ui/settings/pronunciation_page.h"
 #include "ui/settings/tfaddbiaodian.h"
 
 #include <QAction>
@@ -80,6 +81,8 @@ TFdelaytime::TFdelaytime(store::DelayDataset& rows, reading::ReadingState& state
     PageControl1->addTab(buildDelayPage(), QStringLiteral("停頓及延時設置"));
     PageControl1->addTab(buildFormatPage(), QStringLiteral("輸出音頻格式"));
     PageControl1->addTab(buildHotkeyPage(), QStringLiteral("快捷鍵設置"));
+    pronunciationPage = new PronunciationPage(dialogs_);
+    PageControl1->addTab(pronunciationPage, QStringLiteral("讀音表"));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(PageControl1);
@@ -89,6 +92,8 @@ TFdelaytime::TFdelaytime(store::DelayDataset& rows, reading::ReadingState& state
 }
 
 TFdelaytime::~TFdelaytime() = default;
+
+void TFdelaytime::setPronunciationTable(store::PronunciationTable* table) { pronunciationPage->setTable(table); }
 
 QWidget* TFdelaytime::buildDelayPage() {
     auto* page = new QWidget;

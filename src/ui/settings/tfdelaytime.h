@@ -1,6 +1,6 @@
 #pragma once
 // "系統設置": the pause table and the pause of the delay symbol, the output format of WAV
-// export, the three hotkey switches. Every showing reloads the controls from setinfo.ini;
+// export, the three hotkey switches, the pronunciation table. Every showing reloads the controls from setinfo.ini;
 // grid edits, additions and deletions go to the database at once.
 #include <QDialog>
 #include <QStringList>
@@ -22,12 +22,14 @@ struct ReadingState;
 namespace sayvell::store {
 class DelayDataset;
 class DelayTableModel;
+class PronunciationTable;
 }
 
 namespace sayvell::ui {
 
 class DelayGrid;
 class Dialogs;
+class PronunciationPage;
 class TFaddbiaodian;
 
 inline const QString kSaved = QStringLiteral("保存成功!");
@@ -45,6 +47,8 @@ public:
 
     // Where a saved output format goes at once (the main window's export list).
     void setExportFormatHandler(std::function<void(int)> handler) { exportFormat_ = std::move(handler); }
+    // The table the fourth page edits; null leaves that page saying it cannot be used.
+    void setPronunciationTable(store::PronunciationTable* table);
 
     QTabWidget* PageControl1 = nullptr;
     // Page 1, "停頓及延時設置"
@@ -63,6 +67,8 @@ public:
     QCheckBox* chkf9 = nullptr;
     QCheckBox* chkf11 = nullptr;
     QPushButton* BitBtn3 = nullptr;  // save
+    // Page 4, "讀音表"
+    PronunciationPage* pronunciationPage = nullptr;
 
     TFaddbiaodian* addWindow() const { return add_; }
     store::DelayTableModel& table() const { return *model_; }
