@@ -259,13 +259,13 @@ bool PulseRecorder::start(const QString& path, const PcmFormat& format, QString*
         pa_threaded_mainloop_wait(loop_);
     }
 
-    pa_sample_spec spec{};
-    spec.format = format.bits == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
-    spec.rate = static_cast<std::uint32_t>(format.sampleRate);
-    spec.channels = static_cast<std::uint8_t>(format.channels);
+    pa_sample_spec sampleSpec{};
+    sampleSpec.format = format.bits == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
+    sampleSpec.rate = static_cast<std::uint32_t>(format.sampleRate);
+    sampleSpec.channels = static_cast<std::uint8_t>(format.channels);
     pa_channel_map map;
-    pa_channel_map_init_auto(&map, spec.channels, PA_CHANNEL_MAP_DEFAULT);
-    stream_ = pa_stream_new(context_, "Recording", &spec, &map);
+    pa_channel_map_init_auto(&map, sampleSpec.channels, PA_CHANNEL_MAP_DEFAULT);
+    stream_ = pa_stream_new(context_, "Recording", &sampleSpec, &map);
     if (!stream_)
         return unlockWith(QString::fromUtf8(pa_strerror(pa_context_errno(context_))));
     pa_stream_set_state_callback(stream_, &PulseRecorder::onStreamState, this);
@@ -273,7 +273,7 @@ bool PulseRecorder::start(const QString& path, const PcmFormat& format, QString*
 
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
-    attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentUs, &spec));
+    attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentUs, &sampleSpec));
     const QByteArray device = device_.toUtf8();
     if (pa_stream_connect_record(stream_, device.isEmpty() ? nullptr : device.constData(), &attr,
                                  PA_STREAM_ADJUST_LATENCY) < 0)
