@@ -158,7 +158,10 @@ TEST(PulseOutput, IdleStreamRestsAndWakesForTheNextSound) {
     std::this_thread::sleep_for(std::chrono::seconds(3));
     const double idleShare = 100.0 * (processCpuSeconds() - cpu0) / (ms(Clock::now() - wall0) / 1000.0);
     std::printf("idle engine: %.3f%% of a core\n", idleShare);
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    // A sanitizer's own bookkeeping costs more than the budget; the figure is for plain builds.
     EXPECT_LT(idleShare, 0.3);
+#endif
 
     MonitorRecorder recorder;
     ASSERT_TRUE(recorder.start());
