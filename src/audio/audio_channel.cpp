@@ -24,7 +24,6 @@ void AudioEngine::Impl::enqueue(Chan& c, std::vector<float>&& chunk, bool unflus
     notifyOutputOfWork();
 }
 
-// Drains the resampler's tail; the next append starts a fresh stream. Needs c.feed.
 void AudioEngine::Impl::flushResampler(Chan& c) {
     bool held = false;
     {
@@ -47,7 +46,6 @@ void AudioEngine::Impl::flushResampler(Chan& c) {
     enqueue(c, std::move(chunk), false);
 }
 
-// Needs c.feed. False when this rate cannot be resampled.
 bool AudioEngine::Impl::useRate(Chan& c, int rate) {
     if (c.soxr && c.soxrRate == rate)
         return true;

@@ -143,7 +143,6 @@ Timeline::Timeline(WavWriter& out, int rate, const MusicBed* bed)
 
 Timeline::~Timeline() = default;
 
-// After the last piece the music rises back, plays a second and fades out.
 void Timeline::finishMusic() {
     if (!music_)
         return;
