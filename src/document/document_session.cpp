@@ -101,6 +101,18 @@ bool DocumentSession::reopen(const QString& path) {
     return true;
 }
 
+void DocumentSession::resume(const QString& path) {
+    currentFile_ = path;
+    format_ = {};
+    converted_ = !path.isEmpty() && !hasTxtExtension(path);
+    undecodable_ = false;
+    DecodedText decoded;
+    QString error;
+    if (path.isEmpty() || converted_ || !readTextFile(path, &decoded, &error)) return;
+    format_ = decoded.format;
+    undecodable_ = decoded.undecodable;
+}
+
 bool DocumentSession::refuseWordProcessorTarget(const QString& path) {
     if (!isWordProcessorFile(path) || !QFileInfo::exists(path)) return false;
     prompter_.warning(QStringLiteral("不能以純文本覆蓋文書處理文件: %1").arg(path));

@@ -70,6 +70,9 @@ public:
     // When the text is changed: asks whether to save; false when the user wanted it saved and it
     // was not, so the caller must keep it.
     bool settleChangedText();
+    // The editor already holds a recovered text that came from `path` (empty: untitled): Save
+    // goes back there, in the file's own encoding and line breaks when it is still readable.
+    void resume(const QString& path);
 
 private:
     bool load(const QString& path);

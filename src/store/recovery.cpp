@@ -299,4 +299,10 @@ void RecoveryKeeper::finish() {
     finished_ = true;
 }
 
+bool RecoveryKeeper::keepForNextStart() {
+    if (!keepNow()) return false;
+    finished_ = true;
+    return true;
+}
+
 }  // namespace sayvell::store

@@ -132,6 +132,9 @@ public:
     bool keepNow();
     // A normal end: the record goes, and nothing is written after this.
     void finish();
+    // The session ends with the text unsettled (nobody may be there to answer a question): the
+    // record is on disk when this returns true and stays for the next start.
+    bool keepForNextStart();
 
 private:
     void keep();

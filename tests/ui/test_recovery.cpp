@@ -4,9 +4,14 @@
 #include "platform/shutdown_watch.h"
 #include "store/recovery.h"
 #include "support/fakes.h"
+#include "ui/schedule/tf_sch.h"
 #include "window_rig.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimeEdit>
 #include <QDBusUnixFileDescriptor>
 #include <QTimer>
 
@@ -155,6 +160,53 @@ TEST(Recovery, ASaveOrANormalExitLetsTheRecordGo) {
     EXPECT_TRUE(rig.dialogs.shown.isEmpty());
 }
 
+TEST(Recovery, AScheduledPowerOffKeepsTheTextWithoutAskingAndItGoesBackToItsFile) {
+    WatchedRig rig;  // the fake clock stands at 09:05:03; the rig has no power control
+    const QString file = rig.path("notice.txt");
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("\xEF\xBB\xBF" + QStringLiteral("今日\n特價").toUtf8());  // UTF-8 with a mark, LF
+    }
+    rig.dialogs.openAnswer = file;
+    rig.window->ui.SB_open->click();
+    ASSERT_EQ(rig.memo()->toPlainText(), QStringLiteral("今日\n特價"));
+    rig.memo()->moveCursor(QTextCursor::End);
+    rig.memo()->insertPlainText(QStringLiteral("，九點半關門"));
+
+    QTimer::singleShot(0, [] {
+        auto* w = qobject_cast<ui::Tf_sch*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(w);
+        w->TimeEdit1->setTime(QTime(9, 6));
+        w->RadioButton2->setChecked(true);
+        w->BitBtn1->click();
+    });
+    rig.window->ui.SB_schedule->click();
+    rig.dialogs.shown.clear();
+    rig.clock.advance(60 * 1000);
+    ASSERT_TRUE(waitFor([&] { return rig.exitCode == 0; }, 3000));
+    // Nobody was asked anything, and the text waits for the next start.
+    EXPECT_TRUE(rig.dialogs.shown.filter(QStringLiteral("confirm:")).isEmpty()) << rig.dialogs.shown.join('|').toStdString();
+    auto kept = recordIn(rig);
+    ASSERT_TRUE(kept.has_value());
+    EXPECT_EQ(kept->text, QStringLiteral("今日\n特價，九點半關門"));
+    EXPECT_EQ(kept->fileName, file);
+
+    rig.crash();
+    rig.dialogs.confirmAnswer = true;
+    rig.restart();
+    EXPECT_EQ(rig.memo()->toPlainText(), QStringLiteral("今日\n特價，九點半關門"));
+    EXPECT_EQ(rig.window->ui.statusPanel[2]->text(), file);
+    // Save writes back to where the text came from, in that file's encoding and line breaks.
+    rig.dialogs.shown.clear();
+    rig.window->ui.SB_save->click();
+    EXPECT_TRUE(rig.dialogs.shown.filter(QStringLiteral("save:")).isEmpty());
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("\xEF\xBB\xBF") + QStringLiteral("今日\n特價，九點半關門").toUtf8());
+    EXPECT_TRUE(waitFor([&] { return !recordIn(rig).has_value(); }));
+}
+
 TEST(Recovery, SigtermKeepsTheTextAndEndsTheProgram) {
     WindowRig rig;  // the real watch
     QCoreApplication::processEvents();
@@ -226,6 +278,7 @@ TEST(Recovery, TheDesktopsShutdownWaitsUntilTheTextIsOnDisk) {
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", bus.address().toUtf8());
     {
         WindowRig rig;  // the real watch, on the private bus
+        QCoreApplication::processEvents();  // the start-up's deferred steps, which begin the keeping
         ASSERT_TRUE(waitFor([&] { return logind->inhibits == 1; }));
         const int lock = logind->lockReadEnd;
         rig.type(QStringLiteral("關機前未保存的公告"));

@@ -91,6 +91,11 @@ void DocumentsController::N35Click() {
     w_.statusPanel2->clear();
 }
 
+void DocumentsController::resume(const QString& path) {
+    session_->resume(path);
+    w_.statusPanel2->setText(path);
+}
+
 void DocumentsController::SB_openClick() {
     gate_.requestStop();
     const QString name = session_->open();

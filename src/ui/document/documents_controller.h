@@ -50,6 +50,9 @@ public:
     // The exit's question: false when a changed text the user wanted saved was not.
     bool settleChangedText() { return session_->settleChangedText(); }
 
+    // A recovered text from `path` is in the editor.
+    void resume(const QString& path);
+
     void N35Click();
     void SB_openClick();
     bool SB_saveClick();

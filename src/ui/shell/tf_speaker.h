@@ -21,6 +21,7 @@ class DocumentConverter;
 }
 namespace sayvell::store {
 class PronunciationTable;
+class RecoveryKeeper;
 }
 namespace sayvell::reading {
 class LoopReading;
@@ -157,6 +158,7 @@ private:
     bool exiting_ = false;
     std::vector<std::pair<ExitStage, std::function<void()>>> exitSteps_;
     std::function<bool()> frameClose_;
+    store::RecoveryKeeper* recovery_ = nullptr;  // absent when the database cannot keep records
 
     // Controllers: declared last, so destroyed first, while the state and runner they use exist.
     std::unique_ptr<VoiceControls> voice_;

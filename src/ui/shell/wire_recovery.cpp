@@ -5,6 +5,7 @@
 #include "store/tdm.h"
 #include "ui/common/dialogs.h"
 #include "ui/common/memo_port.h"
+#include "ui/document/documents_controller.h"
 #include "ui/shell/tf_speaker.h"
 
 #include <QPlainTextEdit>
@@ -35,6 +36,7 @@ void Tf_speaker::wireRecovery() {
                                          services_.clock.now()};
         },
         {}, this);
+    recovery_ = keeper;
     addExitStep(ExitStage::BeforeEnd, [keeper] { keeper->finish(); });
 
     auto* watch = platform::makeShutdownWatch().release();
@@ -64,7 +66,9 @@ void Tf_speaker::wireRecovery() {
             doc->setModified(true);
             showCaretPosition();
             const QString file = left->fileName.isEmpty() ? QString() : store::kRecoveryOfferFile.arg(left->fileName);
-            if (!services_.dialogs.confirm(store::kRecoveryOffer.arg(file))) {
+            if (services_.dialogs.confirm(store::kRecoveryOffer.arg(file))) {
+                documents_->resume(left->fileName);
+            } else {
                 ui.Memo1->clear();
                 doc->setModified(false);
                 discarded = true;

@@ -2,11 +2,13 @@
 #include "platform/power_control.h"
 #include "ui/common/dialogs.h"
 #include "document/document_session.h"
+#include "store/recovery.h"
 #include "ui/schedule/schedule_controller.h"
 #include "ui/shell/tf_speaker.h"
 
 #include <QPlainTextEdit>
 #include <QStatusBar>
+#include <QTextDocument>
 #include <QToolButton>
 
 namespace sayvell::ui {
@@ -29,13 +31,20 @@ void Tf_speaker::wireSchedule() {
     ScheduleHooks hooks;
     hooks.stopReading = [this] { SB_stopClick(); };
     hooks.beforePowerOff = [this] {
-        // The question comes before the system goes down, not after; answered No, the exit
-        // does not ask it a second time.
-        if (!ui.Memo1->document()->isModified()) return;
+        QTextDocument* doc = ui.Memo1->document();
+        if (!doc->isModified()) return;
+        // Nobody may be there to answer at that hour: the text waits in the recovery record and
+        // the next start offers it back.
+        if (recovery_ && recovery_->keepForNextStart()) {
+            doc->setModified(false);
+            return;
+        }
+        // Without the record the question comes before the system goes down, not after;
+        // answered No, the exit does not ask it a second time.
         if (services_.dialogs.confirm(document::kSaveChanged))
             SB_saveClick();
         else
-            ui.Memo1->document()->setModified(false);
+            doc->setModified(false);
     };
     hooks.exitProgram = [this] { SB_closeClick(); };
     hooks.showStatus = [this](const QString& text) { statusBar()->showMessage(text, 10000); };
