@@ -25,7 +25,8 @@ public:
         QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("PowerOff"));
         // "interactive": lets polkit ask the user; it does not force past inhibitors.
         call << true;
-        const QDBusMessage reply = QDBusConnection(name_).call(call, QDBus::Block, kAnswerTimeoutMs);
+        // The window keeps drawing and answering while polkit's question is open.
+        const QDBusMessage reply = QDBusConnection(name_).call(call, QDBus::BlockWithGui, kAnswerTimeoutMs);
         if (reply.type() == QDBusMessage::ReplyMessage) return true;
         if (error) *error = describe(reply.errorName(), reply.errorMessage());
         return false;

@@ -12,6 +12,7 @@
 #include <QMutexLocker>
 #include <QStringList>
 #include <QThread>
+#include <QTimer>
 #include <QUuid>
 #include <atomic>
 #include <functional>
@@ -68,6 +69,7 @@ public:
         return calls_;
     }
     QString refusal;  // set before serving: an AccessDenied answer with this text
+    std::atomic<int> answerAfterMs = 0;  // the answer comes this late, as while polkit asks
 
 public slots:
     void PowerOff(bool interactive) { note(QStringLiteral("PowerOff(%1)").arg(interactive)); }
@@ -81,7 +83,14 @@ private:
             QMutexLocker lock(&mutex_);
             calls_ << call;
         }
-        if (!refusal.isEmpty()) sendErrorReply(QDBusError::AccessDenied, refusal);
+        if (!refusal.isEmpty()) {
+            sendErrorReply(QDBusError::AccessDenied, refusal);
+        } else if (answerAfterMs > 0) {
+            setDelayedReply(true);
+            QTimer::singleShot(answerAfterMs.load(), this, [bus = connection(), reply = message().createReply()] {
+                bus.send(reply);
+            });
+        }
     }
     mutable QMutex mutex_;
     QStringList calls_;

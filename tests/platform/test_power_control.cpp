@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QTimer>
+
 namespace sayvell::testing {
 namespace {
 
@@ -49,6 +51,19 @@ TEST_F(PowerOff, AsksLogindOnceLettingPolkitAskAndNotForcing) {
     EXPECT_TRUE(power->powerOff(&error));
     EXPECT_EQ(logind->calls(), QStringList{QStringLiteral("PowerOff(1)")});
     EXPECT_EQ(error, QStringLiteral("untouched"));
+}
+
+TEST_F(PowerOff, TheWindowKeepsAnsweringWhileTheSystemDecides) {
+    FakeLogind* logind = serveLogind();
+    logind->answerAfterMs = 400;
+    auto power = platform::makeLogindPowerControl();
+    int ticks = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+    tick.start(20);
+    QString error;
+    EXPECT_TRUE(power->powerOff(&error)) << error.toStdString();
+    EXPECT_GT(ticks, 0);
 }
 
 TEST_F(PowerOff, RefusalAndMissingServiceAreFailuresWithReasons) {
