@@ -51,7 +51,7 @@ int runSayvell(int argc, char** argv, const std::function<void()>& onShown) {
         fonts = std::thread([] { FcInit(); });
         starter = std::thread([&] {
             audio = std::make_unique<audio::AudioEngine>(audio::makePulseOutput(QStringLiteral("Sayvell")));
-            if (!audio->start(&noSound) && noSound.isEmpty()) noSound = QStringLiteral("no sound server");
+            if (!audio->start(&noSound) && noSound.isEmpty()) noSound = QStringLiteral("沒有聲音伺服器");
             if (audio->hasSound()) noSound.clear();
             speech = std::make_unique<reading::EspeakEngine>(*audio);
             speech->prefetchVoices();

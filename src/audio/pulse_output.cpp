@@ -11,6 +11,7 @@
 // keeps being pulled in real time so that waiters finish and nothing hangs.
 #include "audio/audio_output.h"
 #include "audio/output_demand.h"
+#include "audio/pulse_client_p.h"
 
 #include <pulse/pulseaudio.h>
 
@@ -27,7 +28,6 @@ constexpr int kRate = 48000;
 constexpr std::size_t kFrameBytes = 2 * sizeof(float);
 constexpr pa_usec_t kTargetLatencyUs = 40000;
 constexpr pa_usec_t kMinRequestUs = 10000;
-constexpr pa_usec_t kConnectTimeoutUs = 1500000;
 constexpr std::int64_t kCorkAfterIdleFrames = 5 * kRate;
 
 class PulseOutput final : public AudioOutput, public DemandAware {
@@ -48,16 +48,12 @@ private:
     static void onContextState(pa_context* c, void* self);
     static void onStreamState(pa_stream* s, void* self);
     static void onWrite(pa_stream* s, std::size_t nbytes, void* self);
-    static void onTimeout(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self);
 
     // Main loop locked.
     void serverLost();
     void fill(std::size_t nbytes);
     void cork();
     void uncork();
-    // Waits (main loop locked) until `ready` or failure; false on failure or timeout.
-    template <class Ready, class Failed>
-    bool waitFor(Ready ready, Failed failed);
     void teardown();  // life_ held exclusively
 
     const QString appName_;
@@ -67,11 +63,9 @@ private:
     std::int64_t idleFrames_ = 0;  // main loop lock
 
     mutable std::shared_mutex life_;  // start/stop against position queries
-    pa_threaded_mainloop* loop_ = nullptr;
-    pa_context* context_ = nullptr;
+    PulseClient client_;
     pa_stream* stream_ = nullptr;
     bool running_ = false;  // main loop lock
-    bool timedOut_ = false;  // main loop lock
 
     std::atomic<std::int64_t> written_{0};
     mutable std::atomic<std::int64_t> played_{0};
@@ -79,17 +73,12 @@ private:
     std::unique_ptr<AudioOutput> fallback_;
 };
 
-QString paError(pa_context* c, const char* what) {
-    const int err = c ? pa_context_errno(c) : PA_ERR_UNKNOWN;
-    return QStringLiteral("%1: %2").arg(QString::fromUtf8(what), QString::fromUtf8(pa_strerror(err)));
-}
-
 void PulseOutput::onContextState(pa_context* c, void* self) {
     auto* out = static_cast<PulseOutput*>(self);
     const pa_context_state_t st = pa_context_get_state(c);
     if (out->running_ && (st == PA_CONTEXT_FAILED || st == PA_CONTEXT_TERMINATED))
         out->serverLost();
-    pa_threaded_mainloop_signal(out->loop_, 0);
+    pa_threaded_mainloop_signal(out->client_.loop(), 0);
 }
 
 void PulseOutput::onStreamState(pa_stream* s, void* self) {
@@ -97,13 +86,7 @@ void PulseOutput::onStreamState(pa_stream* s, void* self) {
     const pa_stream_state_t st = pa_stream_get_state(s);
     if (out->running_ && (st == PA_STREAM_FAILED || st == PA_STREAM_TERMINATED))
         out->serverLost();
-    pa_threaded_mainloop_signal(out->loop_, 0);
-}
-
-void PulseOutput::onTimeout(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self) {
-    auto* out = static_cast<PulseOutput*>(self);
-    out->timedOut_ = true;
-    pa_threaded_mainloop_signal(out->loop_, 0);
+    pa_threaded_mainloop_signal(out->client_.loop(), 0);
 }
 
 void PulseOutput::onWrite(pa_stream*, std::size_t nbytes, void* self) {
@@ -167,15 +150,16 @@ void PulseOutput::workArrived() {
         return;
     // Never wait for a start or stop in progress: a stream that is being set up is not corked.
     std::shared_lock life(life_, std::try_to_lock);
-    if (!life.owns_lock() || !loop_)
+    if (!life.owns_lock() || !client_.loop())
         return;
-    const bool inLoop = pa_threaded_mainloop_in_thread(loop_);
+    pa_threaded_mainloop* loop = client_.loop();
+    const bool inLoop = pa_threaded_mainloop_in_thread(loop);
     if (!inLoop)
-        pa_threaded_mainloop_lock(loop_);
+        pa_threaded_mainloop_lock(loop);
     if (running_ && !lost_.load())
         uncork();
     if (!inLoop)
-        pa_threaded_mainloop_unlock(loop_);
+        pa_threaded_mainloop_unlock(loop);
 }
 
 void PulseOutput::serverLost() {
@@ -190,17 +174,6 @@ void PulseOutput::serverLost() {
             written_.fetch_add(static_cast<std::int64_t>(frames));
         },
         nullptr);
-}
-
-template <class Ready, class Failed>
-bool PulseOutput::waitFor(Ready ready, Failed failed) {
-    for (;;) {
-        if (ready())
-            return true;
-        if (failed() || timedOut_)
-            return false;
-        pa_threaded_mainloop_wait(loop_);
-    }
 }
 
 bool PulseOutput::start(Pull pull, QString* error) {
@@ -219,44 +192,12 @@ bool PulseOutput::start(Pull pull, QString* error) {
     lost_.store(false);
     corked_.store(false);
     idleFrames_ = 0;
-    timedOut_ = false;
 
-    loop_ = pa_threaded_mainloop_new();
-    if (!loop_)
-        return fail(QStringLiteral("Cannot create the sound main loop"));
-    pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop_);
-    pa_proplist* props = pa_proplist_new();
-    pa_proplist_sets(props, PA_PROP_APPLICATION_NAME, appName_.toUtf8().constData());
-    context_ = pa_context_new_with_proplist(api, nullptr, props);
-    pa_proplist_free(props);
-    if (!context_)
-        return fail(QStringLiteral("Cannot create a sound server context"));
-    pa_context_set_state_callback(context_, &PulseOutput::onContextState, this);
-    // A null server honours PULSE_SERVER and the client configuration, as every client does.
-    if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
-        return fail(paError(context_, "Cannot connect to the sound server"));
-
-    pa_threaded_mainloop_lock(loop_);
-    if (pa_threaded_mainloop_start(loop_) < 0) {
-        pa_threaded_mainloop_unlock(loop_);
-        return fail(QStringLiteral("Cannot start the sound main loop"));
-    }
-    timeval deadline{};
-    pa_gettimeofday(&deadline);
-    pa_timeval_add(&deadline, kConnectTimeoutUs);
-    pa_time_event* timer = api->time_new(api, &deadline, &PulseOutput::onTimeout, this);
-
+    if (!client_.open(appName_, &PulseOutput::onContextState, this, error)) return false;
     const auto unlockWith = [&](const QString& why) {
-        api->time_free(timer);
-        pa_threaded_mainloop_unlock(loop_);
+        client_.endSetUp();
         return fail(why);
     };
-
-    const bool connected = waitFor([&] { return pa_context_get_state(context_) == PA_CONTEXT_READY; },
-                                   [&] { return !PA_CONTEXT_IS_GOOD(pa_context_get_state(context_)); });
-    if (!connected)
-        return unlockWith(timedOut_ ? QStringLiteral("The sound server did not answer")
-                                    : paError(context_, "Cannot connect to the sound server"));
 
     pa_sample_spec sampleSpec{};
     sampleSpec.format = PA_SAMPLE_FLOAT32LE;
@@ -264,9 +205,9 @@ bool PulseOutput::start(Pull pull, QString* error) {
     sampleSpec.channels = 2;
     pa_channel_map map;
     pa_channel_map_init_stereo(&map);
-    stream_ = pa_stream_new(context_, "Mix", &sampleSpec, &map);
+    stream_ = pa_stream_new(client_.context(), "Mix", &sampleSpec, &map);
     if (!stream_)
-        return unlockWith(paError(context_, "Cannot create a sound stream"));
+        return unlockWith(client_.lastError("無法建立聲音串流"));
     pa_stream_set_state_callback(stream_, &PulseOutput::onStreamState, this);
     pa_stream_set_write_callback(stream_, &PulseOutput::onWrite, this);
 
@@ -279,43 +220,22 @@ bool PulseOutput::start(Pull pull, QString* error) {
     const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
                                                       PA_STREAM_ADJUST_LATENCY);
     if (pa_stream_connect_playback(stream_, nullptr, &attr, flags, nullptr, nullptr) < 0)
-        return unlockWith(paError(context_, "Cannot open a sound stream"));
-    const bool ready = waitFor([&] { return pa_stream_get_state(stream_) == PA_STREAM_READY; },
-                               [&] { return !PA_STREAM_IS_GOOD(pa_stream_get_state(stream_)); });
-    if (!ready)
-        return unlockWith(timedOut_ ? QStringLiteral("The sound server did not open the stream in time")
-                                    : paError(context_, "Cannot open a sound stream"));
-    api->time_free(timer);
+        return unlockWith(client_.lastError("無法打開聲音串流"));
+    QString why;
+    if (!client_.waitReady(stream_, &why)) return unlockWith(why);
     // From here on a lost server or stream switches to the fallback.
     running_ = true;
-    pa_threaded_mainloop_unlock(loop_);
+    client_.endSetUp();
     return true;
 }
 
 void PulseOutput::teardown() {
-    if (loop_) {
-        pa_threaded_mainloop_lock(loop_);
+    if (pa_threaded_mainloop* loop = client_.loop()) {
+        pa_threaded_mainloop_lock(loop);
         running_ = false;
-        if (stream_) {
-            pa_stream_set_write_callback(stream_, nullptr, nullptr);
-            pa_stream_set_state_callback(stream_, nullptr, nullptr);
-            if (PA_STREAM_IS_GOOD(pa_stream_get_state(stream_)))
-                pa_stream_disconnect(stream_);
-            pa_stream_unref(stream_);
-            stream_ = nullptr;
-        }
-        if (context_) {
-            pa_context_set_state_callback(context_, nullptr, nullptr);
-            pa_context_disconnect(context_);
-            pa_context_unref(context_);
-            context_ = nullptr;
-        }
-        pa_threaded_mainloop_unlock(loop_);
-        // Joins the loop thread; a no-op when it never started.
-        pa_threaded_mainloop_stop(loop_);
-        pa_threaded_mainloop_free(loop_);
-        loop_ = nullptr;
+        pa_threaded_mainloop_unlock(loop);
     }
+    client_.close(&stream_);
     if (fallback_) {
         fallback_->stop();
         fallback_.reset();
@@ -332,15 +252,16 @@ std::int64_t PulseOutput::playedFrames() const {
         return written_.load();
     // While start/stop holds the output, the last known position is the answer.
     std::shared_lock life(life_, std::try_to_lock);
-    if (!life.owns_lock() || !loop_)
+    if (!life.owns_lock() || !client_.loop())
         return played_.load();
-    const bool inLoop = pa_threaded_mainloop_in_thread(loop_);
+    pa_threaded_mainloop* loop = client_.loop();
+    const bool inLoop = pa_threaded_mainloop_in_thread(loop);
     if (!inLoop)
-        pa_threaded_mainloop_lock(loop_);
+        pa_threaded_mainloop_lock(loop);
     pa_usec_t usec = 0;
     const bool known = stream_ && !lost_.load() && pa_stream_get_time(stream_, &usec) == 0;
     if (!inLoop)
-        pa_threaded_mainloop_unlock(loop_);
+        pa_threaded_mainloop_unlock(loop);
     if (lost_.load())
         return written_.load();
     if (known) {

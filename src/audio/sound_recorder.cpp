@@ -1,5 +1,7 @@
 #include "audio/sound_recorder.h"
 
+#include "audio/pulse_client_p.h"
+
 #include <pulse/pulseaudio.h>
 
 #include <QFileInfo>
@@ -30,7 +32,6 @@ std::array<std::uint8_t, 4> le32(std::uint32_t v) {
 }
 
 constexpr std::int64_t kMaxDataBytes = 0xFFFFFFFFLL - 36;
-constexpr pa_usec_t kConnectTimeoutUs = 1500000;
 constexpr pa_usec_t kFragmentUs = 50000;
 
 }  // namespace
@@ -151,25 +152,18 @@ public:
 
 private:
     static void onContextState(pa_context*, void* self) {
-        pa_threaded_mainloop_signal(static_cast<PulseRecorder*>(self)->loop_, 0);
+        pa_threaded_mainloop_signal(static_cast<PulseRecorder*>(self)->client_.loop(), 0);
     }
     static void onStreamState(pa_stream*, void* self) {
-        pa_threaded_mainloop_signal(static_cast<PulseRecorder*>(self)->loop_, 0);
-    }
-    static void onTimeout(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self) {
-        auto* r = static_cast<PulseRecorder*>(self);
-        r->timedOut_ = true;
-        pa_threaded_mainloop_signal(r->loop_, 0);
+        pa_threaded_mainloop_signal(static_cast<PulseRecorder*>(self)->client_.loop(), 0);
     }
     static void onRead(pa_stream* s, std::size_t, void* self);
     void teardown();
 
     const QString app_;
     const QString device_;
-    pa_threaded_mainloop* loop_ = nullptr;
-    pa_context* context_ = nullptr;
+    PulseClient client_;
     pa_stream* stream_ = nullptr;
-    bool timedOut_ = false;
     std::mutex fileMutex_;  // the loop thread writes, stop() closes
     RecordingFile file_;
     std::size_t frameBytes_ = 1;
@@ -220,44 +214,13 @@ bool PulseRecorder::start(const QString& path, const PcmFormat& format, QString*
         return fail(QStringLiteral("不支援的錄音格式。"));
     frames_.store(0);
     frameBytes_ = static_cast<std::size_t>(format.channels * (format.bits / 8));
-    timedOut_ = false;
 
-    loop_ = pa_threaded_mainloop_new();
-    if (!loop_)
-        return fail(QStringLiteral("無法建立聲音主迴圈。"));
-    pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop_);
-    pa_proplist* props = pa_proplist_new();
-    pa_proplist_sets(props, PA_PROP_APPLICATION_NAME, app_.toUtf8().constData());
-    context_ = pa_context_new_with_proplist(api, nullptr, props);
-    pa_proplist_free(props);
-    if (!context_)
-        return fail(QStringLiteral("無法連接聲音伺服器。"));
-    pa_context_set_state_callback(context_, &PulseRecorder::onContextState, this);
-    if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
-        return fail(QString::fromUtf8(pa_strerror(pa_context_errno(context_))));
-
-    pa_threaded_mainloop_lock(loop_);
-    if (pa_threaded_mainloop_start(loop_) < 0) {
-        pa_threaded_mainloop_unlock(loop_);
-        return fail(QStringLiteral("無法啟動聲音主迴圈。"));
-    }
-    timeval deadline{};
-    pa_gettimeofday(&deadline);
-    pa_timeval_add(&deadline, kConnectTimeoutUs);
-    pa_time_event* timer = api->time_new(api, &deadline, &PulseRecorder::onTimeout, this);
+    if (QString why; !client_.open(app_, &PulseRecorder::onContextState, this, &why))
+        return fail(why);
     const auto unlockWith = [&](const QString& why) {
-        api->time_free(timer);
-        pa_threaded_mainloop_unlock(loop_);
+        client_.endSetUp();
         return fail(why);
     };
-    for (;;) {
-        const pa_context_state_t st = pa_context_get_state(context_);
-        if (st == PA_CONTEXT_READY)
-            break;
-        if (!PA_CONTEXT_IS_GOOD(st) || timedOut_)
-            return unlockWith(QString::fromUtf8(pa_strerror(pa_context_errno(context_))));
-        pa_threaded_mainloop_wait(loop_);
-    }
 
     pa_sample_spec sampleSpec{};
     sampleSpec.format = format.bits == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
@@ -265,9 +228,9 @@ bool PulseRecorder::start(const QString& path, const PcmFormat& format, QString*
     sampleSpec.channels = static_cast<std::uint8_t>(format.channels);
     pa_channel_map map;
     pa_channel_map_init_auto(&map, sampleSpec.channels, PA_CHANNEL_MAP_DEFAULT);
-    stream_ = pa_stream_new(context_, "Recording", &sampleSpec, &map);
+    stream_ = pa_stream_new(client_.context(), "Recording", &sampleSpec, &map);
     if (!stream_)
-        return unlockWith(QString::fromUtf8(pa_strerror(pa_context_errno(context_))));
+        return unlockWith(client_.lastError("無法建立錄音串流"));
     pa_stream_set_state_callback(stream_, &PulseRecorder::onStreamState, this);
     pa_stream_set_read_callback(stream_, &PulseRecorder::onRead, this);
 
@@ -277,15 +240,9 @@ bool PulseRecorder::start(const QString& path, const PcmFormat& format, QString*
     const QByteArray device = device_.toUtf8();
     if (pa_stream_connect_record(stream_, device.isEmpty() ? nullptr : device.constData(), &attr,
                                  PA_STREAM_ADJUST_LATENCY) < 0)
-        return unlockWith(QString::fromUtf8(pa_strerror(pa_context_errno(context_))));
-    for (;;) {
-        const pa_stream_state_t st = pa_stream_get_state(stream_);
-        if (st == PA_STREAM_READY)
-            break;
-        if (!PA_STREAM_IS_GOOD(st) || timedOut_)
-            return unlockWith(QString::fromUtf8(pa_strerror(pa_context_errno(context_))));
-        pa_threaded_mainloop_wait(loop_);
-    }
+        return unlockWith(client_.lastError("無法打開錄音串流"));
+    if (QString why; !client_.waitReady(stream_, &why))
+        return unlockWith(why);
     // The header goes down before any sample: the loop cannot deliver one while it is locked.
     {
         std::lock_guard lock(fileMutex_);
@@ -293,9 +250,8 @@ bool PulseRecorder::start(const QString& path, const PcmFormat& format, QString*
         if (!file_.open(path, format, &why))
             return unlockWith(why);
     }
-    api->time_free(timer);
     recording_.store(true);
-    pa_threaded_mainloop_unlock(loop_);
+    client_.endSetUp();
     return true;
 }
 
@@ -305,41 +261,19 @@ bool PulseRecorder::stop(QString* error) {
             *error = QStringLiteral("沒有正在進行的錄音。");
         return false;
     }
-    if (loop_) {
+    if (pa_threaded_mainloop* loop = client_.loop()) {
         // What the server still holds belongs to the recording.
-        pa_threaded_mainloop_lock(loop_);
+        pa_threaded_mainloop_lock(loop);
         if (stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY)
             onRead(stream_, 0, this);
-        pa_threaded_mainloop_unlock(loop_);
+        pa_threaded_mainloop_unlock(loop);
     }
     teardown();
     std::lock_guard lock(fileMutex_);
     return file_.close(error);
 }
 
-void PulseRecorder::teardown() {
-    if (!loop_)
-        return;
-    pa_threaded_mainloop_lock(loop_);
-    if (stream_) {
-        pa_stream_set_read_callback(stream_, nullptr, nullptr);
-        pa_stream_set_state_callback(stream_, nullptr, nullptr);
-        if (PA_STREAM_IS_GOOD(pa_stream_get_state(stream_)))
-            pa_stream_disconnect(stream_);
-        pa_stream_unref(stream_);
-        stream_ = nullptr;
-    }
-    if (context_) {
-        pa_context_set_state_callback(context_, nullptr, nullptr);
-        pa_context_disconnect(context_);
-        pa_context_unref(context_);
-        context_ = nullptr;
-    }
-    pa_threaded_mainloop_unlock(loop_);
-    pa_threaded_mainloop_stop(loop_);
-    pa_threaded_mainloop_free(loop_);
-    loop_ = nullptr;
-}
+void PulseRecorder::teardown() { client_.close(&stream_); }
 
 class NullRecorder final : public SoundRecorder {
 public:
