@@ -1,22 +1,87 @@
 #include "audio/audio_engine_p.h"
 
 #include <algorithm>
+#include <bit>
 #include <chrono>
 
 namespace sayvell::audio {
 
 using detail::Chan;
+using detail::Chunk;
 using detail::Segment;
 
-void AudioEngine::Impl::enqueue(Chan& c, std::vector<float>&& chunk, bool unflushed) {
+namespace {
+
+constexpr float kInt16Scale = 1.0f / 32768.0f;
+
+// Up- or down-mixes to stereo float: one resampler layout whatever arrives. The loops are kept
+// plain for each common layout so that they vectorise.
+void toSplitStereo(const std::int16_t* pcm, std::size_t frames, int channels, float* left, float* right) {
+    if (channels == 1) {
+        for (std::size_t i = 0; i < frames; ++i)
+            left[i] = right[i] = static_cast<float>(pcm[i]) * kInt16Scale;
+    } else if (channels == 2) {
+        for (std::size_t i = 0; i < frames; ++i) {
+            left[i] = static_cast<float>(pcm[2 * i]) * kInt16Scale;
+            right[i] = static_cast<float>(pcm[2 * i + 1]) * kInt16Scale;
+        }
+    } else {
+        const auto stride = static_cast<std::size_t>(channels);
+        for (std::size_t i = 0; i < frames; ++i) {
+            left[i] = static_cast<float>(pcm[i * stride]) * kInt16Scale;
+            right[i] = static_cast<float>(pcm[i * stride + 1]) * kInt16Scale;
+        }
+    }
+}
+
+// Full scale at most: -32768 is the loudest 16-bit sample.
+Chunk toInterleavedStereo(const std::int16_t* pcm, std::size_t frames, int channels) {
+    Chunk chunk(frames * 2);
+    float* out = chunk.samples.get();
+    if (channels == 1) {
+        for (std::size_t i = 0; i < frames; ++i)
+            out[2 * i] = out[2 * i + 1] = static_cast<float>(pcm[i]) * kInt16Scale;
+    } else if (channels == 2) {
+        for (std::size_t i = 0; i < frames * 2; ++i)
+            out[i] = static_cast<float>(pcm[i]) * kInt16Scale;
+    } else {
+        const auto stride = static_cast<std::size_t>(channels);
+        for (std::size_t i = 0; i < frames; ++i) {
+            out[2 * i] = static_cast<float>(pcm[i * stride]) * kInt16Scale;
+            out[2 * i + 1] = static_cast<float>(pcm[i * stride + 1]) * kInt16Scale;
+        }
+    }
+    return chunk;
+}
+
+// The resampler's split output as a chunk, with its peak. Magnitudes are compared as the bits
+// of positive floats, which order as integers and keep the loop vectorised.
+Chunk interleave(const float* left, const float* right, std::size_t frames) {
+    Chunk chunk(frames * 2);
+    float* dst = chunk.samples.get();
+    constexpr std::int32_t kMagnitude = 0x7fffffff;
+    std::int32_t peak = 0;
+    for (std::size_t i = 0; i < frames; ++i) {
+        dst[2 * i] = left[i];
+        dst[2 * i + 1] = right[i];
+        peak = std::max(peak, std::max(std::bit_cast<std::int32_t>(left[i]) & kMagnitude,
+                                       std::bit_cast<std::int32_t>(right[i]) & kMagnitude));
+    }
+    chunk.peak = std::bit_cast<float>(peak);
+    return chunk;
+}
+
+}  // namespace
+
+void AudioEngine::Impl::enqueue(Chan& c, Chunk&& chunk, bool unflushed) {
     {
         std::lock_guard lk(m);
         if (c.chunks.empty()) {
             c.appliedGain = c.gain;  // nothing sounding: no ramp needed
             c.rampStep = 0.0f;
         }
-        if (!chunk.empty()) {
-            c.queued += static_cast<std::int64_t>(chunk.size() / 2);
+        if (chunk.size > 0) {
+            c.queued += static_cast<std::int64_t>(chunk.size / 2);
             c.chunks.push_back(std::move(chunk));
         }
         c.unflushed = unflushed;
@@ -34,16 +99,16 @@ void AudioEngine::Impl::flushResampler(Chan& c) {
         return;
     constexpr std::size_t kCap = 4096;
     c.out.resize(kCap * 2);
-    std::vector<float> chunk;
+    float* planes[2] = {c.out.data(), c.out.data() + kCap};
     for (;;) {
         std::size_t produced = 0;
-        soxr_process(c.soxr, nullptr, 0, nullptr, c.out.data(), kCap, &produced);
+        soxr_process(c.soxr, nullptr, 0, nullptr, planes, kCap, &produced);
         if (produced == 0)
             break;
-        chunk.insert(chunk.end(), c.out.begin(), c.out.begin() + static_cast<std::ptrdiff_t>(produced * 2));
+        enqueue(c, interleave(planes[0], planes[1], produced), true);
     }
     soxr_clear(c.soxr);
-    enqueue(c, std::move(chunk), false);
+    enqueue(c, Chunk(0), false);
 }
 
 bool AudioEngine::Impl::useRate(Chan& c, int rate) {
@@ -57,8 +122,8 @@ bool AudioEngine::Impl::useRate(Chan& c, int rate) {
     }
     if (rate == kRate)
         return true;
-    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
-    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_S, SOXR_FLOAT32_S);
+    const soxr_quality_spec_t quality = soxr_quality_spec(c.quality, 0);
     soxr_error_t err = nullptr;
     soxr_t s = soxr_create(rate, kRate, kChannels, &err, &io, &quality, nullptr);
     if (err || !s)
@@ -74,40 +139,36 @@ void AudioEngine::append(Channel channel, const std::int16_t* pcm, std::size_t f
     Chan& c = d->chan(channel);
     std::lock_guard feed(c.feed);
 
-    // Up- or down-mix to stereo float first: one resampler layout whatever arrives.
-    c.in.resize(frames * 2);
-    const std::size_t stride = static_cast<std::size_t>(channels);
-    for (std::size_t i = 0; i < frames; ++i) {
-        const std::int16_t* f = pcm + i * stride;
-        c.in[2 * i] = static_cast<float>(f[0]) / 32768.0f;
-        c.in[2 * i + 1] = static_cast<float>(channels > 1 ? f[1] : f[0]) / 32768.0f;
-    }
-
     if (!d->useRate(c, rate))
         return;
     if (!c.soxr) {
-        d->enqueue(c, std::vector<float>(c.in.begin(), c.in.end()), false);
+        d->enqueue(c, toInterleavedStereo(pcm, frames, channels), false);
         return;
     }
 
+    c.in.resize(frames * 2);
+    toSplitStereo(pcm, frames, channels, c.in.data(), c.in.data() + frames);
     const std::size_t cap = static_cast<std::size_t>(static_cast<double>(frames) * kRate / rate) + 256;
     c.out.resize(cap * 2);
-    std::vector<float> chunk;
-    chunk.reserve(cap * 2);
-    const float* src = c.in.data();
-    std::size_t left = frames;
-    while (left > 0) {
+    std::size_t done = 0;
+    std::size_t got = 0;  // frames in the output planes
+    while (done < frames) {
+        const float* const inPlanes[2] = {c.in.data() + done, c.in.data() + frames + done};
+        float* outPlanes[2] = {c.out.data() + got, c.out.data() + cap + got};
         std::size_t used = 0;
         std::size_t produced = 0;
-        if (soxr_process(c.soxr, src, left, &used, c.out.data(), cap, &produced))
+        if (soxr_process(c.soxr, inPlanes, frames - done, &used, outPlanes, cap - got, &produced))
             break;
-        chunk.insert(chunk.end(), c.out.begin(), c.out.begin() + static_cast<std::ptrdiff_t>(produced * 2));
-        src += used * 2;
-        left -= used;
+        done += used;
+        got += produced;
+        if (got == cap) {
+            d->enqueue(c, interleave(c.out.data(), c.out.data() + cap, got), true);
+            got = 0;
+        }
         if (used == 0 && produced == 0)
             break;
     }
-    d->enqueue(c, std::move(chunk), true);
+    d->enqueue(c, interleave(c.out.data(), c.out.data() + cap, got), true);
 }
 
 void AudioEngine::flush(Channel channel) {
@@ -118,7 +179,7 @@ void AudioEngine::flush(Channel channel) {
 
 void AudioEngine::clear(Channel channel) {
     Chan& c = d->chan(channel);
-    std::deque<std::vector<float>> dropped;
+    std::deque<Chunk> dropped;
     {
         std::lock_guard feed(c.feed);
         if (c.soxr)

@@ -14,6 +14,28 @@ constexpr auto kPollStep = std::chrono::milliseconds(5);
 // Stretches kept for the position; a continuous sound needs one, each gap adds one.
 constexpr std::size_t kMaxSegments = 64;
 
+// Adds (or, where nothing is in `dst` yet, writes) n frames of the channel's sound at its gain.
+template <bool Add>
+void mixRun(float* dst, const float* src, std::size_t n, detail::Chan& c) {
+    const auto put = [](float& d, float v) {
+        if constexpr (Add)
+            d += v;
+        else
+            d = v;
+    };
+    if (c.appliedGain == c.gain) {
+        const float g = c.gain;
+        for (std::size_t i = 0; i < n * 2; ++i)
+            put(dst[i], g * src[i]);
+    } else {
+        for (std::size_t i = 0; i < n; ++i) {
+            const float g = c.nextGain();
+            put(dst[2 * i], g * src[2 * i]);
+            put(dst[2 * i + 1], g * src[2 * i + 1]);
+        }
+    }
+}
+
 }  // namespace
 
 using detail::Chan;
@@ -23,6 +45,9 @@ AudioEngine::AudioEngine(std::unique_ptr<AudioOutput> output) : d(std::make_uniq
     if (!d->primary)
         d->primary = makeNullOutput(true);
     d->output = d->primary;
+    // Music plays under the speech, usually held low: soxr's low recipe (16-bit, flat to 16 kHz)
+    // serves it as well as the 20-bit one that speech and effects keep, for less work.
+    d->chan(Channel::Music).quality = SOXR_LQ;
 }
 
 AudioEngine::~AudioEngine() {
@@ -30,11 +55,14 @@ AudioEngine::~AudioEngine() {
 }
 
 void AudioEngine::Impl::pull(float* out, std::size_t frames) {
-    std::array<std::vector<float>, kMaxSpentPerPull> spent;
+    std::array<std::unique_ptr<float[]>, kMaxSpentPerPull> spent;
     std::size_t spentCount = 0;
     bool wake = false;
-    bool sounding = false;
-    std::fill(out, out + frames * 2, 0.0f);
+    // Frames at the start of `out` that hold sound already; the first channel writes instead
+    // of adding to zeros, and only what no channel reached is zeroed.
+    std::size_t filled = 0;
+    // The loudest the sum can be: below full scale, clipping would change nothing.
+    float bound = 0.0f;
     {
         std::lock_guard lk(m);
         for (auto& c : ch) {
@@ -43,32 +71,25 @@ void AudioEngine::Impl::pull(float* out, std::size_t frames) {
                 c.rampStep = 0.0f;
                 continue;
             }
-            sounding = true;
             std::size_t done = 0;
+            // A glide only moves between these two.
+            const float gain = std::max(c.appliedGain, c.gain);
+            float peak = 0.0f;
             while (done < frames && !c.chunks.empty()) {
                 auto& front = c.chunks.front();
-                const std::size_t avail = (front.size() - c.frontPos) / 2;
+                peak = std::max(peak, front.peak);
+                const std::size_t avail = (front.size - c.frontPos) / 2;
                 const std::size_t n = std::min(avail, frames - done);
-                const float* src = front.data() + c.frontPos;
+                const float* src = front.samples.get() + c.frontPos;
                 float* dst = out + done * 2;
-                if (c.appliedGain == c.gain) {
-                    const float g = c.gain;
-                    for (std::size_t i = 0; i < n; ++i) {
-                        dst[2 * i] += g * src[2 * i];
-                        dst[2 * i + 1] += g * src[2 * i + 1];
-                    }
-                } else {
-                    for (std::size_t i = 0; i < n; ++i) {
-                        const float g = c.nextGain();
-                        dst[2 * i] += g * src[2 * i];
-                        dst[2 * i + 1] += g * src[2 * i + 1];
-                    }
-                }
+                const std::size_t added = std::min(n, filled > done ? filled - done : 0);
+                mixRun<true>(dst, src, added, c);
+                mixRun<false>(dst + added * 2, src + added * 2, n - added, c);
                 done += n;
                 c.frontPos += n * 2;
-                if (c.frontPos >= front.size()) {
+                if (c.frontPos >= front.size) {
                     if (spentCount < spent.size())
-                        spent[spentCount++] = std::move(front);
+                        spent[spentCount++] = std::move(front.samples);
                     c.chunks.pop_front();
                     c.frontPos = 0;
                 }
@@ -90,12 +111,15 @@ void AudioEngine::Impl::pull(float* out, std::size_t frames) {
             }
             if (c.wantBelow > 0 && c.queued < c.wantBelow)
                 wake = true;
+            filled = std::max(filled, done);
+            bound += gain * peak;
         }
         writePos += static_cast<std::int64_t>(frames);
     }
-    if (sounding)
-        for (std::size_t i = 0; i < frames * 2; ++i)
+    if (bound > 1.0f)
+        for (std::size_t i = 0; i < filled * 2; ++i)
             out[i] = std::clamp(out[i], -1.0f, 1.0f);
+    std::fill(out + filled * 2, out + frames * 2, 0.0f);
     {
         std::lock_guard lk(tapMutex);
         if (tap)

@@ -28,16 +28,29 @@ struct Segment {
     std::int64_t n = 0;
 };
 
+// A stretch of a channel's sound: interleaved stereo at the mix rate. Its samples are left
+// unset for the feeder to write (the buffers are large and written once).
+struct Chunk {
+    explicit Chunk(std::size_t samplesCount)
+        : samples(std::make_unique_for_overwrite<float[]>(samplesCount)), size(samplesCount) {}
+    std::unique_ptr<float[]> samples;
+    std::size_t size = 0;
+    // No sample is louder than this: the mix skips clipping when its sum cannot reach full scale.
+    float peak = 1.0f;
+};
+
 struct Chan {
     // Feeding side, serialised by `feed` (appends, flush, clear).
     std::mutex feed;
     soxr_t soxr = nullptr;
     int soxrRate = 0;
-    std::vector<float> in;   // stereo float of the current append
-    std::vector<float> out;  // resampler output scratch
+    unsigned long quality = SOXR_HQ;  // soxr recipe for this channel's resampler
+    // The resampler takes and gives split channels: its own interleaving costs more than ours.
+    std::vector<float> in;   // stereo float of the current append, all left then all right
+    std::vector<float> out;  // resampler output scratch, split the same way
 
     // Mixer side, guarded by Impl::m.
-    std::deque<std::vector<float>> chunks;  // interleaved stereo at the mix rate
+    std::deque<Chunk> chunks;
     std::size_t frontPos = 0;               // samples of chunks.front() already mixed
     bool unflushed = false;                 // the resampler still holds input
     std::int64_t lastMixEnd = 0;            // write position right after the last mixed frame
@@ -73,6 +86,7 @@ struct Chan {
 
 struct AudioEngine::Impl {
     using Chan = detail::Chan;
+    using Chunk = detail::Chunk;
 
     std::shared_ptr<AudioOutput> primary;
     std::shared_ptr<AudioOutput> output;  // primary, or the null fallback
@@ -119,7 +133,7 @@ struct AudioEngine::Impl {
     }
 
 
-    void enqueue(Chan& c, std::vector<float>&& chunk, bool unflushed);
+    void enqueue(Chan& c, Chunk&& chunk, bool unflushed);
     // Drains the resampler's tail; the next append starts a fresh stream. Needs c.feed.
     void flushResampler(Chan& c);
     // Needs c.feed. False when this rate cannot be resampled.

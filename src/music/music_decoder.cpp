@@ -6,10 +6,26 @@
 #include <mpg123.h>
 #include <sndfile.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <mutex>
 
 namespace sayvell::music {
 namespace {
+
+// libmpg123 reads its input a frame header and a frame at a time; through stdio's buffer the
+// file is read in large blocks instead of two small reads per frame.
+mpg123_ssize_t readFile(void* file, void* buffer, std::size_t bytes) {
+    auto* f = static_cast<std::FILE*>(file);
+    const std::size_t got = std::fread(buffer, 1, bytes, f);
+    return got == 0 && std::ferror(f) ? -1 : static_cast<mpg123_ssize_t>(got);
+}
+
+off_t seekFile(void* file, off_t offset, int whence) {
+    auto* f = static_cast<std::FILE*>(file);
+    return fseeko(f, offset, whence) == 0 ? ftello(f) : -1;
+}
 
 class Mpg123Decoder final : public MusicDecoder {
 public:
@@ -18,6 +34,8 @@ public:
             mpg123_close(mh_);
             mpg123_delete(mh_);
         }
+        if (file_)
+            std::fclose(file_);
     }
 
     bool open(const QString& path, QString* error) {
@@ -38,7 +56,14 @@ public:
         mpg123_rates(&rates, &count);
         for (std::size_t i = 0; i < count; ++i)
             mpg123_format(mh_, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
-        if (mpg123_open(mh_, QFile::encodeName(path).constData()) != MPG123_OK || !readFormat()) {
+        file_ = std::fopen(QFile::encodeName(path).constData(), "rbe");
+        if (!file_) {
+            *error = QString::fromLocal8Bit(std::strerror(errno));
+            return false;
+        }
+        std::setvbuf(file_, nullptr, _IOFBF, kReadBuffer);
+        if (mpg123_replace_reader_handle(mh_, readFile, seekFile, nullptr) != MPG123_OK ||
+            mpg123_open_handle(mh_, file_) != MPG123_OK || !readFormat()) {
             *error = QString::fromUtf8(mpg123_strerror(mh_));
             return false;
         }
@@ -115,7 +140,10 @@ private:
         return true;
     }
 
+    static constexpr std::size_t kReadBuffer = 64 * 1024;
+
     mpg123_handle* mh_ = nullptr;
+    std::FILE* file_ = nullptr;  // closed after mh_, which reads from it
     long rate_ = 0;
     int channels_ = 1;
     off_t length_ = -1;

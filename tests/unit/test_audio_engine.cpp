@@ -148,20 +148,37 @@ TEST(AudioEngine, ChannelGainScalesTheLevelAndChannelsSumWithClipping) {
         EXPECT_NEAR(rmsDb(left.data() + first, last - first), 20 * std::log10(0.5 / std::sqrt(2.0)) - 6.02, 0.1);
     }
     {
-        // Speech and music sound together.
+        // Speech, music and an effect sound together; each ends in the middle of a block, so
+        // the others go on alone there.
         Rig rig;
         const auto speech = constant(0.25, 4800);
-        const auto music = constant(0.125, 4800);
+        const auto music = constant(0.125, 7250);
+        const auto effect = constant(0.5, 250);
         rig.engine.append(Channel::Speech, speech.data(), speech.size(), AudioEngine::kRate, 1);
         rig.engine.append(Channel::Music, music.data(), music.size(), AudioEngine::kRate, 1);
+        rig.engine.append(Channel::Effects, effect.data(), effect.size(), AudioEngine::kRate, 1);
         ASSERT_TRUE(rig.engine.start());
         ASSERT_TRUE(rig.engine.waitPlayed(Channel::Speech, 5000));
         ASSERT_TRUE(rig.engine.waitPlayed(Channel::Music, 5000));
+        ASSERT_TRUE(rig.engine.waitPlayed(Channel::Effects, 5000));
         const auto left = rig.tap.left();
-        ASSERT_GE(left.size(), 4800u);
-        for (std::size_t i = 0; i < 4800; ++i)
-            ASSERT_NEAR(left[i], 0.375f, 1e-4f) << "frame " << i;
-        EXPECT_FALSE(loud(left, 4800));
+        ASSERT_GE(left.size(), 7250u);
+        for (std::size_t i = 0; i < 7250; ++i)
+            ASSERT_NEAR(left[i], i < 250 ? 0.875f : i < 4800 ? 0.375f : 0.125f, 1e-4f) << "frame " << i;
+        EXPECT_FALSE(loud(left, 7250));
+    }
+    {
+        // The resampler rings past full scale on a full-scale square wave: held there too.
+        Rig rig;
+        std::vector<std::int16_t> square(44100 * 2);
+        for (std::size_t i = 0; i < square.size(); ++i)
+            square[i] = (i / 100) % 2 ? -32768 : 32767;
+        rig.engine.append(Channel::Music, square.data(), square.size() / 2, 44100, 2);
+        ASSERT_TRUE(rig.engine.start());
+        ASSERT_TRUE(rig.engine.waitPlayed(Channel::Music, 5000));
+        const auto all = rig.tap.interleaved();
+        EXPECT_EQ(*std::max_element(all.begin(), all.end()), 1.0f);
+        EXPECT_EQ(*std::min_element(all.begin(), all.end()), -1.0f);
     }
     {
         // An amplified sum is held at full scale.
