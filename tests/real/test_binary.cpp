@@ -14,6 +14,7 @@ namespace {
 struct Install {
     QTemporaryDir dir;
     QTemporaryDir runtime;
+    QTemporaryDir home;  // without a database beside it, the program would look in the user's
     explicit Install(bool withDatabase = true) {
         QFile::copy(QStringLiteral(SAYVELL_BIN_DIR "/sayvell"), exe());
         QFile::setPermissions(exe(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -25,6 +26,9 @@ struct Install {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("XDG_RUNTIME_DIR", runtime.path());
+        env.insert("HOME", home.path());
+        env.remove("XDG_CONFIG_HOME");
+        env.remove("XDG_DATA_HOME");
         env.insert("DISPLAY", ":sayvell-test");
         p.setProcessEnvironment(env);
         p.start(exe(), {});
