@@ -1,8 +1,16 @@
 // Export figures: a 6,000-character traditional-Chinese text exported at index 30 (44.1 kHz
-// 16-bit mono) against espeak-ng -w followed by sox; the same text exported as read with music;
-// and, given --record SECONDS under a sound server, whether a long recording loses samples
-// while the program speaks and plays.
-//   bench_export [--record SECONDS]
+// 16-bit mono) against espeak-ng -w followed by sox; the same text exported as read, without
+// and with music; and, given --record SECONDS under a sound server, whether a long recording
+// loses samples while the program speaks and plays. Each export also shows the process's CPU
+// time: wall time well above it is time spent waiting.
+//   bench_export [--music wav|mp3] [--music-rate HZ] [--only bare|music] [--rounds N] [--keep DIR]
+//                [--record SECONDS]
+// The music is a two-minute stereo tone written as a WAV (default) or an MP3 file, at 44.1 kHz
+// unless --music-rate says otherwise (another rate is resampled while mixing). --only runs one
+// export as read alone, without or with music (for a profiler); --keep leaves the files
+// exported as read in DIR, to compare the sound of two builds. --rounds repeats the exports
+// (the machine is shared: the plain export and the one with music run side by side each round)
+// and ends with the median.
 #include "audio/audio_engine.h"
 #include "audio/sound_recorder.h"
 #include "audio/speech_export.h"
@@ -15,7 +23,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <sndfile.h>
+#include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -50,19 +60,42 @@ double seconds(const QElapsedTimer& t) {
     return static_cast<double>(t.nsecsElapsed()) / 1e9;
 }
 
-bool writeTone(const QString& path, double secs) {
+// User and system time of the whole process (every thread) so far.
+double cpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    auto secs = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+    return secs(u.ru_utime) + secs(u.ru_stime);
+}
+
+struct Timed {
+    double wall = 0;
+    double cpu = 0;  // every thread of the process
+};
+
+template <typename F>
+Timed timed(F&& f) {
+    QElapsedTimer t;
+    t.start();
+    const double cpu = cpuSeconds();
+    f();
+    return {seconds(t), cpuSeconds() - cpu};
+}
+
+bool writeTone(const QString& path, double secs, int rate, bool mp3) {
     SF_INFO info{};
-    info.samplerate = 44100;
+    info.samplerate = rate;
     info.channels = 2;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    info.format = mp3 ? SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III : SF_FORMAT_WAV | SF_FORMAT_PCM_16;
     SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
     if (!f)
         return false;
-    std::vector<float> buf(2 * 44100);
+    const auto frames = static_cast<std::size_t>(rate);
+    std::vector<float> buf(2 * frames);
     for (int s = 0; s < secs; ++s) {
-        for (std::size_t i = 0; i < 44100; ++i)
-            buf[2 * i] = buf[2 * i + 1] = 0.3f * static_cast<float>(std::sin(2 * M_PI * 330 * static_cast<double>(i) / 44100));
-        sf_writef_float(f, buf.data(), 44100);
+        for (std::size_t i = 0; i < frames; ++i)
+            buf[2 * i] = buf[2 * i + 1] = 0.3f * static_cast<float>(std::sin(2 * M_PI * 330 * static_cast<double>(i) / rate));
+        sf_writef_float(f, buf.data(), static_cast<sf_count_t>(frames));
     }
     sf_close(f);
     return true;
@@ -110,9 +143,25 @@ void recordBench(int secs) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     int recordSeconds = 0;
-    for (int i = 1; i + 1 < argc; ++i)
-        if (QByteArray(argv[i]) == "--record")
+    bool mp3 = false;
+    int musicRate = 44100;
+    QByteArray only;
+    QString keep;
+    int rounds = 1;
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (QByteArray(argv[i]) == "--only")
+            only = argv[i + 1];
+        else if (QByteArray(argv[i]) == "--keep")
+            keep = QFile::decodeName(argv[i + 1]);
+        else if (QByteArray(argv[i]) == "--record")
             recordSeconds = QByteArray(argv[i + 1]).toInt();
+        else if (QByteArray(argv[i]) == "--music")
+            mp3 = QByteArray(argv[i + 1]) == "mp3";
+        else if (QByteArray(argv[i]) == "--music-rate")
+            musicRate = std::max(8000, QByteArray(argv[i + 1]).toInt());
+        else if (QByteArray(argv[i]) == "--rounds")
+            rounds = std::max(1, QByteArray(argv[i + 1]).toInt());
+    }
 
     audio::AudioEngine mix(audio::makeNullOutput(false));
     mix.start();
@@ -126,43 +175,78 @@ int main(int argc, char** argv) {
         f.write(text.toUtf8());
     }
 
-    audio::ExportControl control;
-    QElapsedTimer t;
-    t.start();
-    const audio::ExportResult plain = audio::exportSpeech(
-        speech, {dir.filePath(QStringLiteral("plain.wav")), text, QStringLiteral("404"), audio::pcmFormatOf(30)}, control);
-    const double plainSeconds = seconds(t);
-    std::printf("export, 6000 characters at index 30: %.2f s (%s, %.0f s of speech)\n", plainSeconds,
-                plain.ok ? "ok" : qPrintable(plain.error),
-                static_cast<double>(QFile(dir.filePath(QStringLiteral("plain.wav"))).size() - 44) / 88200);
-
-    t.restart();
-    const int espeakRc = QProcess::execute(QStringLiteral("espeak-ng"),
-                                           {QStringLiteral("-v"), QStringLiteral("cmn-latn-pinyin"), QStringLiteral("-w"),
-                                            dir.filePath(QStringLiteral("cli.wav")), QStringLiteral("-f"),
-                                            dir.filePath(QStringLiteral("text.txt"))});
-    const int soxRc = QProcess::execute(QStringLiteral("sox"), {dir.filePath(QStringLiteral("cli.wav")), QStringLiteral("-r"),
-                                                                QStringLiteral("44100"), dir.filePath(QStringLiteral("cli44.wav"))});
-    const double cliSeconds = seconds(t);
-    std::printf("espeak-ng -w + sox: %.2f s (rc %d, %d); export / pair = %.2f (goal <= 1.2)\n", cliSeconds, espeakRc,
-                soxRc, plainSeconds / cliSeconds);
-
-    const QString music = dir.filePath(QStringLiteral("music.wav"));
-    writeTone(music, 120);
+    const QString out = keep.isEmpty() ? dir.path() : keep;
+    const QString music = dir.filePath(mp3 ? QStringLiteral("music.mp3") : QStringLiteral("music.wav"));
+    if (only != "bare" && !writeTone(music, 120, musicRate, mp3))
+        std::printf("music: cannot write %s\n", qPrintable(music));
     audio::ReadExport job;
-    job.path = dir.filePath(QStringLiteral("read.wav"));
     job.text = text;
     job.format = audio::pcmFormatOf(30);
     job.delimiters.marks = QStringList{QStringLiteral("，"), QStringLiteral("。"), QStringLiteral("！"),
                                        QStringLiteral("？"), QStringLiteral("；")};
     job.delimiters.delays = {200, 600, 600, 600, 400};
     job.voiceId = QStringLiteral("cmn-latn-pinyin");
-    job.music = audio::MusicBed{{music}, 0, false, 40, 10};
-    t.restart();
-    const audio::ExportResult read = audio::exportAsRead(speech, job, control);
-    const double readSeconds = seconds(t);
-    std::printf("export as read with music: %.2f s (%s, %.0f s of sound); / plain export = %.2f (goal <= 1.5)\n",
-                readSeconds, read.ok ? "ok" : qPrintable(read.error), read.seconds, readSeconds / plainSeconds);
+    const audio::MusicBed bed{{music}, 0, false, 40, 10};
+
+    audio::ExportControl control;
+    std::vector<double> ratios;
+    for (int round = 0; round < rounds; ++round) {
+        if (rounds > 1)
+            std::printf("round %d\n", round + 1);
+        Timed plain;
+        if (only.isEmpty()) {
+            audio::ExportResult r;
+            plain = timed([&] {
+                r = audio::exportSpeech(speech,
+                                        {dir.filePath(QStringLiteral("plain.wav")), text, QStringLiteral("404"),
+                                         audio::pcmFormatOf(30)},
+                                        control);
+            });
+            std::printf("export, 6000 characters at index 30: %.2f s, CPU %.2f s (%s, %.0f s of speech)\n", plain.wall,
+                        plain.cpu, r.ok ? "ok" : qPrintable(r.error),
+                        static_cast<double>(QFile(dir.filePath(QStringLiteral("plain.wav"))).size() - 44) / 88200);
+        }
+        if (only.isEmpty() && round == 0) {
+            int espeakRc = 0, soxRc = 0;
+            const Timed pair = timed([&] {
+                espeakRc = QProcess::execute(QStringLiteral("espeak-ng"),
+                                             {QStringLiteral("-v"), QStringLiteral("cmn-latn-pinyin"), QStringLiteral("-w"),
+                                              dir.filePath(QStringLiteral("cli.wav")), QStringLiteral("-f"),
+                                              dir.filePath(QStringLiteral("text.txt"))});
+                soxRc = QProcess::execute(QStringLiteral("sox"),
+                                          {dir.filePath(QStringLiteral("cli.wav")), QStringLiteral("-r"), QStringLiteral("44100"),
+                                           dir.filePath(QStringLiteral("cli44.wav"))});
+            });
+            std::printf("espeak-ng -w + sox: %.2f s (rc %d, %d); export / pair = %.2f (goal <= 1.2)\n", pair.wall,
+                        espeakRc, soxRc, plain.wall / pair.wall);
+        }
+        const auto ratio = [&](double wall) { return plain.wall > 0 ? wall / plain.wall : 0.0; };
+        if (only.isEmpty() || only == "bare") {
+            job.path = out + QStringLiteral("/read.wav");
+            job.music.reset();
+            audio::ExportResult r;
+            const Timed bare = timed([&] { r = audio::exportAsRead(speech, job, control); });
+            std::printf("export as read without music: %.2f s, CPU %.2f s (%s, %.0f s of sound); / plain export = %.2f\n",
+                        bare.wall, bare.cpu, r.ok ? "ok" : qPrintable(r.error), r.seconds, ratio(bare.wall));
+        }
+        if (only.isEmpty() || only == "music") {
+            job.path = out + QStringLiteral("/read-music.wav");
+            job.music = bed;
+            audio::ExportResult r;
+            const Timed read = timed([&] { r = audio::exportAsRead(speech, job, control); });
+            std::printf("export as read with music (%s, %d Hz): %.2f s, CPU %.2f s (%s, %.0f s of sound); / plain export = "
+                        "%.2f (goal <= 1.5)\n",
+                        mp3 ? "MP3" : "WAV", musicRate, read.wall, read.cpu, r.ok ? "ok" : qPrintable(r.error), r.seconds,
+                        ratio(read.wall));
+            if (plain.wall > 0)
+                ratios.push_back(ratio(read.wall));
+        }
+    }
+    if (ratios.size() > 1) {
+        std::sort(ratios.begin(), ratios.end());
+        std::printf("with music / plain export over %zu rounds: median %.2f, %.2f to %.2f (goal <= 1.5)\n", ratios.size(),
+                    ratios[ratios.size() / 2], ratios.front(), ratios.back());
+    }
 
     if (recordSeconds > 0)
         recordBench(recordSeconds);

@@ -30,16 +30,18 @@ PronunciationLexicon::PronunciationLexicon(const std::vector<PronunciationEntry>
         case SpeechLanguage::Cantonese: index = &cantonese_; break;
         case SpeechLanguage::Other: continue;
         }
-        Bucket& bucket = (*index)[e.written.at(0).unicode()];
-        if (!bucket.words.contains(e.written)) {
+        const char16_t first = e.written.at(0).unicode();
+        Bucket& bucket = index->buckets[first];
+        index->starts[first] = true;
+        if (bucket.words.find(QStringView(e.written)) == bucket.words.end()) {
             ++count_;
             if (std::find(bucket.lengths.begin(), bucket.lengths.end(), e.written.size()) == bucket.lengths.end())
                 bucket.lengths.push_back(e.written.size());
         }
-        bucket.words.insert(e.written, e.spoken.trimmed());
+        bucket.words.insert_or_assign(e.written, e.spoken.trimmed());
     }
     for (Index* index : {&mandarin_, &cantonese_})
-        for (Bucket& bucket : *index) std::sort(bucket.lengths.begin(), bucket.lengths.end(), std::greater<>());
+        for (Bucket& bucket : index->buckets) std::sort(bucket.lengths.begin(), bucket.lengths.end(), std::greater<>());
 }
 
 const PronunciationLexicon::Index* PronunciationLexicon::indexOf(SpeechLanguage language) const {
@@ -54,16 +56,16 @@ const PronunciationLexicon::Index* PronunciationLexicon::indexOf(SpeechLanguage 
 std::vector<LexiconMatch> PronunciationLexicon::matches(QStringView text, SpeechLanguage language) const {
     std::vector<LexiconMatch> out;
     const Index* index = indexOf(language);
-    if (!index || index->isEmpty()) return out;
+    if (!index || index->buckets.isEmpty()) return out;
     for (qsizetype i = 0; i < text.size();) {
-        const auto bucket = index->constFind(text[i].unicode());
         qsizetype matched = 0;
-        if (bucket != index->constEnd()) {
+        if (index->starts[text[i].unicode()]) {
+            const auto bucket = index->buckets.constFind(text[i].unicode());
             for (qsizetype length : bucket->lengths) {
                 if (length > text.size() - i) continue;
-                const auto word = bucket->words.constFind(text.mid(i, length).toString());
-                if (word != bucket->words.constEnd()) {
-                    out.push_back({i, length, &word.value()});
+                const auto word = bucket->words.find(text.mid(i, length));
+                if (word != bucket->words.end()) {
+                    out.push_back({i, length, &word->second});
                     matched = length;
                     break;
                 }

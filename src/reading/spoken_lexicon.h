@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <unordered_map>
 #include <vector>
 
 namespace sayvell::reading {
@@ -42,12 +43,24 @@ public:
     int size() const { return count_; }
 
 private:
+    // Looked up with a stretch of the text, which needs no copy of its own.
+    struct ViewHash {
+        using is_transparent = void;
+        std::size_t operator()(QStringView s) const { return qHash(s); }
+    };
+    struct ViewEqual {
+        using is_transparent = void;
+        bool operator()(QStringView a, QStringView b) const { return a == b; }
+    };
     // The words that start with one character, found by length, longest first.
     struct Bucket {
         std::vector<qsizetype> lengths;
-        QHash<QString, QString> words;
+        std::unordered_map<QString, QString, ViewHash, ViewEqual> words;
     };
-    using Index = QHash<char16_t, Bucket>;
+    struct Index {
+        QHash<char16_t, Bucket> buckets;
+        std::vector<bool> starts = std::vector<bool>(0x10000);  // a bucket's character, for a quick no
+    };
     const Index* indexOf(SpeechLanguage language) const;
 
     Index mandarin_;

@@ -1,12 +1,12 @@
 #include "reading/spoken_text.h"
 
 #include "reading/spoken_data_p.h"
-#include "text/byte_text.h"
 
 #include <QDate>
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <vector>
 
 namespace sayvell::reading {
@@ -85,45 +85,55 @@ QString digitByDigit(QStringView digits, const NumberWords& w) {
     return out;
 }
 
-// One pass over a text, writing the spoken form into out.
+// One pass over a text, appending the spoken form to out.
 class NumberReader {
 public:
-    NumberReader(QStringView text, const NumberWords& words) : src_(text), w_(words) {
+    NumberReader(QStringView text, const NumberWords& words, QString& out) : src_(text), w_(words), out_(out) {
         folded_.resize(text.size());
         for (qsizetype k = 0; k < text.size(); ++k) folded_[k] = QChar(fold(text[k]));
         f_ = folded_;
-        out_.reserve(text.size() * 2);
+        if (out_.isEmpty()) out_.reserve(text.size() * 2);
     }
 
-    QString run() {
+    void run() {
         const qsizetype n = f_.size();
+        qsizetype copied = 0;  // text before i_ not yet in out_ goes there as written
+        const auto flush = [&] {
+            out_ += src_.mid(copied, i_ - copied);
+            copied = i_;
+        };
         while (i_ < n) {
             const char16_t c = at(i_);
             if (isDigit(c)) {
+                flush();
                 if (i_ > 0 && isAlnum(at(i_ - 1))) {
                     copyWord();  // 型號A380: the digits belong to the word
                 } else {
                     readItems(false, nullptr);
                 }
+                copied = i_;
                 continue;
             }
             if (i_ == 0 || !isAlnum(at(i_ - 1))) {
                 if (const WordPair* cur = currencyAt(i_)) {
+                    flush();
                     i_ += cur->written.size();
                     out_ += cur->spoken;
                     readItems(false, cur);
+                    copied = i_;
                     continue;
                 }
                 if (c == u'-' && isDigit(at(i_ + 1))) {
+                    flush();
                     ++i_;
                     readItems(true, nullptr);
+                    copied = i_;
                     continue;
                 }
             }
-            out_ += src_[i_];
             ++i_;
         }
-        return out_;
+        flush();
     }
 
 private:
@@ -138,8 +148,10 @@ private:
     }
 
     const WordPair* currencyAt(qsizetype k) const {
+        const char16_t first = at(k);
         for (const WordPair& c : w_.currencies)
-            if (f_.mid(k).startsWith(c.written) && isDigit(at(k + c.written.size()))) return &c;
+            if (c.written.front() == first && f_.mid(k).startsWith(c.written) && isDigit(at(k + c.written.size())))
+                return &c;
         return nullptr;
     }
 
@@ -165,10 +177,12 @@ private:
 
     bool measureAfter(qsizetype k) const {
         const QStringView rest = f_.mid(k);
+        if (rest.isEmpty()) return false;
+        const QChar first = rest.front();
         for (const QString& no : w_.notMeasures)
-            if (rest.startsWith(no)) return false;
+            if (no.front() == first && rest.startsWith(no)) return false;
         for (const QString& m : w_.measureWords)
-            if (rest.startsWith(m)) return true;
+            if (m.front() == first && rest.startsWith(m)) return true;
         return false;
     }
 
@@ -363,7 +377,7 @@ private:
     QString folded_;
     QStringView f_;
     const NumberWords& w_;
-    QString out_;
+    QString& out_;
     qsizetype i_ = 0;
 };
 
@@ -373,11 +387,34 @@ bool hasDigit(QStringView text) {
     return false;
 }
 
+void appendSpokenNumbers(QStringView text, const NumberWords* words, QString* out) {
+    if (!words || !hasDigit(text))
+        *out += text;
+    else
+        NumberReader(text, *words, *out).run();
+}
+
 bool hasLetter(QStringView text) {
     for (QChar c : text)
         if (isLetter(c.unicode())) return true;
     return false;
 }
+
+// The code units the table's marks hold, hashed into a bitmap: a character whose first unit is
+// in no mark cannot be a delimiter, and most characters of a text are not.
+class DelimiterFilter {
+public:
+    explicit DelimiterFilter(const DelimiterTable& table) {
+        for (qsizetype row = 0; row < table.marks.size() && row < kMaxDelimiterRows; ++row)
+            for (const QChar c : table.marks[row]) bits_[slot(c)] |= bit(c);
+    }
+    bool mayStart(QChar c) const { return (bits_[slot(c)] & bit(c)) != 0; }
+
+private:
+    static std::size_t slot(QChar c) { return (c.unicode() >> 6) & 15; }
+    static std::uint64_t bit(QChar c) { return std::uint64_t{1} << (c.unicode() & 63); }
+    std::array<std::uint64_t, 16> bits_{};
+};
 
 bool joinsDigits(QChar c) {
     const char16_t f = fold(c);
@@ -397,22 +434,23 @@ SpeechLanguage languageOfVoice(QStringView voiceId) {
 }
 
 QString speakNumbers(QStringView text, SpeechLanguage language) {
-    const NumberWords* words = wordsFor(language);
-    if (!words || !hasDigit(text)) return text.toString();
-    return NumberReader(text, *words).run();
+    QString out;
+    appendSpokenNumbers(text, wordsFor(language), &out);
+    return out;
 }
 
 QString spokenCopy(const QString& piece, const SpokenSettings& settings) {
     QString s = settings.date && *settings.date ? (*settings.date)(piece, settings.dateFormatType, settings.now) : piece;
     s.remove(QChar(kDelaySymbol));
     if (settings.language == SpeechLanguage::Other) return s;
+    const NumberWords* words = wordsFor(settings.language);
     const std::vector<LexiconMatch> found =
         settings.lexicon ? settings.lexicon->matches(s, settings.language) : std::vector<LexiconMatch>{};
-    if (found.empty()) return speakNumbers(s, settings.language);
+    if (found.empty() && (!words || !hasDigit(s))) return s;  // nothing to change: no copy
     QString out;
     qsizetype at = 0;
     for (const LexiconMatch& m : found) {
-        out += speakNumbers(QStringView(s).mid(at, m.start - at), settings.language);
+        appendSpokenNumbers(QStringView(s).mid(at, m.start - at), words, &out);
         // Inline pinyin must stand apart from the characters around it to be read as pinyin.
         const bool apart = hasLetter(*m.spoken);
         if (apart && !out.isEmpty() && !out.back().isSpace()) out += u' ';
@@ -420,19 +458,24 @@ QString spokenCopy(const QString& piece, const SpokenSettings& settings) {
         if (apart) out += u' ';
         at = m.start + m.length;
     }
-    out += speakNumbers(QStringView(s).mid(at), settings.language);
+    appendSpokenNumbers(QStringView(s).mid(at), words, &out);
     return out;
 }
 
 Piece cutSpokenPiece(QStringView window, const DelimiterTable& table, SpeechLanguage language) {
-    if (language == SpeechLanguage::Other) return cutPiece(window, table);
+    // cutPiece's cut, with the table asked only about characters that may be a delimiter.
+    const DelimiterFilter filter(table);
+    const bool chinese = language != SpeechLanguage::Other;
     for (qsizetype i = 0; i < window.size();) {
-        const int units = text::charUnitsAt(window, i);
-        const int delay = table.delayOf(window.mid(i, units));
-        if (delay >= 0) {
-            const bool inNumber = units == 1 && joinsDigits(window[i]) && i > 0 && isDigit(fold(window[i - 1])) &&
-                                  i + 1 < window.size() && isDigit(fold(window[i + 1]));
-            if (!inNumber) return {window.left(i + units).toString(), delay};
+        const int units = window[i].isHighSurrogate() && i + 1 < window.size() && window[i + 1].isLowSurrogate() ? 2 : 1;
+        if (filter.mayStart(window[i])) {
+            const int delay = table.delayOf(window.mid(i, units));
+            if (delay >= 0) {
+                const bool inNumber = chinese && units == 1 && joinsDigits(window[i]) && i > 0 &&
+                                      isDigit(fold(window[i - 1])) && i + 1 < window.size() &&
+                                      isDigit(fold(window[i + 1]));
+                if (!inNumber) return {window.left(i + units).toString(), delay};
+            }
         }
         i += units;
     }

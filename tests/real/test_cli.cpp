@@ -114,7 +114,7 @@ bool readWav(const QString& path, WavInfo* info) {
 // The piece list claims to be what a reading speaks: run the reading worker itself over the
 // same text and compare piece by piece, pauses included.
 TEST(CommandLine, PieceListIsWhatTheReadingWorkerSpeaks) {
-    QString text = QStringLiteral("第一句，有停頓。※等一下再說：21:30 開門!\r\n");
+    QString text = QStringLiteral("第一句，有停頓。※等一下再說：21:30 開門!\r\n段落\u2029之後，");
     text += QString(620, u' ') + QStringLiteral("空白之後。\r\n");
     text += QString(300, u'長') + QStringLiteral("沒有標點的一大段\n\n最後一行");
     reading::DelimiterTable table;
@@ -185,6 +185,51 @@ TEST(CommandLine, PiecesPrintsOnePieceALineWithPausesDateAndDelaySymbol) {
     ASSERT_EQ(fields.size(), 5);
     EXPECT_EQ(fields[3], QStringLiteral("第2位。"));
     EXPECT_FALSE(fields[4].contains(u'2')) << fields[4].toStdString();
+}
+
+// More lines than the program writes out at once, with every character it escapes: each line
+// is the listed piece's, in order, none lost or split where one block of output ends.
+TEST(CommandLine, PiecesOfALongTextAreEveryListedPieceEscaped) {
+    Copy c;
+    const int en = englishVoice(c);
+    ASSERT_GE(en, 0);
+    QString text;
+    for (int i = 0; text.size() < 400000; ++i) {
+        text += QStringLiteral("第%1段，有\t跳格與\\反斜線。").arg(i);
+        if (i % 7 == 0) text += QChar(0x2029);
+        if (i % 11 == 0) text += u'\n';
+    }
+    const QString input = c.file("long.txt", text.toUtf8());
+    const Outcome r = run(c, {"pieces", input, "--voice", QString::number(en)}, {}, 120000);
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+
+    auto escaped = [](QString s) {
+        s.replace(u'\\', QStringLiteral("\\\\"));
+        s.replace(u'\t', QStringLiteral("\\t"));
+        s.replace(u'\n', QStringLiteral("\\n"));
+        s.replace(QChar(0x2029), QStringLiteral("\\n"));
+        return s;
+    };
+    reading::DelimiterTable table;  // the delivered database's marks
+    table.marks = QStringList{QStringLiteral("。"), QStringLiteral("；"), QStringLiteral("："), QStringLiteral("？"),
+                              QStringLiteral("！"), QStringLiteral("，"), QStringLiteral(","),  QStringLiteral(";"),
+                              QStringLiteral(":"),  QStringLiteral("?"),  QStringLiteral("!")};
+    table.delays = {600, 400, 300, 600, 600, 250, 250, 400, 300, 600, 600};
+    reading::SpokenSettings settings;
+    QStringList expected;
+    app::cli::listPieces(app::cli::MemoryEditor(text), table, settings, [&](const app::cli::ListedPiece& p) {
+        expected << QStringLiteral("%1\t%2\t%3\t%4\t%5")
+                        .arg(p.start)
+                        .arg(p.length)
+                        .arg(p.pauseMs)
+                        .arg(escaped(p.written), escaped(p.spoken));
+    });
+    ASSERT_GT(r.out.size(), 600000);
+    ASSERT_TRUE(r.out.endsWith(u'\n'));
+    const QStringList lines = r.out.chopped(1).split(u'\n');
+    ASSERT_EQ(lines.size(), expected.size());
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        ASSERT_EQ(lines[i], expected[i]) << i;
 }
 
 TEST(CommandLine, BadUsageAndFailuresExitWithOneLineOnStandardError) {

@@ -197,6 +197,28 @@ TEST(SpokenText, NumberSeparatorsDoNotCutAPieceForChineseVoices) {
     EXPECT_EQ(cutSpokenPiece(u"21:30", table, SpeechLanguage::Other).text, QStringLiteral("21:"));
 }
 
+// Other voices get cutPiece's cut, and a Chinese voice the same away from digits: for marks of
+// several characters, an empty row, a mark beyond the BMP (and a character that shares its
+// first unit), and characters that share a mark's low bits (U+430C and U+FF0C, U+042C and
+// U+002C) without being one.
+TEST(SpokenText, TheCutIsCutPiecesCutForEveryKindOfMark) {
+    DelimiterTable table;
+    table.marks = {QString(), QStringLiteral("。！"), QStringLiteral("，"), QStringLiteral(","), QStringLiteral("𠀋")};
+    table.delays = {100, 600, 250, 200, 900};
+    const QStringList windows{QStringLiteral("甲䌌乙，丙"), QStringLiteral("Ь,x"),   QStringLiteral("好！再見。"),
+                              QStringLiteral("字𠀋之後"),   QStringLiteral("無標點"), QString(),
+                              QStringLiteral("𠀀𠀁，"),     QStringLiteral("，"),     QStringLiteral("a\nb,c")};
+    for (const QString& w : windows) {
+        SCOPED_TRACE(w.toStdString());
+        const Piece expected = cutPiece(w, table);
+        for (SpeechLanguage language : {SpeechLanguage::Other, M}) {
+            const Piece cut = cutSpokenPiece(w, table, language);
+            EXPECT_EQ(cut.text, expected.text);
+            EXPECT_EQ(cut.delayMs, expected.delayMs);
+        }
+    }
+}
+
 // The rules change what the voice says, not only the letters: the real engine's phonemes for
 // the spoken copy differ from those for the text as written.
 TEST(SpokenText, TheEngineSaysSomethingElseForTheSpokenCopy) {

@@ -434,17 +434,7 @@ int listPiecesOf(const Options& o) {
     settings.date = &date;
     settings.lexicon = words.get();
 
-    QByteArray buffer;
-    buffer.reserve(1 << 20);
-    listPieces(editor, st.delimiters, settings, [&buffer](const ListedPiece& p) {
-        buffer += pieceLine(p).toUtf8();
-        buffer += '\n';
-        if (buffer.size() >= (1 << 20)) {
-            std::fwrite(buffer.constData(), 1, static_cast<size_t>(buffer.size()), stdout);
-            buffer.clear();
-        }
-    });
-    std::fwrite(buffer.constData(), 1, static_cast<size_t>(buffer.size()), stdout);
+    printPieces(editor, st.delimiters, settings, stdout);
     if (std::fflush(stdout) != 0) return failure(kFailed, QStringLiteral("無法寫出結果"));
     return kOk;
 }

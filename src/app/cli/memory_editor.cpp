@@ -10,14 +10,24 @@ QString normaliseLineBreaks(QString text) {
     return text;
 }
 
-MemoryEditor::MemoryEditor(const QString& text) : text_(normaliseLineBreaks(text)), length_(text_.byteLength()) {
+MemoryEditor::MemoryEditor(const QString& text) : text_(normaliseLineBreaks(text)) {
+    // One walk for the length and the lines, with ByteText's count written out for a text
+    // without CR: a novel-sized text is walked here once per run.
     lineStarts_.push_back(0);
     const QString& s = text_.text();
+    const qsizetype n = s.size();
     int bytes = 0;
-    for (qsizetype i = 0; i < s.size(); i += text::charUnitsAt(s, i)) {
-        bytes += text::charBytesAt(s, i);
-        if (s[i] == u'\n') lineStarts_.push_back(bytes);
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = s[i];
+        if (c == u'\n') {
+            bytes += 2;
+            lineStarts_.push_back(bytes);
+        } else {
+            bytes += c.unicode() < 0x80 ? 1 : 2;
+            if (c.isHighSurrogate() && i + 1 < n && s[i + 1].isLowSurrogate()) ++i;
+        }
     }
+    length_ = bytes;
 }
 
 int MemoryEditor::selStart() {

@@ -40,7 +40,7 @@ public:
 
 private:
     const text::ByteText text_;
-    const int length_;
+    int length_ = 0;
     std::vector<int> lineStarts_;  // byte offset of each line's first character
     std::mutex mutex_;
     int selStart_ = 0;

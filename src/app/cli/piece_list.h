@@ -6,6 +6,7 @@
 #include "reading/spoken_text.h"
 
 #include <QString>
+#include <cstdio>
 #include <functional>
 
 namespace sayvell::app::cli {
@@ -22,8 +23,9 @@ struct ListedPiece {
 void listPieces(const MemoryEditor& editor, const reading::DelimiterTable& table,
                 const reading::SpokenSettings& settings, const std::function<void(const ListedPiece&)>& out);
 
-// One tab-separated line (without its line break); tabs, line breaks and backslashes inside
-// the texts are written \t, \n and \\ so that every piece stays on one line.
-QString pieceLine(const ListedPiece& piece);
+// Writes one tab-separated line per piece; tabs, line breaks and backslashes inside the texts
+// are written \t, \n and \\ so that every piece stays on one line.
+void printPieces(const MemoryEditor& editor, const reading::DelimiterTable& table,
+                 const reading::SpokenSettings& settings, std::FILE* out);
 
 }  // namespace sayvell::app::cli
