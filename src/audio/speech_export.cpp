@@ -88,7 +88,7 @@ bool readMono(const QString& path, std::vector<float>* out) {
     SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
     if (!f)
         return false;
-    out->assign(static_cast<std::size_t>(std::max<sf_count_t>(info.frames, 0) * info.channels), 0.0f);
+    out->resize(static_cast<std::size_t>(std::max<sf_count_t>(info.frames, 0) * info.channels));
     const sf_count_t got = sf_readf_float(f, out->data(), info.frames);
     sf_close(f);
     out->resize(static_cast<std::size_t>(std::max<sf_count_t>(got, 0) * info.channels));
@@ -100,16 +100,15 @@ bool readMono(const QString& path, std::vector<float>* out) {
     return true;
 }
 
-// Keeps the speech between the first and last sample above the floor.
-void trimSilence(std::vector<float>* s) {
+// The speech between the first and last sample above the floor. The piece's file is read into
+// one buffer for the whole export; only what is kept is copied out of it.
+std::vector<float> trimmedSpeech(const std::vector<float>& s) {
     auto loud = [](float v) { return std::fabs(v) > kSpeechFloor; };
-    const auto first = std::find_if(s->begin(), s->end(), loud);
-    if (first == s->end()) {
-        s->clear();
-        return;
-    }
-    const auto last = std::find_if(s->rbegin(), s->rend(), loud).base();
-    *s = std::vector<float>(first, last);
+    const auto first = std::find_if(s.begin(), s.end(), loud);
+    if (first == s.end())
+        return {};
+    const auto last = std::find_if(s.rbegin(), s.rend(), loud).base();
+    return std::vector<float>(first, last);
 }
 
 // Each piece makes a small file and syncs it: in memory where the system offers a place.
@@ -193,14 +192,15 @@ ExportResult exportAsRead(SpeechEngine& engine, const ReadExport& job, ExportCon
 
     WavWriter out;
     const bool withMusic = job.music && !job.music->files.isEmpty();
-    const int channels = withMusic ? 2 : 1;
-    // Mixed at the file's own rate, so nothing is resampled twice.
+    // Mixed at the file's own rate and in its channels, so nothing is resampled twice and the
+    // writer passes the mix through; speech alone goes in mono.
     PcmFormat format = job.format;
     format.sampleRate = fileRateFor(kind, format.sampleRate);
     const int rate = format.sampleRate;
+    const int channels = withMusic ? format.channels : 1;
     if (!out.open(job.path, rate, format, &r.error, channels, kind))
         return r;
-    Timeline line(out, rate, withMusic ? &*job.music : nullptr);
+    Timeline line(out, rate, channels, withMusic ? &*job.music : nullptr);
 
     const reading::DateFormatter formatter;
     const QDateTime now = job.now.isValid() ? job.now : QDateTime::currentDateTime();
@@ -220,13 +220,16 @@ ExportResult exportAsRead(SpeechEngine& engine, const ReadExport& job, ExportCon
     const text::ByteText text(job.text);
     const int total = std::max(1, text.byteLength());
     QList<Cue> cues;
+    std::vector<float> raw;  // the piece as the engine wrote it
     std::vector<float> speech;
     const auto cancelled = [&] {
+        line.abandon();
         out.abandon();
         r.cancelled = true;
         return r;
     };
     const auto failed = [&](const QString& why) {
+        line.abandon();
         out.abandon();
         r.error = why;
         return r;
@@ -262,26 +265,26 @@ ExportResult exportAsRead(SpeechEngine& engine, const ReadExport& job, ExportCon
                     return cancelled();
                 if (!said || !closed)
                     return failed(closed ? QStringLiteral("語音引擎未能完成轉換。") : why);
-                if (!readMono(piecePath, &speech))
+                if (!readMono(piecePath, &raw))
                     return failed(QStringLiteral("無法讀回語音。"));
-                trimSilence(&speech);
+                speech = trimmedSpeech(raw);
             }
             if (!speech.empty()) {
                 Cue cue;
                 cue.startMs = line.ms();
-                line.speech(speech);
+                line.speech(std::move(speech));
                 cue.endMs = line.ms();
                 cue.text = QString(piece.text).remove(QChar(reading::kDelaySymbol)).trimmed();
                 cues << cue;
             }
             line.silence(framesOfMs(piece.delayMs, rate));
         }
-        if (out.failed())
+        if (line.failed())
             break;
         if (control.progress)
             control.progress(static_cast<int>(1000LL * offset / total));
     }
-    line.finishMusic();
+    line.finish();
     if (control.cancel.load())
         return cancelled();
     if (!out.finish(&r.error))
