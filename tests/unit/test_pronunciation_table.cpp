@@ -5,6 +5,8 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -43,6 +45,16 @@ protected:
     QString path = dir.filePath(QStringLiteral("draft.dat"));
 };
 
+// The voice's phonemes for each text, one espeak-ng run for all of them.
+QStringList phonemesOf(const QString& voice, const QStringList& texts) {
+    QProcess p;
+    p.start(QStringLiteral("espeak-ng"), {QStringLiteral("-v"), voice, QStringLiteral("-q"), QStringLiteral("-x")});
+    p.write((texts.join(QStringLiteral(".\n")) + QStringLiteral(".\n")).toUtf8());
+    p.closeWriteChannel();
+    if (!p.waitForFinished(60000)) return {};
+    return QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+}
+
 }  // namespace
 
 TEST(PronunciationLexicon, LongestMatchWinsLeftToRightPerLanguage) {
@@ -62,6 +74,28 @@ TEST(PronunciationLexicon, LongestMatchWinsLeftToRightPerLanguage) {
     EXPECT_EQ(lexicon.apply(u"重新空了", SpeechLanguage::Mandarin), QStringLiteral("重新空了"));
     EXPECT_EQ(lexicon.apply(u"重新銀行", SpeechLanguage::Cantonese), QStringLiteral("蟲新銀行"));
     EXPECT_EQ(lexicon.apply(u"銀行", SpeechLanguage::Other), QStringLiteral("銀行"));
+}
+
+TEST_F(PronunciationTableTest, EveryDeliveredRowChangesWhatTheVoiceSays) {
+    if (QStandardPaths::findExecutable(QStringLiteral("espeak-ng")).isEmpty()) GTEST_SKIP() << "no espeak-ng";
+    auto table = openTable();
+    ASSERT_TRUE(table);
+    for (const auto& [language, voice] : {std::pair{QStringLiteral("cmn"), QStringLiteral("cmn-latn-pinyin")},
+                                          std::pair{QStringLiteral("yue"), QStringLiteral("yue")}}) {
+        QStringList written, spoken;
+        for (const auto& row : table->rows()) {
+            if (row.language != language) continue;
+            written << row.written;
+            spoken << row.spoken;
+        }
+        if (written.isEmpty()) continue;
+        const QStringList before = phonemesOf(voice, written);
+        const QStringList after = phonemesOf(voice, spoken);
+        ASSERT_EQ(before.size(), written.size()) << voice.toStdString();
+        ASSERT_EQ(after.size(), written.size()) << voice.toStdString();
+        for (qsizetype i = 0; i < written.size(); ++i)
+            EXPECT_NE(before[i], after[i]) << written[i].toStdString() << " -> " << spoken[i].toStdString();
+    }
 }
 
 TEST_F(PronunciationTableTest, AnOlderFileGetsTheTableWithItsDeliveredRows) {
