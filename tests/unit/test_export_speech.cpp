@@ -4,6 +4,7 @@
 #include "audio/export_timeline_p.h"
 #include "audio/speech_export.h"
 #include "reading/espeak_engine.h"
+#include "test_espeak_fixtures.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,27 +22,8 @@ using audio::ExportResult;
 
 namespace {
 
-struct Sound {
-    int rate = 0;
-    int channels = 0;
-    std::vector<float> left;
-};
-
-Sound readSound(const QString& path) {
-    Sound s;
-    SF_INFO info{};
-    SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
-    if (!f)
-        return s;
-    s.rate = info.samplerate;
-    s.channels = info.channels;
-    std::vector<float> all(static_cast<std::size_t>(info.frames * info.channels));
-    sf_readf_float(f, all.data(), info.frames);
-    sf_close(f);
-    for (sf_count_t i = 0; i < info.frames; ++i)
-        s.left.push_back(all[static_cast<std::size_t>(i * info.channels)]);
-    return s;
-}
+using Sound = sayvell::testing::espeak_rig::WavContent;
+using sayvell::testing::espeak_rig::readWav;
 
 struct Gap {
     double startMs, endMs;
@@ -134,7 +116,7 @@ TEST(ExportAsRead, PausesDelaySymbolAndDateSoundAsTheReadingAndSubtitlesFollowTh
     const ExportResult r = audio::exportAsRead(rig.speech, job, control);
     ASSERT_TRUE(r.ok) << r.error.toStdString();
 
-    const Sound s = readSound(path);
+    const Sound s = readWav(path);
     ASSERT_EQ(s.rate, 22050);
     const auto gaps = silences(s, 150);
     ASSERT_EQ(gaps.size(), 2u);
@@ -187,7 +169,7 @@ TEST(ExportAsRead, MusicIsHeldLowUnderSpeechAndRisesInThePauses) {
     ExportControl control;
     const ExportResult r = audio::exportAsRead(rig.speech, job, control);
     ASSERT_TRUE(r.ok) << r.error.toStdString();
-    const Sound s = readSound(path);
+    const Sound s = readWav(path);
     ASSERT_EQ(s.channels, 2);
     // The level of the music in 20 ms windows: the tone alone is 0.5 * gain in amplitude.
     auto peakAt = [&](double ms) {
@@ -328,7 +310,7 @@ TEST(ExportSpeech, WritesTheChosenFormatAndACancelLeavesNothing) {
         rig.speech, {path, QStringLiteral("我們的商店今天開門。歡迎光臨！"), QStringLiteral("404"), {32000, 8, 1}}, control);
     ASSERT_TRUE(r.ok) << r.error.toStdString();
     EXPECT_EQ(lastProgress, 1000);
-    const Sound s = readSound(path);
+    const Sound s = readWav(path);
     EXPECT_EQ(s.rate, 32000);
     EXPECT_GT(s.left.size(), 32000u);  // more than a second of speech, the tag not spoken as text
     EXPECT_EQ(entriesOf(dir.path()), QStringList{QStringLiteral("x.wav")});
@@ -352,8 +334,8 @@ TEST(ExportSpeech, WritesTheChosenFormatAndACancelLeavesNothing) {
     // An empty selection: a valid file holding no sound.
     const QString empty = dir.filePath(QStringLiteral("empty.wav"));
     ASSERT_TRUE(audio::exportSpeech(rig.speech, {empty, QString(), QStringLiteral("804"), {32000, 8, 1}}, control).ok);
-    EXPECT_EQ(readSound(empty).rate, 32000);
-    EXPECT_TRUE(readSound(empty).left.empty());
+    EXPECT_EQ(readWav(empty).rate, 32000);
+    EXPECT_TRUE(readWav(empty).left.empty());
 
     // A folder that vanished.
     const ExportResult gone =
