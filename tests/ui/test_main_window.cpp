@@ -3,6 +3,7 @@
 #include "ui/window_rig.h"
 
 #include "text/big5.h"
+#include "ui/desktop/desktop_controller.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -160,6 +161,32 @@ TEST(MainWindow, ExitWithAChangedTextThatCouldNotBeSavedStaysOpen) {
     QFile saved(rig.path("kept.txt"));
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_EQ(text::fromBig5(saved.readAll()), QStringLiteral("不能丟的文字"));
+}
+
+TEST(MainWindow, PuttingOffTheSaveQuestionAtExitKeepsTheProgramAndTheText) {
+    WindowRig rig;
+    rig.type(QStringLiteral("不能丟的文字"));
+    rig.dialogs.putOff = true;
+    auto* desktop = rig.window->findChild<ui::DesktopController*>();
+    ASSERT_TRUE(desktop);
+    const std::vector<std::pair<const char*, std::function<void()>>> exits = {
+        {"menu", [&] { rig.window->ui.N_exit->trigger(); }},
+        {"button", [&] { rig.window->ui.SB_close->click(); }},
+        {"tray", [&] { desktop->trayExit->trigger(); }},
+    };
+    for (const auto& [how, exit] : exits) {
+        rig.dialogs.shown.clear();
+        exit();
+        EXPECT_EQ(rig.dialogs.shown, QStringList{"confirm:文章已被修改，要保存嗎？"}) << how;
+        EXPECT_EQ(rig.exitCode, -1) << how;
+        EXPECT_EQ(rig.memo()->toPlainText(), QStringLiteral("不能丟的文字")) << how;
+        EXPECT_TRUE(rig.memo()->document()->isModified()) << how;
+    }
+    // Put off once, the question comes again and can still be answered.
+    rig.dialogs.putOff = false;
+    rig.dialogs.confirmAnswer = false;
+    rig.window->ui.N_exit->trigger();
+    EXPECT_EQ(rig.exitCode, 0);
 }
 
 TEST(MainWindow, FrameCloseKeepsTheProgramRunningAndThePanelToggles) {
