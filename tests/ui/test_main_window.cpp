@@ -4,6 +4,7 @@
 
 #include "text/big5.h"
 #include "ui/desktop/desktop_controller.h"
+#include "ui/shell/status_panels.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -187,6 +188,37 @@ TEST(MainWindow, PuttingOffTheSaveQuestionAtExitKeepsTheProgramAndTheText) {
     rig.dialogs.confirmAnswer = false;
     rig.window->ui.N_exit->trigger();
     EXPECT_EQ(rig.exitCode, 0);
+}
+
+TEST(MainWindow, AMessageHasAPanelOfItsOwnAndHidesNoOther) {
+    WindowRig rig;
+    rig.window->resize(1000, 600);
+    rig.window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(rig.window.get()));
+    rig.window->ui.statusPanel[2]->setText(QStringLiteral("/文件/通告.txt"));
+    auto* bar = qobject_cast<ui::PanelStatusBar*>(rig.window->statusBar());
+    ASSERT_TRUE(bar);
+    const QString message = QStringLiteral("桌面沒有系統匣，關閉視窗時改為最小化。");
+    bar->showMessage(message, 10000);
+    QCoreApplication::processEvents();
+
+    const QImage shown = bar->grab().toImage();
+    const std::array<QLabel*, 5> panels = {rig.window->ui.statusPanel[0], rig.window->ui.statusPanel[1],
+                                           rig.window->ui.statusPanel[2], rig.window->ui.statusPanel[3],
+                                           bar->messagePanel()};
+    QStringList heard;
+    for (QLabel* p : panels) {
+        ASSERT_TRUE(p->isVisible()) << p->objectName().toStdString();
+        // What the bar shows in the panel's place is the panel itself, nothing drawn over it.
+        EXPECT_EQ(shown.copy(p->geometry()), p->grab().toImage()) << p->objectName().toStdString();
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(p);
+        heard << a->text(QAccessible::Name);
+        EXPECT_FALSE(a->text(QAccessible::Description).isEmpty());
+    }
+    EXPECT_EQ(heard.mid(2), (QStringList{QStringLiteral("/文件/通告.txt"), QString(), message}));
+    EXPECT_FALSE(heard[1].isEmpty());
+    for (int i = 0; i + 1 < 5; ++i) EXPECT_LE(panels[i]->geometry().right(), panels[i + 1]->geometry().left());
+    EXPECT_NE(QAccessible::queryAccessibleInterface(bar)->text(QAccessible::Name), message);
 }
 
 TEST(MainWindow, FrameCloseKeepsTheProgramRunningAndThePanelToggles) {
