@@ -63,8 +63,9 @@ QPushButton* button(QWidget* parent, const char* name, const QString& caption) {
 }  // namespace
 
 TFrecunit1::TFrecunit1(std::unique_ptr<audio::SoundRecorder> recorder, Dialogs& dialogs, QWidget* parent)
+    // Customised, or the window manager adds minimise and maximise to the close box.
     : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
-                          Qt::WindowCloseButtonHint | Qt::WindowTitleHint),
+                          Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint | Qt::WindowTitleHint),
       recorder_(std::move(recorder)), dialogs_(dialogs) {
     initRecorderResources();
     setObjectName(QStringLiteral("TFrecunit1"));

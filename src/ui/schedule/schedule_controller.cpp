@@ -1,6 +1,7 @@
 #include "ui/schedule/schedule_controller.h"
 
 #include "platform/power_control.h"
+#include "ui/common/placement.h"
 #include "ui/schedule/tf_sch.h"
 #include "ui/schedule/tf_shutprompt.h"
 
@@ -36,6 +37,7 @@ void ScheduleController::SB_scheduleClick() {
     // The warning stays on top and comes back each second: over the task window it would take
     // the clicks meant for "取消". It waits until the task window is closed.
     prompt_->hide();
+    centreOnScreenOf(sch_, sch_->parentWidget());
     sch_->exec();
 }
 
