@@ -41,7 +41,8 @@ protected:
         }, 10000));
         rig_ = std::make_unique<WindowRig>();
         rig_->window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(rig_->window.get()));
+        // A loaded machine: the manager may take its time to frame the first window.
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(rig_->window.get(), 20000));
     }
     void TearDown() override {
         rig_.reset();

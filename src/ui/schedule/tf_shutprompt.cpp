@@ -20,6 +20,7 @@ Tf_shutprompt::Tf_shutprompt(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt:
     setObjectName(QStringLiteral("Tf_shutprompt"));
     setWindowTitle(QStringLiteral("關机提醒"));
     setModal(false);
+    setMinimumWidth(320);
     // Brought to the front every second: it must not take the keyboard from someone typing.
     setAttribute(Qt::WA_ShowWithoutActivating);
     auto* warning = boldLabel(QStringLiteral("警告:"), "red", this);
