@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QProcess>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -40,7 +41,7 @@ protected:
             return xprop({QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")}).contains(u'#');
         }, 10000));
         rig_ = std::make_unique<WindowRig>();
-        rig_->window->show();
+        rig_->window->showMaximized();
         // A loaded machine: the manager may take its time to frame the first window.
         ASSERT_TRUE(QTest::qWaitForWindowExposed(rig_->window.get(), 20000));
     }
@@ -79,6 +80,17 @@ protected:
     ServerProcess wm_;
     std::unique_ptr<WindowRig> rig_;
 };
+
+TEST_F(UnderOpenbox, AMessageInTheStatusBarLeavesTheMainWindowMaximised) {
+    const auto maximised = [this] {
+        return xprop({QStringLiteral("-id"), QString::number(rig_->window->winId()), QStringLiteral("_NET_WM_STATE")})
+            .contains(QStringLiteral("_NET_WM_STATE_MAXIMIZED_HORZ"));
+    };
+    ASSERT_TRUE(waitFor(maximised, 5000));
+    rig_->window->statusBar()->showMessage(QString(200, QChar(0x5B57)), 10000);
+    QTest::qWait(500);
+    EXPECT_TRUE(maximised());
+}
 
 TEST_F(UnderOpenbox, WindowsOpenInTheMiddleOfTheScreenNotInItsCorner) {
     ui::MainWindowUi& ui = rig_->window->ui;

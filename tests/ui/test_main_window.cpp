@@ -199,6 +199,11 @@ TEST(MainWindow, AMessageHasAPanelOfItsOwnAndHidesNoOther) {
     auto* bar = qobject_cast<ui::PanelStatusBar*>(rig.window->statusBar());
     ASSERT_TRUE(bar);
     const QString message = QStringLiteral("桌面沒有系統匣，關閉視窗時改為最小化。");
+    const int narrowest = rig.window->minimumSizeHint().width();
+    bar->showMessage(message + message + message + message, 10000);
+    QCoreApplication::processEvents();
+    // A long message does not make the window wider.
+    EXPECT_EQ(rig.window->minimumSizeHint().width(), narrowest);
     bar->showMessage(message, 10000);
     QCoreApplication::processEvents();
 

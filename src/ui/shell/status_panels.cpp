@@ -23,9 +23,14 @@ PanelStatusBar::PanelStatusBar(QWidget* parent) : QStatusBar(parent) {
     setAccessibleName(QStringLiteral("狀態欄"));
     // Permanent widgets: showMessage() would hide ordinary ones.
     message_ = sunken(this, "StatusMessage", QStringLiteral("訊息"));
-    message_->setMinimumWidth(0);
+    // However long a message, it takes the room there is and never widens the window (which
+    // would also take a maximised window out of that state); the whole of it is its tool tip.
+    message_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     addPermanentWidget(message_, 1);
-    connect(this, &QStatusBar::messageChanged, message_, &QLabel::setText);
+    connect(this, &QStatusBar::messageChanged, message_, [this](const QString& text) {
+        message_->setText(text);
+        message_->setToolTip(text);
+    });
 }
 
 QLabel* PanelStatusBar::addPanel(const char* objectName, const QString& role, int width) {
