@@ -148,14 +148,23 @@ public:
     bool start(const QString& path, const PcmFormat& format, QString* error) override;
     bool stop(QString* error) override;
     bool recording() const override { return recording_.load(); }
+    bool lost() const override { return lost_.load(); }
     std::int64_t framesRecorded() const override { return frames_.load(); }
 
 private:
-    static void onContextState(pa_context*, void* self) {
-        pa_threaded_mainloop_signal(static_cast<PulseRecorder*>(self)->client_.loop(), 0);
+    static void onContextState(pa_context* c, void* self) {
+        auto* r = static_cast<PulseRecorder*>(self);
+        const pa_context_state_t state = pa_context_get_state(c);
+        if (r->recording_.load() && (state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED))
+            r->lost_.store(true);
+        pa_threaded_mainloop_signal(r->client_.loop(), 0);
     }
-    static void onStreamState(pa_stream*, void* self) {
-        pa_threaded_mainloop_signal(static_cast<PulseRecorder*>(self)->client_.loop(), 0);
+    static void onStreamState(pa_stream* s, void* self) {
+        auto* r = static_cast<PulseRecorder*>(self);
+        const pa_stream_state_t state = pa_stream_get_state(s);
+        if (r->recording_.load() && (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED))
+            r->lost_.store(true);
+        pa_threaded_mainloop_signal(r->client_.loop(), 0);
     }
     static void onRead(pa_stream* s, std::size_t, void* self);
     void teardown();
@@ -168,6 +177,7 @@ private:
     RecordingFile file_;
     std::size_t frameBytes_ = 1;
     std::atomic<bool> recording_{false};
+    std::atomic<bool> lost_{false};
     std::atomic<std::int64_t> frames_{0};
 };
 
@@ -213,6 +223,7 @@ bool PulseRecorder::start(const QString& path, const PcmFormat& format, QString*
         format.sampleRate < 1000)
         return fail(QStringLiteral("不支援的錄音格式。"));
     frames_.store(0);
+    lost_.store(false);
     frameBytes_ = static_cast<std::size_t>(format.channels * (format.bits / 8));
 
     if (QString why; !client_.open(app_, &PulseRecorder::onContextState, this, &why))

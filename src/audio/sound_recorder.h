@@ -53,6 +53,9 @@ public:
     // or the file could not be completed.
     virtual bool stop(QString* error) = 0;
     virtual bool recording() const = 0;
+    // The device went away while recording (the sound server ended): nothing more will come,
+    // and stop() still completes the file with what was recorded.
+    virtual bool lost() const { return false; }
     // Frames written to the file since the start.
     virtual std::int64_t framesRecorded() const = 0;
 };

@@ -33,14 +33,21 @@ DocumentConverter& DocumentSession::converter() {
 }
 
 bool DocumentSession::settleChangedText() {
-    return !(editor_.isModified() && prompter_.confirm(kSaveChanged) && !save());
+    if (!editor_.isModified()) return true;
+    const std::optional<bool> wanted = prompter_.ask(kSaveChanged);
+    if (!wanted) return false;
+    return !*wanted || save();
 }
 
 bool DocumentSession::newDocument() {
     // Saving keeps the text on screen; the next New empties it once it is saved.
-    if (editor_.isModified() && prompter_.confirm(kSaveChanged)) {
-        save();
-        return false;
+    if (editor_.isModified()) {
+        const std::optional<bool> wanted = prompter_.ask(kSaveChanged);
+        if (!wanted) return false;
+        if (*wanted) {
+            save();
+            return false;
+        }
     }
     currentFile_.clear();
     editor_.setText(QString());

@@ -11,6 +11,7 @@
 
 #include <QString>
 #include <memory>
+#include <optional>
 
 namespace sayvell::document {
 
@@ -33,6 +34,9 @@ class DocumentPrompter {
 public:
     virtual ~DocumentPrompter() = default;
     virtual bool confirm(const QString& text) = 0;
+    // A Yes/No question that the user may also put off (Escape, the frame's close box): empty
+    // then, and nothing may be lost or done.
+    virtual std::optional<bool> ask(const QString& text) { return confirm(text); }
     virtual void warning(const QString& text) = 0;
     virtual void information(const QString& text) = 0;
     virtual void error(const QString& text) = 0;

@@ -272,6 +272,44 @@ TEST(CommandLine, BadUsageAndFailuresExitWithOneLineOnStandardError) {
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^sayvell \\d+\\.\\d+\\.\\d+\\n$")).match(version.out).hasMatch());
 }
 
+TEST(CommandLine, FoldersDevicesEmptyTextsAndAFullStandardOutputAreFailures) {
+    Copy c;
+    const QString text = c.file("t.txt", QByteArray("abc."));
+    QDir(c.dir.path()).mkdir("out");
+    const QString folder = c.dir.filePath("out");
+    for (const QString& output : {folder + "/", folder, QStringLiteral("/dev/null")}) {
+        SCOPED_TRACE(output.toStdString());
+        const Outcome r = run(c, {"export", text, "-o", output});
+        EXPECT_EQ(r.code, 2);
+        EXPECT_TRUE(r.err.startsWith(QStringLiteral("sayvell: 輸出檔不能是"))) << r.err.toStdString();
+    }
+    EXPECT_TRUE(QDir(folder).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+    EXPECT_FALSE(QFile::exists("/dev/null.wav"));
+
+    const QString blank = c.file("blank.txt", QByteArray(" \r\n\t\r\n"));
+    for (const QStringList& args : {QStringList{"export", blank, "-o", c.dir.filePath("blank.mp3")},
+                                    QStringList{"export", "-", "-o", c.dir.filePath("blank.flac"), "--as-read"},
+                                    QStringList{"speak", blank}}) {
+        SCOPED_TRACE(args.join(u' ').toStdString());
+        const Outcome r = run(c, args);
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.err, QStringLiteral("sayvell: 沒有可朗讀的文字\n"));
+    }
+    EXPECT_FALSE(QFile::exists(c.dir.filePath("blank.mp3")));
+    EXPECT_FALSE(QFile::exists(c.dir.filePath("blank.flac")));
+
+    for (const QStringList& args : {QStringList{"formats"}, QStringList{"voices"}, QStringList{"--paths"},
+                                    QStringList{"--help"}, QStringList{"--version"}, QStringList{"pieces", text}}) {
+        SCOPED_TRACE(args.join(u' ').toStdString());
+        QProcess p;
+        p.setStandardOutputFile(QStringLiteral("/dev/full"));
+        p.start(c.exe(), args);
+        ASSERT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitCode(), 1);
+        EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError()).startsWith(QLatin1String("sayvell: ")));
+    }
+}
+
 TEST(CommandLine, VoicesAreListedWithIndexNameAndLanguage) {
     Copy c;
     const Outcome r = run(c, {"voices"});

@@ -76,6 +76,9 @@ TEST(Install, FilesLandInTheirPlacesAndPassTheDesktopValidators) {
                             "share/icons/hicolor/48x48/apps/org.sayvell.Sayvell.png",
                             "share/icons/hicolor/256x256/apps/org.sayvell.Sayvell.png"})
         EXPECT_TRUE(QFile::exists(in.path(rel))) << rel;
+    QFile copyright(in.path("share/doc/sayvell/copyright"));
+    ASSERT_TRUE(copyright.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copyright.readLine(), "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n");
     // Nothing that would make the installed program keep its files beside itself.
     EXPECT_FALSE(QFile::exists(in.path("bin/draft.dat")));
 
@@ -161,4 +164,12 @@ TEST(Install, TheDebianPackageListsItsDependencies) {
     const Result contents = exec(QStringLiteral("dpkg-deb"), {"--contents", out.filePath(debs[0])});
     EXPECT_TRUE(contents.out.contains("./usr/bin/sayvell"));
     EXPECT_TRUE(contents.out.contains("./usr/share/sayvell/draft.dat"));
+    EXPECT_TRUE(contents.out.contains("./usr/share/doc/sayvell/copyright"));
+    EXPECT_TRUE(contents.out.contains("./usr/share/doc/sayvell/changelog.gz"));
+    const QString lintian = QStandardPaths::findExecutable("lintian");
+    ASSERT_FALSE(lintian.isEmpty()) << "lintian is needed";
+    const Result check = exec(lintian, {"--suppress-tags", "running-as-root", out.filePath(debs[0])},
+                              QProcessEnvironment::systemEnvironment(), {}, 280000);
+    for (const QString& line : check.out.split(u'\n'))
+        EXPECT_FALSE(line.startsWith("E:") || line.startsWith("W:")) << line.toStdString();
 }

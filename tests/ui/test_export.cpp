@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressDialog>
@@ -200,4 +201,65 @@ TEST(ExportWindow, ExportAsReadFromTheFileMenuWritesMp3AndSubtitles) {
     EXPECT_EQ(f.rate, 32000);
     EXPECT_TRUE(QFileInfo::exists(out.filePath(QStringLiteral("announce.srt"))));
     EXPECT_TRUE(QFileInfo::exists(out.filePath(QStringLiteral("announce.lrc"))));
+}
+
+TEST(ExportWindow, ABareNameGoesToTheFolderShownAndExistingFilesAreReplacedOnlyAfterAsking) {
+    // Started from a desktop: the working folder is "/".
+    QTemporaryDir home;
+    ASSERT_TRUE(QDir(home.path()).mkdir(QStringLiteral("Music")));
+    const QByteArray savedHome = qgetenv("HOME");
+    const QString savedCwd = QDir::currentPath();
+    qputenv("HOME", QFile::encodeName(home.path()));
+    QDir::setCurrent(QStringLiteral("/"));
+    const QString music = QDir(home.path()).filePath(QStringLiteral("Music"));
+    const QString wav = music + QStringLiteral("/通告.wav");
+    const QStringList files{wav, music + QStringLiteral("/通告.srt"), music + QStringLiteral("/通告.lrc")};
+    {
+        ExportRig r;
+        r.type(QStringLiteral("甲，乙。"));
+        QAction* item = nullptr;
+        for (QAction* a : r.window->ui.M_file->actions())
+            if (a->text().startsWith(QStringLiteral("輸出朗讀效果"))) item = a;
+        ASSERT_TRUE(item);
+        QString note;
+        bool stayedOpen = false;
+        // Types the bare name, asks for subtitles and presses 輸出; cancels if the dialog stays.
+        const auto exportAs = [&] {
+            whenShown<QDialog>([&](QDialog* d) {
+                note = d->findChild<QLabel*>(QStringLiteral("folderNote"))->text();
+                d->findChild<QLineEdit*>(QStringLiteral("fileEdit"))->setText(QStringLiteral("通告"));
+                d->findChild<QCheckBox*>(QStringLiteral("subtitleCheck"))->setChecked(true);
+                d->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+                stayedOpen = d->isVisible();
+                if (stayedOpen) d->findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
+            }, [](QDialog* d) { return d->objectName() == QStringLiteral("ReadExportDialog"); });
+            item->trigger();
+        };
+
+        exportAs();
+        EXPECT_TRUE(note.endsWith(music)) << note.toStdString();
+        for (const QString& f : files) EXPECT_TRUE(QFileInfo::exists(f)) << f.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/通告.wav")));
+        ASSERT_FALSE(r.shown().isEmpty());
+        EXPECT_EQ(r.shown().last(), QStringLiteral("information:文本已成功轉換為聲音文件,并存放在") + files.join(QStringLiteral("、")));
+
+        // Again: asked about all three; No leaves them as they were and the dialog open.
+        const QDateTime written = QFileInfo(wav).lastModified();
+        r.type(QStringLiteral("另一段比較長的文字，不一樣。"));
+        r.rig.dialogs.shown.clear();
+        r.rig.dialogs.confirmAnswer = false;
+        exportAs();
+        EXPECT_TRUE(stayedOpen);
+        ASSERT_EQ(r.shown().size(), 1);
+        EXPECT_TRUE(r.shown().first().startsWith(QStringLiteral("confirm:這些文件已存在，要覆蓋它們嗎？\n") + wav));
+        EXPECT_EQ(QFileInfo(wav).lastModified(), written);
+
+        r.rig.dialogs.shown.clear();
+        r.rig.dialogs.confirmAnswer = true;
+        exportAs();
+        EXPECT_FALSE(stayedOpen);
+        EXPECT_TRUE(r.shown().last().startsWith(QStringLiteral("information:"))) << r.shown().last().toStdString();
+    }
+    QDir::setCurrent(savedCwd);
+    qputenv("HOME", savedHome);
 }

@@ -72,7 +72,9 @@ TEST(AboutWindow, LinksOpenTheirAddressesAndTheSamplePlaysOnlyWhenItsFileIsThere
     QTest::mouseClick(about.Label7, Qt::LeftButton);
     QTest::mouseClick(about.Label6, Qt::LeftButton);
     EXPECT_EQ(opened, (QList<QUrl>{ui::Tf_about::homeUrl(), ui::Tf_about::mailUrl()}));
-    EXPECT_TRUE(ui::Tf_about::homeUrl().isValid());
+    EXPECT_EQ(ui::Tf_about::homeUrl().scheme(), "https");
+    EXPECT_EQ(ui::Tf_about::mailUrl().scheme(), "mailto");
+    EXPECT_EQ(about.Label6->text(), ui::Tf_about::mailUrl().path());
 
     QTest::mouseClick(about.Label8, Qt::LeftButton);  // no introduce.mp3 beside the program
     EXPECT_TRUE(played.isEmpty());

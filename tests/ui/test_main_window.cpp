@@ -3,6 +3,8 @@
 #include "ui/window_rig.h"
 
 #include "text/big5.h"
+#include "ui/desktop/desktop_controller.h"
+#include "ui/shell/status_panels.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -160,6 +162,68 @@ TEST(MainWindow, ExitWithAChangedTextThatCouldNotBeSavedStaysOpen) {
     QFile saved(rig.path("kept.txt"));
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_EQ(text::fromBig5(saved.readAll()), QStringLiteral("不能丟的文字"));
+}
+
+TEST(MainWindow, PuttingOffTheSaveQuestionAtExitKeepsTheProgramAndTheText) {
+    WindowRig rig;
+    rig.type(QStringLiteral("不能丟的文字"));
+    rig.dialogs.putOff = true;
+    auto* desktop = rig.window->findChild<ui::DesktopController*>();
+    ASSERT_TRUE(desktop);
+    const std::vector<std::pair<const char*, std::function<void()>>> exits = {
+        {"menu", [&] { rig.window->ui.N_exit->trigger(); }},
+        {"button", [&] { rig.window->ui.SB_close->click(); }},
+        {"tray", [&] { desktop->trayExit->trigger(); }},
+    };
+    for (const auto& [how, exit] : exits) {
+        rig.dialogs.shown.clear();
+        exit();
+        EXPECT_EQ(rig.dialogs.shown, QStringList{"confirm:文章已被修改，要保存嗎？"}) << how;
+        EXPECT_EQ(rig.exitCode, -1) << how;
+        EXPECT_EQ(rig.memo()->toPlainText(), QStringLiteral("不能丟的文字")) << how;
+        EXPECT_TRUE(rig.memo()->document()->isModified()) << how;
+    }
+    // Put off once, the question comes again and can still be answered.
+    rig.dialogs.putOff = false;
+    rig.dialogs.confirmAnswer = false;
+    rig.window->ui.N_exit->trigger();
+    EXPECT_EQ(rig.exitCode, 0);
+}
+
+TEST(MainWindow, AMessageHasAPanelOfItsOwnAndHidesNoOther) {
+    WindowRig rig;
+    rig.window->resize(1000, 600);
+    rig.window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(rig.window.get()));
+    rig.window->ui.statusPanel[2]->setText(QStringLiteral("/文件/通告.txt"));
+    auto* bar = qobject_cast<ui::PanelStatusBar*>(rig.window->statusBar());
+    ASSERT_TRUE(bar);
+    const QString message = QStringLiteral("桌面沒有系統匣，關閉視窗時改為最小化。");
+    const int narrowest = rig.window->minimumSizeHint().width();
+    bar->showMessage(message + message + message + message, 10000);
+    QCoreApplication::processEvents();
+    // A long message does not make the window wider.
+    EXPECT_EQ(rig.window->minimumSizeHint().width(), narrowest);
+    bar->showMessage(message, 10000);
+    QCoreApplication::processEvents();
+
+    const QImage shown = bar->grab().toImage();
+    const std::array<QLabel*, 5> panels = {rig.window->ui.statusPanel[0], rig.window->ui.statusPanel[1],
+                                           rig.window->ui.statusPanel[2], rig.window->ui.statusPanel[3],
+                                           bar->messagePanel()};
+    QStringList heard;
+    for (QLabel* p : panels) {
+        ASSERT_TRUE(p->isVisible()) << p->objectName().toStdString();
+        // What the bar shows in the panel's place is the panel itself, nothing drawn over it.
+        EXPECT_EQ(shown.copy(p->geometry()), p->grab().toImage()) << p->objectName().toStdString();
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(p);
+        heard << a->text(QAccessible::Name);
+        EXPECT_FALSE(a->text(QAccessible::Description).isEmpty());
+    }
+    EXPECT_EQ(heard.mid(2), (QStringList{QStringLiteral("/文件/通告.txt"), QString(), message}));
+    EXPECT_FALSE(heard[1].isEmpty());
+    for (int i = 0; i + 1 < 5; ++i) EXPECT_LE(panels[i]->geometry().right(), panels[i + 1]->geometry().left());
+    EXPECT_NE(QAccessible::queryAccessibleInterface(bar)->text(QAccessible::Name), message);
 }
 
 TEST(MainWindow, FrameCloseKeepsTheProgramRunningAndThePanelToggles) {

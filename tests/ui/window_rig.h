@@ -5,6 +5,7 @@
 #include "support/fakes.h"
 #include "text/byte_text.h"
 #include "ui/common/dialogs.h"
+#include "ui/common/services.h"
 #include "ui/common/memo_port.h"
 #include "reading/tts.h"
 #include "ui/document/documents_controller.h"
@@ -33,6 +34,11 @@ public:
         shown << "confirm:" + text;
         if (!confirmAnswers.isEmpty()) return confirmAnswers.takeFirst();
         return confirmAnswer;
+    }
+    std::optional<bool> ask(const QString& text) override {
+        if (!putOff) return confirm(text);
+        shown << "confirm:" + text;
+        return std::nullopt;
     }
     void information(const QString& text) override { shown << "information:" + text; }
     void error(const QString& text) override { shown << "error:" + text; }
@@ -79,6 +85,7 @@ public:
     QStringList shown;
     bool confirmAnswer = false;
     QList<bool> confirmAnswers;  // answered in turn, then confirmAnswer
+    bool putOff = false;         // questions that may be put off are (Escape)
     QString openAnswer;
     QString openFilter;
     QString openFolder;
@@ -95,6 +102,9 @@ struct WindowRig {
     std::unique_ptr<store::TDM> dm;
     std::unique_ptr<ui::Tf_speaker> window;
     int exitCode = -1;
+    // Set before open(): the real message boxes instead of the recorded ones, a power control.
+    ui::Dialogs* otherDialogs = nullptr;
+    platform::PowerControl* power = nullptr;
 
     // settingsText: the setinfo.ini to start with (none when empty).
     explicit WindowRig(const QByteArray& settingsText = {}, bool start = true) {
@@ -111,7 +121,9 @@ struct WindowRig {
     void open() {
         dm = store::TDM::open(path("draft.dat"));
         ASSERT_TRUE(dm);
-        window = std::make_unique<ui::Tf_speaker>(ui::Services{engine, *dm, dialogs, clock});
+        ui::Services services{engine, *dm, otherDialogs ? *otherDialogs : dialogs, clock};
+        services.power = power;
+        window = std::make_unique<ui::Tf_speaker>(services);
         QObject::connect(window.get(), &ui::Tf_speaker::exitRequested, [this](int code) { exitCode = code; });
         auto* port = &window->memoPort();
         engine.setSelectionProbe([port] {

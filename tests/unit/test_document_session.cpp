@@ -27,9 +27,15 @@ struct Prompter : DocumentPrompter {
     QStringList shown;
     QList<bool> answers;  // confirm answers in turn; then No
     QString openAnswer, saveAnswer;
+    bool putOff = false;  // questions that may be put off are (Escape)
     bool confirm(const QString& t) override {
         shown << "confirm:" + t;
         return !answers.isEmpty() && answers.takeFirst();
+    }
+    std::optional<bool> ask(const QString& t) override {
+        if (!putOff) return confirm(t);
+        shown << "ask:" + t;
+        return std::nullopt;
     }
     void warning(const QString& t) override { shown << "warning:" + t; }
     void information(const QString& t) override { shown << "information:" + t; }
@@ -97,6 +103,22 @@ TEST_F(Session, NewKeepsAChangedTextWhoseSaveDidNotHappen) {
     EXPECT_TRUE(QFile::exists(path("draft.txt")));
     EXPECT_TRUE(session.newDocument());
     EXPECT_TRUE(editor.content.isEmpty());
+}
+
+TEST_F(Session, PuttingOffTheSaveQuestionChangesNothing) {
+    write("other.txt", "other");
+    editor.content = QStringLiteral("draft");
+    editor.modified = true;
+    prompter.putOff = true;
+    prompter.openAnswer = path("other.txt");
+    EXPECT_FALSE(session.newDocument());
+    EXPECT_TRUE(session.open().isEmpty());
+    EXPECT_FALSE(session.reopen(path("other.txt")));
+    EXPECT_FALSE(session.settleChangedText());
+    EXPECT_EQ(prompter.shown, QStringList(4, "ask:" + kSaveChanged));
+    EXPECT_EQ(editor.content, QStringLiteral("draft"));
+    EXPECT_TRUE(editor.modified);
+    EXPECT_TRUE(session.currentFile().isEmpty());
 }
 
 TEST_F(Session, AConvertedTextIsSavedThroughTheDialogAndNeverIntoItsSource) {

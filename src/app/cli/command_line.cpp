@@ -2,6 +2,7 @@
 
 #include "app/cli/cli_args.h"
 #include "app/cli/memory_editor.h"
+#include "app/cli/output_target.h"
 #include "app/cli/piece_list.h"
 #include "audio/audio_engine.h"
 #include "audio/speech_export.h"
@@ -52,6 +53,17 @@ void say(FILE* f, const QString& text) {
 
 int failure(int code, const QString& message) {
     say(stderr, QStringLiteral("sayvell: ") + message + u'\n');
+    return code;
+}
+
+const QString kNothingToRead = QStringLiteral("沒有可朗讀的文字");
+
+// What a command printed must have reached standard output (a full disk, a closed pipe).
+int flushed(int code) {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        const int refused = failure(kFailed, QStringLiteral("無法寫出結果到標準輸出"));
+        return code == kOk ? refused : code;
+    }
     return code;
 }
 
@@ -216,6 +228,7 @@ int speak(const Options& o, int argc, char** argv) {
     int code = kOk;
     QString text;
     if (!readInput(o.input, &text, &code)) return code;
+    if (text.trimmed().isEmpty()) return failure(kFailed, kNothingToRead);
     Store st;
     if (!openStore(&st, &code)) return code;
     Speech sp;
@@ -290,28 +303,17 @@ int speak(const Options& o, int argc, char** argv) {
 
 // ---- export --------------------------------------------------------------------------------
 
-// The kind of file by its name; ".wav" added to a name without an extension.
-bool outputKind(QString* path, bool* wav) {
-    const QString suffix = QFileInfo(*path).suffix().toLower();
-    if (suffix.isEmpty()) {
-        *path = audio::withExtension(*path, QStringLiteral(".wav"));
-        *wav = true;
-        return true;
-    }
-    *wav = suffix == QLatin1String("wav");
-    return *wav || suffix == QLatin1String("mp3") || suffix == QLatin1String("ogg") ||
-           suffix == QLatin1String("opus") || suffix == QLatin1String("flac");
-}
-
 int exportFile(const Options& o) {
     int code = kOk;
-    QString path = o.output;
-    bool wav = true;
-    if (!outputKind(&path, &wav))
-        return failure(kUsage, QStringLiteral("輸出檔須是 .wav .mp3 .ogg .opus 或 .flac：%1").arg(o.output));
+    QString refusal;
+    const std::optional<OutputTarget> target = outputTarget(o.output, &refusal);
+    if (!target) return failure(kUsage, refusal);
+    const QString path = target->path;
+    const bool wav = target->wav;
     QString text;
     if (!readInput(o.input, &text, &code)) return code;
     text = normaliseLineBreaks(text);
+    if (text.trimmed().isEmpty()) return failure(kFailed, kNothingToRead);
     Store st;
     if (!openStore(&st, &code)) return code;
     Speech sp;
@@ -464,16 +466,16 @@ int runCommandLine(int argc, char** argv) {
     switch (o.command) {
         case Command::Help:
             say(stdout, usageText());
-            return kOk;
+            return flushed(kOk);
         case Command::Version:
             say(stdout, QStringLiteral("sayvell " SAYVELL_VERSION "\n"));
-            return kOk;
-        case Command::Paths: return printPaths();
-        case Command::Speak: return speak(o, argc, argv);
-        case Command::Export: return exportFile(o);
-        case Command::Voices: return listVoices();
-        case Command::Formats: return listFormats();
-        case Command::Pieces: return listPiecesOf(o);
+            return flushed(kOk);
+        case Command::Paths: return flushed(printPaths());
+        case Command::Speak: return flushed(speak(o, argc, argv));
+        case Command::Export: return flushed(exportFile(o));
+        case Command::Voices: return flushed(listVoices());
+        case Command::Formats: return flushed(listFormats());
+        case Command::Pieces: return flushed(listPiecesOf(o));
         case Command::Window: break;
     }
     return kUsage;

@@ -42,6 +42,21 @@ bool WidgetDialogs::confirm(const QString& text) {
     return show(parent_, QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
+std::optional<bool> WidgetDialogs::ask(const QString& text) {
+    if (headless()) return confirm(text);
+    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), text, QMessageBox::Yes | QMessageBox::No, parent_);
+    box.setAccessibleName(text);
+    // Left alone, Escape and the close box would answer No and throw the text away; a hidden
+    // button takes them instead.
+    QPushButton* notNow = box.addButton(QMessageBox::Cancel);
+    notNow->hide();
+    box.setEscapeButton(notNow);
+    box.exec();
+    if (box.clickedButton() == box.button(QMessageBox::Yes)) return true;
+    if (box.clickedButton() == box.button(QMessageBox::No)) return false;
+    return std::nullopt;
+}
+
 void WidgetDialogs::information(const QString& text) {
     show(parent_, QMessageBox::Information, text, QMessageBox::Ok);
 }

@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QFont>
 #include <QString>
+#include <optional>
 
 class QWidget;
 
@@ -20,6 +21,8 @@ public:
     virtual ~Dialogs() = default;
     virtual void warning(const QString& text) = 0;      // warning icon, OK
     virtual bool confirm(const QString& text) = 0;      // question icon, Yes (true) / No
+    // The same box, where Escape and the frame's close box mean "not now" (empty).
+    virtual std::optional<bool> ask(const QString& text) { return confirm(text); }
     virtual void information(const QString& text) = 0;  // information icon, OK
     virtual void error(const QString& text) = 0;        // error icon, OK
     // Empty when cancelled.
@@ -57,6 +60,7 @@ public:
     void setParent(QWidget* parent) { parent_ = parent; }
     void warning(const QString& text) override;
     bool confirm(const QString& text) override;
+    std::optional<bool> ask(const QString& text) override;
     void information(const QString& text) override;
     void error(const QString& text) override;
     QString openFileName(const QString& caption, const QString& filter) override;

@@ -40,6 +40,7 @@ class DocumentsController::Prompter final : public document::DocumentPrompter {
 public:
     explicit Prompter(Dialogs& d) : d_(d) {}
     bool confirm(const QString& text) override { return d_.confirm(text); }
+    std::optional<bool> ask(const QString& text) override { return d_.ask(text); }
     void warning(const QString& text) override { d_.warning(text); }
     void information(const QString& text) override { d_.information(text); }
     void error(const QString& text) override { d_.error(text); }

@@ -9,6 +9,7 @@
 #include "text/byte_text.h"
 #include "ui/common/dialogs.h"
 #include "ui/common/reading_gate.h"
+#include "ui/export/export_target.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -43,15 +44,6 @@ const QString kDone = QStringLiteral("文本已成功轉換為聲音文件,并�
 const QString kFailed = QStringLiteral("聲音文件未能輸出：");
 const QString kSoundFilter = QStringLiteral("聲音文件 (*.wav *.mp3 *.ogg *.opus *.flac)");
 
-bool knownSoundExtension(const QString& name) {
-    static const QStringList known{QStringLiteral(".wav"), QStringLiteral(".mp3"), QStringLiteral(".ogg"),
-                                   QStringLiteral(".oga"), QStringLiteral(".opus"), QStringLiteral(".flac")};
-    for (const QString& e : known)
-        if (name.endsWith(e, Qt::CaseInsensitive))
-            return true;
-    return false;
-}
-
 // The dialog of the export as read: where to, and what goes with the speech.
 class ReadExportDialog : public QDialog {
 public:
@@ -80,6 +72,12 @@ public:
         row->addWidget(file, 1);
         row->addWidget(browse);
         layout->addLayout(row);
+        folder_ = defaultSoundFolder();
+        auto* where = new QLabel(QStringLiteral("只寫文件名時保存在：%1").arg(QDir::toNativeSeparators(folder_)), this);
+        where->setObjectName(QStringLiteral("folderNote"));
+        where->setTextFormat(Qt::PlainText);
+        where->setWordWrap(true);
+        layout->addWidget(where);
         music = new QCheckBox(QStringLiteral("加入背景音樂(&M)"), this);
         music->setObjectName(QStringLiteral("musicCheck"));
         music->setToolTip(QStringLiteral("背景音樂面板的音樂、播放順序和兩個音量，朗讀時自動降低"));
@@ -99,23 +97,21 @@ public:
         cancel->setObjectName(QStringLiteral("cancelButton"));
         layout->addWidget(buttons);
         connect(buttons, &QDialogButtonBox::accepted, this, [this] {
-            if (!file->text().trimmed().isEmpty())
-                accept();
-            else
+            if (file->text().trimmed().isEmpty())
                 dialogs_.warning(QStringLiteral("請輸入要保存的文件名!"));
+            else if (mayReplace(dialogs_, exportFiles(fileName(), subtitles->isChecked())))
+                accept();
         });
         connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
         connect(browse, &QPushButton::clicked, this, [this] {
-            const QString name = dialogs_.saveFileName(windowTitle(), kSoundFilter);
+            // Asked once, for the sound file and its subtitles together, when 輸出 is pressed.
+            const QString name = dialogs_.saveDocumentName(windowTitle(), kSoundFilter);
             if (!name.isEmpty())
                 file->setText(name);
         });
     }
 
-    QString fileName() const {
-        const QString name = file->text().trimmed();
-        return knownSoundExtension(name) ? name : name + QStringLiteral(".wav");
-    }
+    QString fileName() const { return exportSoundPath(file->text().trimmed(), folder_); }
 
     QLineEdit* file;
     QPushButton* browse;
@@ -126,6 +122,7 @@ public:
 
 private:
     Dialogs& dialogs_;
+    QString folder_;
 };
 
 }  // namespace

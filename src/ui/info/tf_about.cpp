@@ -34,16 +34,14 @@ void ClickLabel::keyPressEvent(QKeyEvent* event) {
 }
 
 QUrl Tf_about::mailUrl() {
-    const QString address = QStringLiteral(SAYVELL_CONTACT_MAIL);
-    // A bare address is a mail address; anything else is already a URL (the README by default).
-    if (address.contains(u'@') && !address.contains(u':')) return QUrl(QStringLiteral("mailto:") + address);
-    return QUrl(address);
+    return QUrl(QStringLiteral("mailto:") + QStringLiteral(SAYVELL_CONTACT_MAIL));
 }
 
 QUrl Tf_about::homeUrl() { return QUrl(QStringLiteral(SAYVELL_HOME_PAGE)); }
 
 Tf_about::Tf_about(Dialogs& dialogs, QWidget* parent, std::optional<info::MemoryStatus> memory)
-    : QDialog(parent, Qt::Dialog | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint),
       dialogs_(dialogs),
       openUrl_([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
     setObjectName(QStringLiteral("Tf_about"));
@@ -68,7 +66,7 @@ Tf_about::Tf_about(Dialogs& dialogs, QWidget* parent, std::optional<info::Memory
     FreeRes->setObjectName(QStringLiteral("FreeRes"));
     auto* Label2 = new QLabel(QStringLiteral("業務聯系："), this);
     const QUrl mail = mailUrl();
-    Label6 = new ClickLabel(mail.scheme() == QLatin1String("mailto") ? mail.path() : mail.fileName(), this);
+    Label6 = new ClickLabel(mail.path(), this);
     Label6->setObjectName(QStringLiteral("Label6"));
     Label6->setToolTip(mail.toString());
     Label7 = new ClickLabel(QStringLiteral("Sayvell主頁"), this);

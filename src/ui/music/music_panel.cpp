@@ -167,7 +167,7 @@ void MusicPanel::bj_playClick() {
     const int selected = w_.BJListBox1->currentRow();
     musicTrackIndex = selected >= 0 && selected < count ? selected : 0;
     const QString path = folder_ + QLatin1Char('/') + w_.BJListBox1->item(musicTrackIndex)->text();
-    w_.statusPanel3->setText(path);
+    w_.statusPanel3->setText(QFileInfo(path).fileName());
     musicLevel = w_.bj_v1->value();
     if (player_->live()) player_->free();
     if (!player_->create(path)) {

@@ -30,6 +30,7 @@ const QString kInitFailed = QStringLiteral("媒体設備初始化失敗！");
 const QString kSaveFailed = QStringLiteral("保存聲音文件出錯!");
 const QString kSaved = QStringLiteral("聲音錄制完畢,保存在：");
 const QString kNoName = QStringLiteral("請輸入要保存的文件名!");
+const QString kLost = QStringLiteral("錄音失敗：聲音設備已斷開！已錄下的聲音保存在：");
 const QString kStillRecording = QStringLiteral("正在錄音，請先停止當前的錄音。");
 
 QPixmap micImage(bool first) {
@@ -63,8 +64,9 @@ QPushButton* button(QWidget* parent, const char* name, const QString& caption) {
 }  // namespace
 
 TFrecunit1::TFrecunit1(std::unique_ptr<audio::SoundRecorder> recorder, Dialogs& dialogs, QWidget* parent)
+    // Customised, or the window manager adds minimise and maximise to the close box.
     : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
-                          Qt::WindowCloseButtonHint | Qt::WindowTitleHint),
+                          Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint | Qt::WindowTitleHint),
       recorder_(std::move(recorder)), dialogs_(dialogs) {
     initRecorderResources();
     setObjectName(QStringLiteral("TFrecunit1"));
@@ -252,7 +254,22 @@ void TFrecunit1::Button3Click() {
         Edit1->setText(audio::withExtension(name, QStringLiteral(".wav")));
 }
 
+void TFrecunit1::recordingLost() {
+    QString why;
+    const bool saved = recorder_->stop(&why);
+    method_ = 0;
+    ImgRecord->hide();
+    Timer1->stop();
+    showButtons();
+    dialogs_.error(saved ? kLost + Edit1->text() : kSaveFailed);
+}
+
 void TFrecunit1::Timer1Timer() {
+    // A server that went away records nothing more: the count would claim seconds never heard.
+    if (method_ != 0 && recorder_->lost()) {
+        recordingLost();
+        return;
+    }
     ++tag_;
     if (ImgRecord->isVisible())
         ImgRecord->setPixmap(micImage(tag_ % 2 == 0));

@@ -73,6 +73,7 @@ protected:
 private:
     bool startRecording(int method, const audio::PcmFormat& format);
     void stopRecording(int method);
+    void recordingLost();
     void showButtons();
 
     std::unique_ptr<audio::SoundRecorder> recorder_;

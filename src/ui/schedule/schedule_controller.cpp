@@ -1,6 +1,7 @@
 #include "ui/schedule/schedule_controller.h"
 
 #include "platform/power_control.h"
+#include "ui/common/placement.h"
 #include "ui/schedule/tf_sch.h"
 #include "ui/schedule/tf_shutprompt.h"
 
@@ -32,7 +33,13 @@ ScheduleController::ScheduleController(QAbstractButton* SB_schedule, const readi
 
 ScheduleController::~ScheduleController() = default;
 
-void ScheduleController::SB_scheduleClick() { sch_->exec(); }
+void ScheduleController::SB_scheduleClick() {
+    // The warning stays on top and comes back each second: over the task window it would take
+    // the clicks meant for "取消". It waits until the task window is closed.
+    prompt_->hide();
+    centreOnScreenOf(sch_, sch_->parentWidget());
+    sch_->exec();
+}
 
 void ScheduleController::Timer1Timer() {
     if (schedule_.active()) shutdown();
@@ -40,7 +47,7 @@ void ScheduleController::Timer1Timer() {
 
 void ScheduleController::shutdown() {
     const schedule::Tick tick = schedule_.tick();
-    if (tick.warn) prompt_->showFor(schedule_.timeText());
+    if (tick.warn && !sch_->isVisible()) prompt_->showFor(schedule_.timeText());
     if (!tick.due) return;
     if (schedule_.action() == schedule::Action::StopReading) {
         // The task stays set: a reading started later the same minute is stopped too.

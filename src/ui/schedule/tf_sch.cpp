@@ -17,6 +17,8 @@ Tf_sch::Tf_sch(schedule::Schedule& schedule, Dialogs& dialogs, QWidget* parent)
     setObjectName(QStringLiteral("Tf_sch"));
     setWindowTitle(QStringLiteral("計划任務_未執行"));
     setModal(true);
+    // Room for the caption beside the frame's buttons.
+    setMinimumWidth(320);
     // clMoneyGreen
     setAutoFillBackground(true);
     QPalette pal = palette();

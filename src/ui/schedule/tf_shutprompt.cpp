@@ -20,6 +20,9 @@ Tf_shutprompt::Tf_shutprompt(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt:
     setObjectName(QStringLiteral("Tf_shutprompt"));
     setWindowTitle(QStringLiteral("關机提醒"));
     setModal(false);
+    setMinimumWidth(320);
+    // Brought to the front every second: it must not take the keyboard from someone typing.
+    setAttribute(Qt::WA_ShowWithoutActivating);
     auto* warning = boldLabel(QStringLiteral("警告:"), "red", this);
     Label2 = boldLabel(QStringLiteral("計算机將在五分鐘之后自動關机，"), "blue", this);
     Label2->setObjectName(QStringLiteral("Label2"));
@@ -38,9 +41,8 @@ Tf_shutprompt::Tf_shutprompt(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt:
 
 void Tf_shutprompt::showFor(const QString& time) {
     Label2->setText(QStringLiteral("計算机將在") + time + QStringLiteral("之后自動關机，"));
-    show();
+    if (!isVisible()) show();
     raise();
-    activateWindow();
 }
 
 }  // namespace sayvell::ui

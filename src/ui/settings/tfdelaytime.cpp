@@ -1,5 +1,7 @@
 #include "ui/settings/tfdelaytime.h"
 
+#include "ui/common/placement.h"
+
 #include "reading/reading_state.h"
 #include "store/delay_table_model.h"
 #include "store/settings_file.h"
@@ -254,6 +256,7 @@ void TFdelaytime::BitBtn3Click() {
 }
 
 void TFdelaytime::N_addClick() {
+    if (!add_->isVisible()) centreOnScreenOf(add_, this);
     add_->show();
     add_->raise();
     add_->activateWindow();

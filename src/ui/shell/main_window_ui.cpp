@@ -1,5 +1,7 @@
 #include "ui/shell/main_window_ui.h"
 
+#include "ui/shell/status_panels.h"
+
 #include "ui/shell/form_parts.h"
 
 #include "ui/common/icons.h"
@@ -188,23 +190,14 @@ void MainWindowUi::setupUi(QMainWindow* w)
     setupPanel(w, central, body);
 
     // ---- Status bar ----------------------------------------------------------------------
-    StatusBar1 = new QStatusBar(w);
+    auto* status = new PanelStatusBar(w);
+    StatusBar1 = status;
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     w->setStatusBar(StatusBar1);
-    const int widths[4] = {100, 150, 400, 50};
-    const char* panelNames[4] = {"StatusPanel0", "StatusPanel1", "StatusPanel2", "StatusPanel3"};
-    const QString panelRoles[4] = {QStringLiteral("光標位置"), QStringLiteral("日期"),
-                                   QStringLiteral("文件名"), QStringLiteral("背景音樂")};
-    for (int i = 0; i < 4; ++i) {
-        auto* p = label(StatusBar1, panelNames[i], QString());
-        p->setAccessibleDescription(panelRoles[i]);
-        p->setFixedWidth(widths[i]);
-        p->setFrameShape(QFrame::Panel);
-        p->setFrameShadow(QFrame::Sunken);
-        p->setTextFormat(Qt::PlainText);
-        statusPanel[static_cast<size_t>(i)] = p;
-        StatusBar1->addWidget(p);
-    }
+    statusPanel[0] = status->addPanel("StatusPanel0", QStringLiteral("光標位置"), 100);
+    statusPanel[1] = status->addPanel("StatusPanel1", QStringLiteral("日期"), 150);
+    statusPanel[2] = status->addPanel("StatusPanel2", QStringLiteral("文件名"), 400);
+    statusPanel[3] = status->addPanel("StatusPanel3", QStringLiteral("背景音樂"), 50);
     StatusBar1->setSizeGripEnabled(true);
 
     // ---- Main menu -----------------------------------------------------------------------

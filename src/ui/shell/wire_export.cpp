@@ -3,6 +3,7 @@
 #include "audio/sound_recorder.h"
 #include "reading/tts.h"
 #include "store/pronunciation_table.h"
+#include "ui/common/placement.h"
 #include "ui/export/export_controller.h"
 #include "ui/music/music_panel.h"
 #include "ui/reading/voice_controls.h"
@@ -51,7 +52,8 @@ void Tf_speaker::wireExport() {
     // The recorder connects to the sound server only when a recording starts; with no server
     // that start says so.
     auto* recorderWindow = new TFrecunit1(audio::makePulseRecorder(QStringLiteral("Sayvell")), services_.dialogs, this);
-    connect(ui.SB_outwav2, &QToolButton::clicked, recorderWindow, [recorderWindow] {
+    connect(ui.SB_outwav2, &QToolButton::clicked, recorderWindow, [this, recorderWindow] {
+        if (!recorderWindow->isVisible()) centreOnScreenOf(recorderWindow, this);
         recorderWindow->show();
         recorderWindow->raise();
     });

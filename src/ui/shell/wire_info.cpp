@@ -1,6 +1,7 @@
 // How the info feature joins the main window.
 #include "audio/audio_engine.h"
 #include "music/music_decoder.h"
+#include "ui/common/placement.h"
 #include "ui/info/tf_about.h"
 #include "ui/info/tfuhelp.h"
 #include "ui/shell/tf_speaker.h"
@@ -40,8 +41,12 @@ void Tf_speaker::wireInfo() {
     if (audio::AudioEngine* engine = services_.audio)
         about->setSamplePlayer([engine](const QString& path, QString* error) { return playSample(*engine, path, error); });
     auto* help = new TFuhelp(this);
-    connect(ui.N32, &QAction::triggered, about, [about] { about->exec(); });
-    connect(ui.N31, &QAction::triggered, help, [help] {
+    connect(ui.N32, &QAction::triggered, about, [this, about] {
+        centreOnScreenOf(about, this);
+        about->exec();
+    });
+    connect(ui.N31, &QAction::triggered, help, [this, help] {
+        if (!help->isVisible()) centreOnScreenOf(help, this);
         help->show();
         help->raise();
         help->activateWindow();

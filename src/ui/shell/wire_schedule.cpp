@@ -41,7 +41,10 @@ void Tf_speaker::wireSchedule() {
         }
         // Without the record the question comes before the system goes down, not after;
         // answered No, the exit does not ask it a second time.
-        if (services_.dialogs.confirm(document::kSaveChanged))
+        // Put off, the exit asks again.
+        const std::optional<bool> wanted = services_.dialogs.ask(document::kSaveChanged);
+        if (!wanted) return;
+        if (*wanted)
             SB_saveClick();
         else
             doc->setModified(false);

@@ -9,6 +9,7 @@
 #include "ui/export/export_controller.h"
 #include "ui/reading/preview/preview_window.h"
 #include "ui/settings/tfdelaytime.h"
+#include "ui/common/placement.h"
 #include "ui/shell/tf_speaker.h"
 
 #include <QAction>
@@ -27,7 +28,8 @@ void Tf_speaker::wireSettings() {
     settings->setExportFormatHandler([this](int index) {
         if (auto* exporter = findChild<ExportController*>()) exporter->ComboBox1()->setCurrentIndex(index);
     });
-    const auto show = [settings] {
+    const auto show = [this, settings] {
+        if (!settings->isVisible()) centreOnScreenOf(settings, this);
         settings->show();
         settings->raise();
         settings->activateWindow();
