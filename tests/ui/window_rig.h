@@ -95,6 +95,7 @@ struct WindowRig {
     std::unique_ptr<store::TDM> dm;
     std::unique_ptr<ui::Tf_speaker> window;
     int exitCode = -1;
+    platform::MediaPlayerFactory mediaPlayers;  // none unless a test puts one here before open()
 
     // settingsText: the setinfo.ini to start with (none when empty).
     explicit WindowRig(const QByteArray& settingsText = {}, bool start = true) {
@@ -111,7 +112,9 @@ struct WindowRig {
     void open() {
         dm = store::TDM::open(path("draft.dat"));
         ASSERT_TRUE(dm);
-        window = std::make_unique<ui::Tf_speaker>(ui::Services{engine, *dm, dialogs, clock});
+        ui::Services services{engine, *dm, dialogs, clock};
+        services.mediaPlayers = mediaPlayers;
+        window = std::make_unique<ui::Tf_speaker>(services);
         QObject::connect(window.get(), &ui::Tf_speaker::exitRequested, [this](int code) { exitCode = code; });
         auto* port = &window->memoPort();
         engine.setSelectionProbe([port] {
