@@ -13,9 +13,10 @@ namespace {
 // How far back Previous looks for a piece boundary in a paragraph without line breaks.
 constexpr int kLookBackBytes = 4 * kReadWindowBytes;
 
-// The start (as a position) of the paragraph holding position pos.
-qsizetype paragraphStartPos(const QString& s, qsizetype pos) {
-    while (pos > 0 && !text::isLineBreak(s[pos - 1])) --pos;
+// The start (as a position) of the paragraph holding position pos, or `floor` when that comes
+// first.
+qsizetype paragraphStartPos(const QString& s, qsizetype pos, qsizetype floor = 0) {
+    while (pos > floor && !text::isLineBreak(s[pos - 1])) --pos;
     return pos;
 }
 
@@ -35,7 +36,8 @@ int previousPieceStart(const text::ByteText& text, int offset, const DelimiterTa
         // The paragraph of the character before offset: a piece at a paragraph's start steps
         // back into the paragraph before it.
         const qsizetype before = text.posOfByte(offset) - 1;
-        const int from = std::max(text.byteOfPos(paragraphStartPos(text.text(), before)), offset - kLookBackBytes);
+        const qsizetype floor = std::min(before, text.posOfByte(std::max(0, offset - kLookBackBytes)));
+        const int from = text.byteOfPos(paragraphStartPos(text.text(), before, floor));
         int start = from;
         for (int at = from; at < offset;) {
             start = at;
@@ -50,9 +52,12 @@ int previousPieceStart(const text::ByteText& text, int offset, const DelimiterTa
 
 int nextParagraphStart(const text::ByteText& text, int offset) {
     const QString& s = text.text();
-    for (qsizetype pos = text.posOfByte(std::max(0, offset)); pos < s.size(); ++pos)
-        if (text::isLineBreak(s[pos])) return text.byteOfPos(pos + 1);
-    return -1;
+    const qsizetype from = text.posOfByte(std::max(0, offset));
+    // Searched, not walked: this runs at every caret move, also in a novel of one paragraph.
+    const qsizetype newline = s.indexOf(u'\n', from);
+    const qsizetype separator = s.indexOf(text::kParagraphSeparator, from);
+    const qsizetype end = newline < 0 ? separator : separator < 0 ? newline : std::min(newline, separator);
+    return end < 0 ? -1 : text.byteOfPos(end + 1);
 }
 
 int previousParagraphStart(const text::ByteText& text, int offset) {

@@ -154,7 +154,7 @@ MediaPlayerState MprisController::readingState() const {
     s.canPlay = reading::hasText(bytes.text());
     s.canPause = runs || s.canPlay;
     s.album = name;
-    s.artists = QStringList{reading_.voiceName()};
+    if (const QString voice = reading_.voiceName(); !voice.isEmpty()) s.artists = QStringList{voice};
     if (!path.isEmpty()) s.url = QUrl::fromLocalFile(path).toString();
     s.volume = reading_.volume() / 100.0;
     const int caret = reading_.port->selStart();

@@ -87,8 +87,9 @@ void Tf_speaker::wireMpris() {
     connect(panel, &MusicPanel::stateChanged, mpris, &MprisController::musicChanged);
     connect(panel->bj_timer1, &QTimer::timeout, mpris, &MprisController::musicChanged);
     connect(ui.bj_v, &QSpinBox::valueChanged, mpris, &MprisController::musicChanged);
-    // The bus is asked once the window is up, not before its first frame.
-    QTimer::singleShot(0, mpris, &MprisController::start);
+    // The bus is asked well after the window's first frame, which need not wait for it.
+    constexpr int kAfterFirstFrameMs = 300;
+    QTimer::singleShot(kAfterFirstFrameMs, mpris, &MprisController::start);
 }
 
 }  // namespace sayvell::ui
