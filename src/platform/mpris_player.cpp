@@ -48,6 +48,11 @@ QVariantMap metadataOf(const MediaPlayerState& s) {
     return m;
 }
 
+bool sameTrack(const MediaPlayerState& a, const MediaPlayerState& b) {
+    return a.trackId == b.trackId && a.title == b.title && a.album == b.album && a.artists == b.artists &&
+           a.url == b.url && a.lengthUs == b.lengthUs;
+}
+
 // Hands a request to the program after the desktop has had its answer.
 template <typename Signal>
 void later(MediaPlayer* player, Signal signal) {
@@ -191,7 +196,7 @@ public:
     void publish(const MediaPlayerState& s) override {
         QVariantMap changed;
         if (s.status != state_.status) changed.insert(QStringLiteral("PlaybackStatus"), statusName(s.status));
-        if (metadataOf(s) != metadataOf(state_)) changed.insert(QStringLiteral("Metadata"), metadataOf(s));
+        if (!sameTrack(s, state_)) changed.insert(QStringLiteral("Metadata"), metadataOf(s));
         if (s.volume != state_.volume) changed.insert(QStringLiteral("Volume"), s.volume);
         if (s.canPlay != state_.canPlay) changed.insert(QStringLiteral("CanPlay"), s.canPlay);
         if (s.canPause != state_.canPause) changed.insert(QStringLiteral("CanPause"), s.canPause);

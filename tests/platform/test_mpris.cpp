@@ -180,13 +180,21 @@ TEST_F(Mpris, TheReadingIsPlayedSteppedAndPausedFromTheDesktop) {
     ASSERT_TRUE(spoken(5));
     EXPECT_EQ(rig_->engine.spoken()[4].selStart, 8);
     ASSERT_TRUE(rig_->waitIdle());
-    ASSERT_TRUE(waitFor([this] { return get(kReading, QStringLiteral("PlaybackStatus")) == QStringLiteral("(<'Stopped'>,)"); }));
+    ASSERT_TRUE(waitFor([this] { return get(kReading, QStringLiteral("PlaybackStatus")) == QStringLiteral("(<'Stopped'>,)"); }))
+        << "a reading that ended by itself shows as " << get(kReading, QStringLiteral("PlaybackStatus")).toStdString();
 
     // The desktop heard every change of state and each piece as it came, without asking.
     ASSERT_TRUE(waitFor([this] { return panel_.statuses.size() >= 4; }));
     EXPECT_EQ(panel_.statuses.mid(0, 4), (QStringList{"Playing", "Paused", "Playing", "Stopped"}));
     EXPECT_TRUE(panel_.titles.contains(QStringLiteral("甲。")));
     EXPECT_TRUE(panel_.titles.contains(QStringLiteral("丙。")));
+    // Each piece is told once, and never a blank between two.
+    for (qsizetype i = 0; i < panel_.titles.size(); ++i) {
+        EXPECT_FALSE(panel_.titles[i].isEmpty());
+        if (i > 0) {
+            EXPECT_NE(panel_.titles[i], panel_.titles[i - 1]) << i;
+        }
+    }
 
     // Raise brings a hidden window back.
     rig_->window->hide();

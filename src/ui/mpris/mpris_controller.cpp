@@ -160,8 +160,15 @@ MediaPlayerState MprisController::readingState() const {
     const int caret = reading_.port->selStart();
     if (singleRunActive()) {
         const QString piece = reading_.port->selText();
-        s.trackId = kTrackIds + QStringLiteral("piece") + QString::number(caret);
-        s.title = piece.simplified();
+        if (piece.isEmpty()) {
+            // Between two pieces: the desktop goes on showing the last one, not a blank.
+            const MediaPlayerState last = readingPlayer_->published();
+            s.trackId = last.trackId;
+            s.title = last.title;
+        } else {
+            s.trackId = kTrackIds + QStringLiteral("piece") + QString::number(caret);
+            s.title = piece.simplified();
+        }
         s.canGoNext = textFrom(bytes, caret + text::byteLength(piece));
         s.canGoPrevious = caret > 0;
     } else {
@@ -175,18 +182,20 @@ MediaPlayerState MprisController::readingState() const {
     return s;
 }
 
+int MprisController::readingStatusBits() const { return (readingRuns() ? 1 : 0) | (singleRunActive() ? 2 : 0); }
+
 void MprisController::publishReading() {
     if (!readingPlayer_) return;
     if (readingRuns()) paused_ = false;
+    readingBits_ = readingStatusBits();
     readingPlayer_->publish(readingState());
 }
 
+// Compared with what was last told, so a reading that starts and ends between two glances is
+// not left showing as playing.
 void MprisController::watchStatus() {
-    const int status = (readingRuns() ? 1 : 0) | (singleRunActive() ? 2 : 0) | (music_.playing() ? 4 : 0);
-    if (status == lastStatus_) return;
-    if (lastStatus_ < 0 || ((status ^ lastStatus_) & 3)) publishReading();
-    if (lastStatus_ < 0 || ((status ^ lastStatus_) & 4)) publishMusic();
-    lastStatus_ = status;
+    if (readingStatusBits() != readingBits_) publishReading();
+    if (music_.playing() != musicPlaying_) publishMusic();
 }
 
 void MprisController::play() {
@@ -258,7 +267,9 @@ MediaPlayerState MprisController::musicState() const {
 }
 
 void MprisController::publishMusic() {
-    if (musicPlayer_) musicPlayer_->publish(musicState());
+    if (!musicPlayer_) return;
+    musicPlaying_ = music_.playing();
+    musicPlayer_->publish(musicState());
 }
 
 void MprisController::musicPlay() {

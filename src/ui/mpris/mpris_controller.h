@@ -88,6 +88,7 @@ public slots:
 private:
     bool readingRuns() const;
     bool singleRunActive() const;
+    int readingStatusBits() const;
     int pieceStart() const;
     int nextPieceStart() const;
     platform::MediaPlayerState readingState() const;
@@ -114,7 +115,8 @@ private:
     QTimer* readingUpdate_ = nullptr;
     QTimer* musicUpdate_ = nullptr;
     bool paused_ = false;
-    int lastStatus_ = -1;
+    int readingBits_ = -1;  // readingStatusBits() when the reading was last told
+    bool musicPlaying_ = false;
 };
 
 }  // namespace sayvell::ui
