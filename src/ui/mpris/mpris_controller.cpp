@@ -88,7 +88,7 @@ void MprisController::start() {
     connect(r, &MediaPlayer::previousRequested, this, &MprisController::previous);
     connect(r, &MediaPlayer::volumeRequested, this, [this](double v) {
         reading_.setVolume(qRound(v * 100));
-        readingChanged();
+        publishReading();
     });
 
     MediaPlayer* m = musicPlayer_.get();
@@ -98,15 +98,15 @@ void MprisController::start() {
     connect(m, &MediaPlayer::playPauseRequested, this, [this] { music_.playing() ? musicPause() : musicPlay(); });
     connect(m, &MediaPlayer::nextRequested, this, [this] {
         if (music_.trackCount() > 0) music_.next();
-        musicChanged();
+        publishMusic();
     });
     connect(m, &MediaPlayer::previousRequested, this, [this] {
         if (music_.trackCount() > 0) music_.previous();
-        musicChanged();
+        publishMusic();
     });
     connect(m, &MediaPlayer::volumeRequested, this, [this](double v) {
         music_.setVolume(qRound(v * 100));
-        musicChanged();
+        publishMusic();
     });
     m->setPositionSource([this] { return static_cast<qint64>(music_.positionSeconds() * 1e6); });
 
@@ -227,7 +227,7 @@ void MprisController::next() {
         const int target = reading::nextParagraphStart(bytes, reading_.port->selStart());
         if (target >= 0) reading_.moveCaret(target);
     }
-    readingChanged();
+    publishReading();
 }
 
 void MprisController::previous() {
@@ -241,7 +241,7 @@ void MprisController::previous() {
     } else {
         reading_.moveCaret(reading::previousParagraphStart(bytes, reading_.port->selStart()));
     }
-    readingChanged();
+    publishReading();
 }
 
 // ---- The music -----------------------------------------------------------------------------
