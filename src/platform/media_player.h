@@ -67,8 +67,8 @@ signals:
 
 using MediaPlayerFactory = std::function<std::unique_ptr<MediaPlayer>(const MediaPlayerIdentity&)>;
 
-// MPRIS on the session bus of DBUS_SESSION_BUS_ADDRESS, on a connection of its own; the
-// do-nothing player with a reason when there is no bus.
+// MPRIS on the session bus (DBUS_SESSION_BUS_ADDRESS, else $XDG_RUNTIME_DIR/bus), on a
+// connection of its own; the do-nothing player with a reason when there is no bus.
 std::unique_ptr<MediaPlayer> makeMprisPlayer(const MediaPlayerIdentity& identity);
 std::unique_ptr<MediaPlayer> makeNoMediaPlayer(const QString& reason);
 

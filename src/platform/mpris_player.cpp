@@ -10,6 +10,7 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QVariantMap>
 #include <algorithm>
 
@@ -220,6 +221,18 @@ private:
     std::function<qint64()> position_;
 };
 
+// The session's bus: the address the session gives, else the user bus of systemd. Read at
+// each start (libdbus would keep the first address it saw for good), and never a bus launched
+// on demand, which no media key would ever reach.
+QString sessionBusAddress() {
+    const QString given = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+    if (!given.isEmpty()) return given;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    const QString userBus = runtime + QStringLiteral("/bus");
+    if (!runtime.isEmpty() && QFileInfo(userBus).exists()) return QStringLiteral("unix:path=") + userBus;
+    return {};
+}
+
 }  // namespace
 
 std::unique_ptr<MediaPlayer> makeNoMediaPlayer(const QString& reason) {
@@ -227,12 +240,10 @@ std::unique_ptr<MediaPlayer> makeNoMediaPlayer(const QString& reason) {
 }
 
 std::unique_ptr<MediaPlayer> makeMprisPlayer(const MediaPlayerIdentity& identity) {
+    const QString address = sessionBusAddress();
+    if (address.isEmpty()) return makeNoMediaPlayer({});
     const QString connectionName = QStringLiteral("sayvell-mpris-") + identity.busSuffix;
-    // The address is read at each start: libdbus would keep the first one it saw for good.
-    const QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
-    QDBusConnection bus = address.isEmpty()
-                              ? QDBusConnection::connectToBus(QDBusConnection::SessionBus, connectionName)
-                              : QDBusConnection::connectToBus(address, connectionName);
+    QDBusConnection bus = QDBusConnection::connectToBus(address, connectionName);
     if (!bus.isConnected()) {
         bus = QDBusConnection(QString());
         QDBusConnection::disconnectFromBus(connectionName);

@@ -254,6 +254,18 @@ TEST_F(Mpris, TheMusicShowsItsTrackAndTakesVolumeStepsAndQuit) {
 
 TEST(MprisAbsent, WithoutASessionBusTheProgramSaysSoOnceAndReads) {
     QTemporaryDir nowhere;
+    // No address and no user bus: none, and no bus launched for it.
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    qputenv("XDG_RUNTIME_DIR", nowhere.path().toUtf8());
+    EXPECT_FALSE(platform::makeMprisPlayer({QStringLiteral("sayvell"), QStringLiteral("Sayvell"), QString()})
+                     ->unavailableReason()
+                     .isEmpty());
+    if (runtime.isEmpty())
+        qunsetenv("XDG_RUNTIME_DIR");
+    else
+        qputenv("XDG_RUNTIME_DIR", runtime);
+
     qputenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + nowhere.filePath(QStringLiteral("bus"))).toUtf8());
     WindowRig rig(QByteArray(), false);
     rig.mediaPlayers = platform::makeMprisPlayer;
