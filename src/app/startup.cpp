@@ -92,7 +92,9 @@ int runSayvell(int argc, char** argv, const std::function<void()>& onShown) {
     reading::SystemClock clock;
 
     const std::unique_ptr<platform::PowerControl> power = platform::makeLogindPowerControl();
-    ui::Tf_speaker window(ui::Services{*speech, *dm, dialogs, clock, audio.get(), noSound, power.get()});
+    ui::Services services{*speech, *dm, dialogs, clock, audio.get(), noSound, power.get()};
+    services.mediaPlayers = platform::makeMprisPlayer;
+    ui::Tf_speaker window(services);
     dialogs.setParent(&window);
     QObject::connect(&window, &ui::Tf_speaker::exitRequested, &app, &QApplication::exit);
     window.showMaximized();

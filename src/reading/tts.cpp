@@ -24,7 +24,9 @@ void Tts::speakPiece(const QString& piece, int delayMs) {
     settings.lexicon = lexicon.get();
     const QString spoken = spokenCopy(piece, settings);
     if (piece.contains(QChar(kDelaySymbol))) clock_.sleepMs(state_.symbolDelayMs.load());
+    if (cut()) return;
     engine_.speak(spoken, SpeechEngine::PurgeBeforeSpeak);
+    if (cut()) return;
     if (delayMs > 0) clock_.sleepMs(delayMs);
 }
 
@@ -119,6 +121,28 @@ void TtsRunner::start(RunRequest request) {
     cv_.notify_all();
 }
 
+void TtsRunner::skipTo(RunRequest request) {
+    {
+        std::lock_guard lock(mutex_);
+        if (quit_) return;
+        if (currentToken_) {
+            currentToken_->cut = true;
+            currentToken_->stop = true;
+        }
+        pending_ = std::move(request);
+        pendingToken_ = std::make_shared<RunToken>();
+        // Held back until the old run's piece has been silenced, so the purge cannot reach
+        // the new run's first piece.
+        holdPending_ = true;
+    }
+    engine_.speak(QString(), SpeechEngine::PurgeBeforeSpeak);
+    {
+        std::lock_guard lock(mutex_);
+        holdPending_ = false;
+    }
+    cv_.notify_all();
+}
+
 void TtsRunner::requestStop() {
     state_.stopRequested = true;
     std::lock_guard lock(mutex_);
@@ -166,7 +190,7 @@ void TtsRunner::threadMain() {
         LexiconSource lexicon;
         {
             std::unique_lock lock(mutex_);
-            cv_.wait(lock, [this] { return quit_ || pending_.has_value(); });
+            cv_.wait(lock, [this] { return quit_ || (pending_.has_value() && !holdPending_); });
             if (quit_) return;
             request = *pending_;
             token = pendingToken_;

@@ -35,6 +35,8 @@ struct RunRequest {
 
 struct RunToken {
     std::atomic<bool> stop{false};
+    // Also cut the piece being spoken and its pause short (skipTo).
+    std::atomic<bool> cut{false};
 };
 
 // One run. Created and executed by TtsRunner.
@@ -48,6 +50,7 @@ public:
 
 private:
     bool stopped() const { return token_->stop.load(); }
+    bool cut() const { return token_->cut.load(); }
     void editorLoop();
     void rangeLoop();
     void speakPiece(const QString& piece, int delayMs);
@@ -82,6 +85,9 @@ public:
     // Starts a run with the state's mode fields as set by the caller; the run in progress,
     // if any, ends after its current piece.
     void start(RunRequest request);
+    // As start(), but the run in progress does not finish its piece: the piece is silenced and
+    // its pause skipped, so the new run is heard at once (the media keys' Next and Previous).
+    void skipTo(RunRequest request);
     // Asks the run in progress to end after its current piece (the stop command).
     void requestStop();
     // True while a run is executing or waiting to execute.
@@ -114,6 +120,7 @@ private:
     std::shared_ptr<RunToken> currentToken_;
     bool running_ = false;
     bool quit_ = false;
+    bool holdPending_ = false;
     std::thread thread_;
 };
 

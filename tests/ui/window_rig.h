@@ -105,6 +105,7 @@ struct WindowRig {
     // Set before open(): the real message boxes instead of the recorded ones, a power control.
     ui::Dialogs* otherDialogs = nullptr;
     platform::PowerControl* power = nullptr;
+    platform::MediaPlayerFactory mediaPlayers;  // none unless a test puts one here before open()
 
     // settingsText: the setinfo.ini to start with (none when empty).
     explicit WindowRig(const QByteArray& settingsText = {}, bool start = true) {
@@ -123,6 +124,7 @@ struct WindowRig {
         ASSERT_TRUE(dm);
         ui::Services services{engine, *dm, otherDialogs ? *otherDialogs : dialogs, clock};
         services.power = power;
+        services.mediaPlayers = mediaPlayers;
         window = std::make_unique<ui::Tf_speaker>(services);
         QObject::connect(window.get(), &ui::Tf_speaker::exitRequested, [this](int code) { exitCode = code; });
         auto* port = &window->memoPort();

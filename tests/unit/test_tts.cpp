@@ -167,6 +167,27 @@ TEST(Tts, StopThenStartNeverOverlapsAndBeginsWhereTheNewCommandPutTheCaret) {
     EXPECT_EQ(rig.editor.finishedCount(), 1);
 }
 
+TEST(Tts, SkipToCutsThePieceBeingSpokenAndItsPauseAndTheReadingGoesOnAsOne) {
+    Rig rig(QStringLiteral("一，二，三，四。"));
+    rig.engine.hold();  // every piece is spoken until it is cut
+    rig.startSingle(0);
+    ASSERT_TRUE(rig.engine.waitSpoken(1));
+    rig.runner.skipTo({8, 0});  // on to 三 while 一 is spoken
+    ASSERT_TRUE(rig.engine.waitSpoken(2));
+    rig.runner.skipTo({4, 0});  // back to 二 while 三 is spoken
+    ASSERT_TRUE(rig.engine.waitSpoken(3));
+    rig.engine.release();
+    ASSERT_TRUE(rig.runner.waitIdle(5000));
+    const auto spoken = rig.engine.spoken();
+    ASSERT_EQ(rig.engine.texts(), (QStringList{"一，", "三，", "二，", "三，", "四。"}));
+    EXPECT_EQ(spoken[1].selStart, 8);
+    EXPECT_EQ(spoken[2].selStart, 4);
+    // The cut pieces keep no pause; the reading ends once, at the end of the text.
+    EXPECT_EQ(rig.clock.sleeps(), (std::vector<int>{200, 200, 600}));
+    EXPECT_EQ(rig.editor.finishedCount(), 1);
+    EXPECT_FALSE(rig.state.readingActive.load());
+}
+
 TEST(Tts, RangeModeReadsTheCapturedSelectionAndIgnoresEdits) {
     Rig rig(QStringLiteral("前。一，二。後。"));
     rig.engine.hold();

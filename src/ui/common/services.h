@@ -1,6 +1,8 @@
 #pragma once
 // What the main window is given at start-up. The program passes the real services; tests
 // pass fakes. Each may be a do-nothing stand-in when the machine lacks it.
+#include "platform/media_player.h"
+
 #include <QString>
 
 namespace sayvell::audio {
@@ -32,6 +34,8 @@ struct Services {
     // Null where the program is not to power the machine off (tests): a power-off task then
     // ends the program only.
     platform::PowerControl* power = nullptr;
+    // Puts a player in the desktop's media controls; empty where none is wanted (tests).
+    platform::MediaPlayerFactory mediaPlayers;
 };
 
 }  // namespace sayvell::ui

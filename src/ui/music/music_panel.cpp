@@ -148,6 +148,7 @@ void MusicPanel::showFolder(const QString& folder) {
         w_.BJListBox1->addItems(names);
     }
     if (!readable) w_.statusPanel3->setText(QStringLiteral("無法讀取目錄：") + folder);
+    emit stateChanged();
 }
 
 bool MusicPanel::reading() const { return gate_.readingActive(); }
@@ -167,11 +168,13 @@ void MusicPanel::bj_playClick() {
     const int selected = w_.BJListBox1->currentRow();
     musicTrackIndex = selected >= 0 && selected < count ? selected : 0;
     const QString path = folder_ + QLatin1Char('/') + w_.BJListBox1->item(musicTrackIndex)->text();
+    trackPath_ = path;
     w_.statusPanel3->setText(QFileInfo(path).fileName());
     musicLevel = w_.bj_v1->value();
     if (player_->live()) player_->free();
     if (!player_->create(path)) {
         skipUndecodable(path);
+        emit stateChanged();
         return;
     }
     failuresInARow_ = 0;
@@ -181,6 +184,7 @@ void MusicPanel::bj_playClick() {
     musicTrackSeconds = static_cast<int>(player_->lengthSeconds());
     player_->play();
     bj_timer1->start();
+    emit stateChanged();
 }
 
 void MusicPanel::skipUndecodable(const QString& path) {
@@ -192,6 +196,7 @@ void MusicPanel::skipUndecodable(const QString& path) {
 void MusicPanel::bj_stopClick() {
     skipTimer_->stop();
     if (player_->live()) player_->free();
+    emit stateChanged();
 }
 
 void MusicPanel::bj_nextClick() {

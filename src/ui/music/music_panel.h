@@ -62,6 +62,8 @@ public:
     // Lists the folder's music files; also what a chosen folder does.
     void showFolder(const QString& folder);
     QString folder() const { return folder_; }
+    // The track last started (also when it could not be played); empty before the first.
+    QString trackPath() const { return trackPath_; }
 
     music::MusicPlayer& player() { return *player_; }
     QTimer* bj_timer1 = nullptr;  // 1000 ms: progress and end of track
@@ -70,6 +72,10 @@ public:
     int musicTrackIndex = 0;
     int musicTrackSeconds = 0;
     int musicLevel = 10;
+
+signals:
+    // A track started or stopped, or the list changed.
+    void stateChanged();
 
 public slots:
     void bj_playClick();
@@ -97,6 +103,7 @@ private:
     Dialogs& dialogs_;
     std::unique_ptr<FolderChooser> chooser_;
     QString folder_;
+    QString trackPath_;
     std::mt19937 random_;
     QTimer* skipTimer_ = nullptr;
     int failuresInARow_ = 0;

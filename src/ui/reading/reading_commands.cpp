@@ -157,6 +157,13 @@ void ReadingCommands::gundong1() {
     runner_.start({port_.selStart(), 0, voice});
 }
 
+void ReadingCommands::skipTo(int offset) {
+    if (closed_ || !state_.readingActive.load() || state_.rangeMode.load()) return;
+    const QString voice = voice_.selectVoice();
+    state_.beginRun(reading::RunMode::Single);
+    runner_.skipTo({offset, 0, voice});
+}
+
 void ReadingCommands::startPass(int selStart, int selLength) {
     const QString voice = voice_.selectVoice();
     w_.Memo1->setFocus();

@@ -82,6 +82,9 @@ public:
 
     // A run of the worker from the caret to the end of the text.
     void gundong1();
+    // A single run in progress goes on from offset at once: the piece being spoken is cut
+    // short and its pause skipped. Nothing happens outside a single run.
+    void skipTo(int offset);
     // One range pass of a loop reading.
     void startPass(int selStart, int selLength);
     // Said once, at the first reading, when the sound goes nowhere.

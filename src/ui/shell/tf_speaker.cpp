@@ -98,6 +98,7 @@ Tf_speaker::Tf_speaker(Services services, QWidget* parent) : QMainWindow(parent)
     wireInfo();
     wireDesktop();
     wireRecovery();
+    wireMpris();
     getdelaystring();
     ui.Memo1->document()->setModified(false);
 }

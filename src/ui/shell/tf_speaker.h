@@ -149,6 +149,7 @@ private:
     void wireSchedule();
     void wireInfo();
     void wireRecovery();
+    void wireMpris();
 
     Services services_;
     reading::ReadingState state_;
