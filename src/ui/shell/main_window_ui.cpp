@@ -2,6 +2,7 @@
 
 #include "ui/shell/form_parts.h"
 
+#include "document/text_encoding.h"
 #include "ui/common/icons.h"
 
 #include <QAction>
@@ -205,6 +206,14 @@ void MainWindowUi::setupUi(QMainWindow* w)
         statusPanel[static_cast<size_t>(i)] = p;
         StatusBar1->addWidget(p);
     }
+    // The encoding of the open file, beside its name.
+    statusEncoding = label(StatusBar1, "StatusEncoding", QString());
+    statusEncoding->setAccessibleDescription(QStringLiteral("文件編碼"));
+    statusEncoding->setFixedWidth(90);
+    statusEncoding->setFrameShape(QFrame::Panel);
+    statusEncoding->setFrameShadow(QFrame::Sunken);
+    statusEncoding->setTextFormat(Qt::PlainText);
+    StatusBar1->insertWidget(3, statusEncoding);
     StatusBar1->setSizeGripEnabled(true);
 
     // ---- Main menu -----------------------------------------------------------------------
@@ -217,6 +226,13 @@ void MainWindowUi::setupUi(QMainWindow* w)
     N11 = action(M_file, "N11", QStringLiteral("打開  (&O)"));
     N12 = action(M_file, "N12", QStringLiteral("保存  (&S)"));
     N21 = action(M_file, "N21", QStringLiteral("另存為(&A)"));
+    M_reopenAs = M_file->addMenu(QStringLiteral("以編碼重新開啟"));
+    M_reopenAs->setObjectName(QStringLiteral("M_reopenAs"));
+    for (const document::Encoding e : document::choosableEncodings()) {
+        QAction* a = M_reopenAs->addAction(document::encodingName(e));
+        a->setObjectName(QStringLiteral("reopenAs_") + document::encodingName(e));
+        a->setData(static_cast<int>(e));
+    }
     M_file->addSeparator();
     WAV1 = action(M_file, "WAV1", QStringLiteral("輸出聲音文件 (&W)"));
     N14 = action(M_file, "N14", QStringLiteral("輸出選擇范圍 (&F)"));

@@ -1,0 +1,74 @@
+#include "document/text_encoding.h"
+
+#include <uchardet.h>
+
+#include <memory>
+
+namespace sayvell::document {
+
+namespace {
+
+struct Named {
+    Encoding encoding;
+    const char* shown;
+    std::initializer_list<const char*> names;
+};
+
+const Named kNamed[] = {
+    {Encoding::Big5, "Big5", {"big5", "cp950"}},
+    {Encoding::Big5Hkscs, "Big5-HKSCS", {"big5-hkscs", "big5hkscs"}},
+    {Encoding::Gb18030, "GB18030", {"gb18030", "gbk", "gb2312", "cp936"}},
+    {Encoding::Utf8, "UTF-8", {"utf-8", "utf8"}},
+    {Encoding::Utf8Bom, "UTF-8 BOM", {"utf-8-bom", "utf8-bom", "utf8bom"}},
+    {Encoding::Utf16Le, "UTF-16LE", {"utf-16le", "utf16le"}},
+    {Encoding::Utf16Be, "UTF-16BE", {"utf-16be", "utf16be"}},
+};
+
+// Enough for the detector to make up its mind; reading all of a 20 MB novel would not change it.
+constexpr qsizetype kGuessBytes = 1024 * 1024;
+
+}  // namespace
+
+QString encodingName(Encoding encoding) {
+    for (const Named& n : kNamed)
+        if (n.encoding == encoding) return QString::fromLatin1(n.shown);
+    return {};
+}
+
+std::optional<Encoding> encodingFromName(const QString& name) {
+    const QString wanted = name.trimmed().toLower();
+    for (const Named& n : kNamed)
+        for (const char* candidate : n.names)
+            if (wanted == QLatin1String(candidate)) return n.encoding;
+    return std::nullopt;
+}
+
+QString knownEncodingNames() {
+    QStringList names;
+    for (const Named& n : kNamed) names << QString::fromLatin1(*n.names.begin());
+    return names.join(QStringLiteral(", "));
+}
+
+QList<Encoding> choosableEncodings() {
+    return {Encoding::Big5, Encoding::Big5Hkscs, Encoding::Gb18030, Encoding::Utf8, Encoding::Utf16Le,
+            Encoding::Utf16Be};
+}
+
+std::optional<Encoding> guessEncoding(const QByteArray& bytes) {
+    std::unique_ptr<uchardet, decltype(&uchardet_delete)> detector(uchardet_new(), &uchardet_delete);
+    if (!detector) return std::nullopt;
+    const qsizetype n = std::min(bytes.size(), kGuessBytes);
+    if (uchardet_handle_data(detector.get(), bytes.constData(), static_cast<size_t>(n)) != 0) return std::nullopt;
+    uchardet_data_end(detector.get());
+    const QByteArray charset = QByteArray(uchardet_get_charset(detector.get())).toUpper();
+    if (charset == "GB18030" || charset == "GB2312" || charset == "GBK" || charset == "HZ-GB-2312")
+        return Encoding::Gb18030;
+    if (charset == "BIG5") return Encoding::Big5;
+    if (charset == "BIG5-HKSCS") return Encoding::Big5Hkscs;
+    if (charset == "UTF-8") return Encoding::Utf8;
+    if (charset == "UTF-16LE") return Encoding::Utf16Le;
+    if (charset == "UTF-16BE") return Encoding::Utf16Be;
+    return std::nullopt;
+}
+
+}  // namespace sayvell::document
