@@ -43,6 +43,12 @@ std::optional<Encoding> encodingFromName(const QString& name) {
     return std::nullopt;
 }
 
+QString encodingKey(Encoding encoding) {
+    for (const Named& n : kNamed)
+        if (n.encoding == encoding) return QString::fromLatin1(*n.names.begin());
+    return {};
+}
+
 QString knownEncodingNames() {
     QStringList names;
     for (const Named& n : kNamed) names << QString::fromLatin1(*n.names.begin());

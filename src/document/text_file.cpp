@@ -20,9 +20,11 @@ bool beyondAscii(QByteArrayView bytes) {
 }
 
 // Qt's decoder refuses overlongs, surrogates and anything above U+10FFFF; stateless, so a
-// sequence cut off at the end is an error too.
+// sequence cut off at the end is an error too. The caller drops a byte-order mark: a second one
+// is text, kept so that it is written back.
 QString fromUtf8(QByteArrayView bytes, bool* valid) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = decoder.decode(bytes);
     *valid = !decoder.hasError();
     return text;
@@ -37,7 +39,7 @@ bool utf8FromTheStart(QByteArrayView bytes) {
 
 QString fromUtf16(QByteArrayView bytes, bool bigEndian, bool* valid) {
     QStringDecoder decoder(bigEndian ? QStringDecoder::Utf16BE : QStringDecoder::Utf16LE,
-                           QStringDecoder::Flag::Stateless);
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = decoder.decode(bytes);
     *valid = !decoder.hasError() && bytes.size() % 2 == 0;
     if (bytes.size() % 2 != 0) text.append(QChar(QChar::ReplacementCharacter));

@@ -85,6 +85,8 @@ TEST(TextFile, FilesComeBackByteForByte) {
     EXPECT_EQ(roundTrip(utf8Crlf), utf8Crlf);
     const QByteArray bom = "\xEF\xBB\xBF" + QStringLiteral("有 BOM\r\n的文字").toUtf8();
     EXPECT_EQ(roundTrip(bom), bom);
+    const QByteArray twoBoms = "\xEF\xBB\xBF" + bom;  // the second is text
+    EXPECT_EQ(roundTrip(twoBoms), twoBoms);
     // NUL and other control bytes of a binary file survive.
     const QByteArray binary("ab\0\x01\x1F" "cd\t\r\n", 10);
     EXPECT_EQ(roundTrip(binary), binary);

@@ -111,8 +111,8 @@ void DocumentsController::N35Click() {
     showEncoding();
 }
 
-void DocumentsController::resume(const QString& path) {
-    session_->resume(path);
+void DocumentsController::resume(const QString& path, std::optional<document::Encoding> encoding) {
+    session_->resume(path, encoding);
     w_.statusPanel2->setText(path);
     showEncoding();
 }

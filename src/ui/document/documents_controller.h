@@ -53,8 +53,8 @@ public:
     // The exit's question: false when a changed text the user wanted saved was not.
     bool settleChangedText() { return session_->settleChangedText(); }
 
-    // A recovered text from `path` is in the editor.
-    void resume(const QString& path);
+    // A recovered text from `path` is in the editor; `encoding` the file's when it was kept.
+    void resume(const QString& path, std::optional<document::Encoding> encoding = std::nullopt);
 
     void N35Click();
     void SB_openClick();
