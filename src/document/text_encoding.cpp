@@ -1,7 +1,10 @@
 #include "document/text_encoding.h"
 
+#include "text/charset.h"
+
 #include <uchardet.h>
 
+#include <bitset>
 #include <memory>
 
 namespace sayvell::document {
@@ -58,6 +61,47 @@ QString knownEncodingNames() {
 QList<Encoding> choosableEncodings() {
     return {Encoding::Big5, Encoding::Big5Hkscs, Encoding::Gb18030, Encoding::Utf8, Encoding::Utf16Le,
             Encoding::Utf16Be};
+}
+
+namespace {
+
+// Every character of the first level of Big5 (A440..C67E) and of GB2312 (B0A1..D7F9).
+std::bitset<0x10000> makeCommonChinese() {
+    std::bitset<0x10000> common;
+    auto mark = [&common](const char* charset, int leadFrom, int leadTo, bool lowTrails) {
+        QByteArray codes;
+        for (int lead = leadFrom; lead <= leadTo; ++lead) {
+            for (int trail = 0x40; trail <= 0xFE; ++trail) {
+                if ((trail > 0x7E && trail < 0xA1) || (!lowTrails && trail < 0xA1)) continue;
+                codes.append(char(lead)).append(char(trail));
+            }
+        }
+        for (const QChar c : text::decodeCharset(charset, codes))
+            if (c.unicode() >= 0x3400 && c != QChar(QChar::ReplacementCharacter)) common.set(c.unicode());
+    };
+    mark("CP950", 0xA4, 0xC6, true);
+    mark("GB18030", 0xB0, 0xD7, false);
+    return common;
+}
+
+bool isChinese(char16_t u) { return (u >= 0x3400 && u < 0xA000) || (u >= 0xF900 && u < 0xFB00); }
+
+}  // namespace
+
+double commonChineseShare(QStringView text) {
+    static const std::bitset<0x10000> common = makeCommonChinese();
+    qsizetype counted = 0, frequent = 0, chinese = 0;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        // ASCII and punctuation say nothing; kana, Cyrillic, box drawing count against.
+        if (u < 0x80 || (u >= 0x2000 && u < 0x2070) || (u >= 0x3000 && u < 0x3040) || (u >= 0xFF00 && u < 0xFFF0))
+            continue;
+        ++counted;
+        chinese += isChinese(u);
+        frequent += common.test(u);
+        if (counted == 4096) break;
+    }
+    return chinese ? double(frequent) / double(counted) : 0.0;
 }
 
 std::optional<Encoding> guessEncoding(const QByteArray& bytes) {

@@ -91,10 +91,19 @@ DecodedText decoded(QString text, Encoding encoding, bool undecodable) {
     return out;
 }
 
+// Characters of the user-defined areas: real text has next to none, the wrong code page many.
+bool hasPrivateUse(QStringView text) {
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0xE000 && c.unicode() < 0xF900; });
+}
+
 struct Attempt {
     QString text;
     qsizetype bad = -1;  // -1: not tried
-    bool clean() const { return bad == 0 && !hasStrayControls(text); }
+    // `cut`: the text is the start of a file; a character cut off at its end does not count.
+    bool clean(bool cut = false) const {
+        const qsizetype allowed = cut && text.endsWith(QChar(QChar::ReplacementCharacter)) ? 1 : 0;
+        return bad >= 0 && bad <= allowed && !hasStrayControls(text) && !hasPrivateUse(text);
+    }
 };
 
 Attempt attempt(Encoding encoding, QByteArrayView bytes) {
@@ -102,6 +111,36 @@ Attempt attempt(Encoding encoding, QByteArrayView bytes) {
     a.text = text::decodeCharset(iconvName(encoding), bytes, &a.bad);
     return a;
 }
+
+// When the detector is unsure: of the code pages that read the start of the file cleanly, the
+// one that reads as the most common Chinese; Big5, then GB18030 on a tie (GBK files are far more
+// common than Big5-HKSCS ones).
+std::optional<Encoding> bestCodePage(const QByteArray& bytes, double* bestShare) {
+    const QByteArrayView head = QByteArrayView(bytes).first(std::min<qsizetype>(bytes.size(), 64 * 1024));
+    std::optional<Encoding> best;
+    *bestShare = -1;
+    for (const Encoding e : {Encoding::Big5, Encoding::Gb18030, Encoding::Big5Hkscs}) {
+        const Attempt a = attempt(e, head);
+        if (!a.clean(head.size() < bytes.size())) continue;
+        if (const double share = commonChineseShare(a.text); share > *bestShare) {
+            best = e;
+            *bestShare = share;
+        }
+    }
+    return best;
+}
+
+bool hasAccentedLatin(QStringView text) {
+    return std::any_of(text.begin(), text.end(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return u >= 0xC0 && u < 0x250 && u != 0xD7 && u != 0xF7;
+    });
+}
+
+bool hasChinese(QStringView text) {
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x3400 && c.unicode() < 0xA000; });
+}
+
 
 }  // namespace
 
@@ -150,19 +189,28 @@ DecodedText decodeText(const QByteArray& bytes) {
     if (nonAscii && utf8FromTheStart(bytes)) {
         bool valid = false;
         utf8 = fromUtf8(bytes, &valid);
-        if (valid) return decoded(std::move(utf8), Encoding::Utf8, false);
+        // A few GBK characters can form valid UTF-8 (谢谢 is two Cyrillic letters): UTF-8
+        // with neither a Chinese character nor an accented Latin letter ("café") gives way to a
+        // code page that reads as common Chinese.
+        if (valid && (hasChinese(utf8) || hasAccentedLatin(utf8))) return decoded(std::move(utf8), Encoding::Utf8, false);
+        if (valid) {
+            double share = 0;
+            const std::optional<Encoding> page = bestCodePage(bytes, &share);
+            if (!page || share < 0.95) return decoded(std::move(utf8), Encoding::Utf8, false);
+        }
     }
     // The detector first: GBK text mostly reads as Big5 too, as nonsense.
     const std::optional<Encoding> guess = guessEncoding(bytes);
-    Attempt gb;
-    if (guess == Encoding::Gb18030) {
-        gb = attempt(Encoding::Gb18030, bytes);
-        if (gb.clean()) return decoded(std::move(gb.text), Encoding::Gb18030, false);
+    if (guess == Encoding::Gb18030 || guess == Encoding::Big5) {
+        if (Attempt a = attempt(*guess, bytes); a.clean()) return decoded(std::move(a.text), *guess, false);
     }
-    Attempt big5 = attempt(Encoding::Big5, bytes);
-    if (big5.clean()) return decoded(std::move(big5.text), Encoding::Big5, false);
-    if (Attempt hk = attempt(Encoding::Big5Hkscs, bytes); hk.clean())
-        return decoded(std::move(hk.text), Encoding::Big5Hkscs, false);
+    double share = 0;
+    const std::optional<Encoding> best = bestCodePage(bytes, &share);
+    Attempt chosen;
+    if (best) {
+        chosen = attempt(*best, bytes);
+        if (chosen.clean()) return decoded(std::move(chosen.text), *best, false);
+    }
     // Mostly UTF-8 with a few bytes that are not (a damaged file, a piece pasted from another
     // encoding): read as UTF-8 with those flagged rather than all of it as nonsense. Text in a
     // code page read as UTF-8 fails at nearly every character instead.
@@ -172,11 +220,7 @@ DecodedText decodeText(const QByteArray& bytes) {
         const qsizetype bad = utf8.count(QChar(QChar::ReplacementCharacter));
         if (nonAsciiCount(utf8) - bad >= 2 * bad) return decoded(std::move(utf8), Encoding::Utf8, true);
     }
-    // GB18030 takes almost any bytes: only when Big5 stumbles often, not over a damaged byte.
-    if (big5.bad * 20 >= nonAsciiCount(big5.text)) {
-        if (gb.bad < 0) gb = attempt(Encoding::Gb18030, bytes);
-        if (gb.clean()) return decoded(std::move(gb.text), Encoding::Gb18030, false);
-    }
+    Attempt big5 = best == Encoding::Big5 ? std::move(chosen) : attempt(Encoding::Big5, bytes);
     // Text in UTF-16 holds bytes no code page's text does (NUL, control codes): without them
     // a few pairs of Latin letters would pass for Chinese.
     for (const bool big : {false, true}) {
@@ -186,6 +230,8 @@ DecodedText decodeText(const QByteArray& bytes) {
         if (valid && plausibleUtf16(text))
             return decoded(std::move(text), big ? Encoding::Utf16Be : Encoding::Utf16Le, false);
     }
+    // Damaged further on: the encoding the start showed, its bad bytes flagged.
+    if (best && best != Encoding::Big5) return decoded(std::move(chosen.text), *best, chosen.bad > 0);
     return decoded(std::move(big5.text), Encoding::Big5, big5.bad > 0);
 }
 

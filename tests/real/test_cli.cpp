@@ -261,11 +261,11 @@ TEST(CommandLine, TextsOfEveryEncodingReadAsWritten) {
         EXPECT_EQ(written(fromStdin), text);
     }
     // Short GBK that is valid Big5 too: Big5 unless told.
-    const QByteArray shortGbk = testing::iconvBytes(QStringLiteral("本店打烊"), "GBK");
+    const QByteArray shortGbk = testing::iconvBytes(QStringLiteral("您好"), "GBK");
     const QString input = c.file("short.txt", shortGbk);
-    EXPECT_NE(written(run(c, {"pieces", input})), QStringLiteral("本店打烊"));
-    EXPECT_EQ(written(run(c, {"pieces", input, "--encoding", "GBK"})), QStringLiteral("本店打烊"));
-    EXPECT_EQ(written(run(c, {"pieces", "-", "--encoding", "gb18030"}, shortGbk)), QStringLiteral("本店打烊"));
+    EXPECT_NE(written(run(c, {"pieces", input})), QStringLiteral("您好"));
+    EXPECT_EQ(written(run(c, {"pieces", input, "--encoding", "GBK"})), QStringLiteral("您好"));
+    EXPECT_EQ(written(run(c, {"pieces", "-", "--encoding", "gb18030"}, shortGbk)), QStringLiteral("您好"));
 
     const Outcome wrong = run(c, {"pieces", input, "--encoding", "utf-8"});
     EXPECT_EQ(wrong.code, 0);

@@ -144,15 +144,15 @@ TEST(DocumentEncodings, ReopenWithAChosenEncodingAsksBeforeGivingUpChanges) {
     WindowRig rig;
     // Short GBK that is valid Big5 as well: the detector cannot tell, Big5 is taken.
     const QString path = rig.path("short.txt");
-    const QByteArray gbk = iconvBytes(QStringLiteral("本店打烊"), "GBK");
+    const QByteArray gbk = iconvBytes(QStringLiteral("您好"), "GBK");
     writeAll(path, gbk);
     openThroughDialog(rig, path);
     EXPECT_EQ(encodingPanel(rig), "Big5");
-    EXPECT_NE(editorText(rig), QStringLiteral("本店打烊"));
+    EXPECT_NE(editorText(rig), QStringLiteral("您好"));
     rig.dialogs.shown.clear();
     reopenAs(rig, "GB18030")->trigger();
     EXPECT_TRUE(rig.dialogs.shown.isEmpty());
-    EXPECT_EQ(editorText(rig), QStringLiteral("本店打烊"));
+    EXPECT_EQ(editorText(rig), QStringLiteral("您好"));
     EXPECT_EQ(encodingPanel(rig), "GB18030");
     EXPECT_EQ(rig.window->currentFile(), path);
     EXPECT_FALSE(modified(rig));
@@ -163,12 +163,12 @@ TEST(DocumentEncodings, ReopenWithAChosenEncodingAsksBeforeGivingUpChanges) {
     rig.dialogs.confirmAnswers = {false};
     reopenAs(rig, "Big5")->trigger();
     EXPECT_EQ(rig.dialogs.shown, QStringList{question});
-    EXPECT_EQ(editorText(rig), QStringLiteral("本店打烊，明天見"));
+    EXPECT_EQ(editorText(rig), QStringLiteral("您好，明天見"));
     EXPECT_TRUE(modified(rig));
     EXPECT_EQ(encodingPanel(rig), "GB18030");
     rig.dialogs.confirmAnswers = {true};
     reopenAs(rig, "GB18030")->trigger();
-    EXPECT_EQ(editorText(rig), QStringLiteral("本店打烊"));
+    EXPECT_EQ(editorText(rig), QStringLiteral("您好"));
     EXPECT_FALSE(modified(rig));
     rig.window->ui.N12->trigger();
     EXPECT_EQ(readAll(path), gbk);

@@ -215,7 +215,7 @@ TEST(Recovery, AScheduledPowerOffKeepsTheTextWithoutAskingAndItGoesBackToItsFile
 TEST(Recovery, ARecoveredTextSavesBackInTheEncodingItsFileWasReadIn) {
     WatchedRig rig;
     const QString file = rig.path("short.txt");
-    const QByteArray gbk = iconvBytes(QStringLiteral("本店打烊"), "GBK");  // valid Big5 too
+    const QByteArray gbk = iconvBytes(QStringLiteral("您好"), "GBK");  // valid Big5 too
     {
         QFile f(file);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -225,7 +225,7 @@ TEST(Recovery, ARecoveredTextSavesBackInTheEncodingItsFileWasReadIn) {
     rig.window->ui.SB_open->click();
     for (QAction* a : rig.window->ui.M_reopenAs->actions())
         if (a->text() == QStringLiteral("GB18030")) a->trigger();
-    ASSERT_EQ(rig.memo()->toPlainText(), QStringLiteral("本店打烊"));
+    ASSERT_EQ(rig.memo()->toPlainText(), QStringLiteral("您好"));
     rig.memo()->moveCursor(QTextCursor::End);
     rig.memo()->insertPlainText(QStringLiteral("，请明天再来"));
     emit rig.watch->shutdownComing(ShutdownWatch::Reason::SystemShutdown);
@@ -240,7 +240,7 @@ TEST(Recovery, ARecoveredTextSavesBackInTheEncodingItsFileWasReadIn) {
     EXPECT_TRUE(rig.dialogs.shown.isEmpty()) << rig.dialogs.shown.join('|').toStdString();
     QFile f(file);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), iconvBytes(QStringLiteral("本店打烊，请明天再来"), "GB18030"));
+    EXPECT_EQ(f.readAll(), iconvBytes(QStringLiteral("您好，请明天再来"), "GB18030"));
 }
 
 TEST(Recovery, SigtermKeepsTheTextAndEndsTheProgram) {

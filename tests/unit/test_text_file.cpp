@@ -132,6 +132,22 @@ TEST(TextFile, EveryCommonChineseEncodingIsFoundAndComesBackByteForByte) {
         EXPECT_FALSE(d.undecodable);
         EXPECT_EQ(roundTrip(c.bytes), c.bytes);
     }
+    // Single words, where the detector has no opinion: the reading of common Chinese wins. GBK
+    // that happens to be valid UTF-8 (谢谢, 一楼) or that Big5-HKSCS takes too (请排队) included;
+    // Big5 words stay Big5, UTF-8 Latin text stays UTF-8.
+    for (const char* word : {"谢谢", "一楼", "请排队", "欢迎光临", "会员", "再见"}) {
+        const QString text = QString::fromUtf8(word);
+        const document::DecodedText gbk = document::decodeText(iconvBytes(text, "GBK"));
+        EXPECT_EQ(gbk.text, text);
+        EXPECT_EQ(gbk.format.encoding, Encoding::Gb18030) << word;
+    }
+    for (const char* word : {"謝謝", "一樓", "請排隊", "歡迎光臨", "會員", "再見", "出口", "公告", "今天"}) {
+        const QString text = QString::fromUtf8(word);
+        EXPECT_EQ(document::decodeText(iconvBytes(text, "BIG5")).text, text);
+    }
+    EXPECT_EQ(document::decodeText("caf\xC3\xA9").text, QStringLiteral("café"));
+    EXPECT_EQ(document::decodeText(QStringLiteral("Привет").toUtf8()).text, QStringLiteral("Привет"));
+
     // UTF-16 without a mark is found too; it is written back with one, so others can read it.
     const QByteArray bare = iconvBytes(big5Long, "UTF-16LE");
     const document::DecodedText d = document::decodeText(bare);
