@@ -41,7 +41,7 @@ QList<Encoding> choosableEncodings();
 double commonChineseShare(QStringView text);
 
 // The encoding the detector alone guesses (libuchardet), or nothing when it has no opinion
-// among ours. Looks at the first megabyte at most.
+// among ours. Looks at the first 64 KiB.
 std::optional<Encoding> guessEncoding(const QByteArray& bytes);
 
 }  // namespace sayvell::document

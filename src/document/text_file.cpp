@@ -55,11 +55,12 @@ const char* iconvName(Encoding encoding) {
 }
 
 // Control characters no text file holds: a code page that yields them was the wrong one.
+bool strayControl(char16_t u) {
+    return u < 0x20 && u != u'\t' && u != u'\n' && u != u'\r' && u != u'\f' && u != u'\v' && u != 0x1A;
+}
+
 bool hasStrayControls(QStringView text) {
-    return std::any_of(text.begin(), text.end(), [](QChar c) {
-        const char16_t u = c.unicode();
-        return u < 0x20 && u != u'\t' && u != u'\n' && u != u'\r' && u != u'\f' && u != u'\v' && u != 0x1A;
-    });
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return strayControl(c.unicode()); });
 }
 
 qsizetype nonAsciiCount(QStringView text) {
@@ -91,18 +92,20 @@ DecodedText decoded(QString text, Encoding encoding, bool undecodable) {
     return out;
 }
 
-// Characters of the user-defined areas: real text has next to none, the wrong code page many.
-bool hasPrivateUse(QStringView text) {
-    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0xE000 && c.unicode() < 0xF900; });
-}
-
 struct Attempt {
     QString text;
     qsizetype bad = -1;  // -1: not tried
-    // `cut`: the text is the start of a file; a character cut off at its end does not count.
+    // No bad byte, no control code, no character of the user-defined areas (real text has next
+    // to none, a wrong code page many). `cut`: the text is the start of a file; a character cut
+    // off at its end does not count.
     bool clean(bool cut = false) const {
         const qsizetype allowed = cut && text.endsWith(QChar(QChar::ReplacementCharacter)) ? 1 : 0;
-        return bad >= 0 && bad <= allowed && !hasStrayControls(text) && !hasPrivateUse(text);
+        if (bad < 0 || bad > allowed) return false;
+        // One pass over what may be ten million characters.
+        return std::none_of(text.begin(), text.end(), [](QChar c) {
+            const char16_t u = c.unicode();
+            return (u < 0x20 && strayControl(u)) || (u >= 0xE000 && u < 0xF900);
+        });
     }
 };
 
