@@ -62,7 +62,7 @@ bool DocumentSession::load(const QString& path, std::optional<Encoding> encoding
         format_ = decoded.format;
         converted_ = false;
         undecodable_ = decoded.undecodable;
-        if (undecodable_) prompter_.warning(kUndecodable.arg(path, encodingName(format_.encoding)));
+        loadWarning_ = undecodable_ ? kUndecodable.arg(path, encodingName(format_.encoding)) : QString();
         return true;
     }
     QString text;

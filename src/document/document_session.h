@@ -11,6 +11,7 @@
 
 #include <QString>
 #include <memory>
+#include <utility>
 
 namespace sayvell::document {
 
@@ -87,6 +88,9 @@ public:
     void resume(const QString& path, std::optional<Encoding> encoding = std::nullopt);
     // The encoding the current text file was read in; none for an untitled or converted text.
     std::optional<Encoding> fileEncoding() const;
+    // The warning about bytes that are not text of the encoding, for the file just read (once,
+    // empty when none): shown by the caller once the window shows that file and its encoding.
+    QString takeLoadWarning() { return std::exchange(loadWarning_, QString()); }
 
 private:
     bool load(const QString& path, std::optional<Encoding> encoding = std::nullopt);
@@ -101,6 +105,7 @@ private:
     TextFormat format_;
     bool converted_ = false;
     bool undecodable_ = false;
+    QString loadWarning_;
 };
 
 }  // namespace sayvell::document

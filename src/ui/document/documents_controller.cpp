@@ -83,6 +83,7 @@ void DocumentsController::showEncoding() {
     const std::optional<document::Encoding> encoding = session_->fileEncoding();
     w_.statusEncoding->setText(encoding ? document::encodingName(*encoding) : QString());
     w_.M_reopenAs->menuAction()->setEnabled(encoding.has_value());
+    if (const QString warning = session_->takeLoadWarning(); !warning.isEmpty()) dialogs_.warning(warning);
 }
 
 void DocumentsController::reopenAsClick(document::Encoding encoding) {
@@ -120,9 +121,9 @@ void DocumentsController::resume(const QString& path, std::optional<document::En
 void DocumentsController::SB_openClick() {
     gate_.requestStop();
     const QString name = session_->open();
+    if (!name.isEmpty()) w_.statusPanel2->setText(name);
     showEncoding();
     if (name.isEmpty()) return;
-    w_.statusPanel2->setText(name);
     if (const store::DbResult r = dm_.Q_history.recordOpen(name); !r) dialogs_.error(r.message);
 }
 
@@ -145,12 +146,14 @@ void DocumentsController::ListBox1DblClick() {
     const QString path = selected.first()->text();
     gate_.requestStop();
     if (gate_.readingActive()) return;
-    const bool reopened = session_->reopen(path);
-    showEncoding();
-    if (!reopened) return;
+    if (!session_->reopen(path)) {
+        showEncoding();
+        return;
+    }
     store::DbResult result;
     const QString stored = dm_.Q_history.touch(path, &result);
     if (!stored.isEmpty()) w_.statusPanel2->setText(stored);
+    showEncoding();
     if (!result) dialogs_.error(result.message);
 }
 
