@@ -2,6 +2,7 @@
 // inputs that reach deep into the code instead of being refused at the first byte.
 #include "reading/date_format.h"
 #include "text/big5.h"
+#include "text/charset.h"
 #include "unit/zip_writer.h"
 
 #include <QByteArray>
@@ -95,6 +96,11 @@ int main(int argc, char** argv) {
     seed("fuzz_text_decoder", "\xEF\xBB\xBF" + chinese.toUtf8());
     seed("fuzz_text_decoder", chinese.toUtf8().replace("\r\n", "\n"));
     seed("fuzz_text_decoder", QByteArray("a\0b\r\rc\xA4\x40\0", 9));
+    seed("fuzz_text_decoder", text::encodeCharset("GB18030", QStringLiteral("各位顾客您好，欢迎光临。\r\n谢谢")));
+    seed("fuzz_text_decoder", text::encodeCharset("BIG5-HKSCS", QStringLiteral("香港銅鑼灣嘅茶餐廳，啲嘢食好正。")));
+    seed("fuzz_text_decoder", "\xFF\xFE" + text::encodeCharset("UTF-16LE", chinese));
+    seed("fuzz_text_decoder", text::encodeCharset("UTF-16BE", chinese));
+    seed("fuzz_text_decoder", "\xEF\xBB\xBF\xEF\xBB\xBF" + chinese.toUtf8());
 
     seed("fuzz_music_decoder", wavTone());
     for (int i = 2; i < argc; ++i) {

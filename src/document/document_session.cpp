@@ -57,11 +57,11 @@ bool DocumentSession::newDocument() {
     return true;
 }
 
-bool DocumentSession::load(const QString& path) {
+bool DocumentSession::load(const QString& path, std::optional<Encoding> encoding) {
     if (hasTxtExtension(path)) {
         DecodedText decoded;
         QString error;
-        if (!readTextFile(path, &decoded, &error)) {
+        if (!readTextFile(path, &decoded, &error, encoding)) {
             prompter_.error(QStringLiteral("無法打開文件: %1\n%2").arg(path, error));
             return false;
         }
@@ -69,6 +69,7 @@ bool DocumentSession::load(const QString& path) {
         format_ = decoded.format;
         converted_ = false;
         undecodable_ = decoded.undecodable;
+        loadWarning_ = undecodable_ ? kUndecodable.arg(path, encodingName(format_.encoding)) : QString();
         return true;
     }
     QString text;
@@ -108,16 +109,35 @@ bool DocumentSession::reopen(const QString& path) {
     return true;
 }
 
-void DocumentSession::resume(const QString& path) {
+bool DocumentSession::reopenAs(Encoding encoding) {
+    if (currentFile_.isEmpty() || converted_) {
+        prompter_.warning(kNoFileToReopen);
+        return false;
+    }
+    if (!QFileInfo(currentFile_).isFile()) {
+        prompter_.warning(kMissingFile);
+        return false;
+    }
+    // Saving first would write the text back in the encoding the user has just called wrong.
+    if (editor_.isModified() && !prompter_.confirm(kReopenDiscards)) return false;
+    return load(currentFile_, encoding);
+}
+
+void DocumentSession::resume(const QString& path, std::optional<Encoding> encoding) {
     currentFile_ = path;
     format_ = {};
     converted_ = !path.isEmpty() && !hasTxtExtension(path);
     undecodable_ = false;
     DecodedText decoded;
     QString error;
-    if (path.isEmpty() || converted_ || !readTextFile(path, &decoded, &error)) return;
+    if (path.isEmpty() || converted_ || !readTextFile(path, &decoded, &error, encoding)) return;
     format_ = decoded.format;
     undecodable_ = decoded.undecodable;
+}
+
+std::optional<Encoding> DocumentSession::fileEncoding() const {
+    if (currentFile_.isEmpty() || converted_) return std::nullopt;
+    return format_.encoding;
 }
 
 bool DocumentSession::refuseWordProcessorTarget(const QString& path) {
@@ -134,9 +154,9 @@ bool DocumentSession::write(const QString& path) {
     TextFormat format = format_;
     QByteArray bytes;
     if (!encodeText(text, format, &bytes)) {
-        // Never replace a character: such a text is kept as UTF-8 from now on.
-        prompter_.information(QStringLiteral("文章中有 Big5 無法表示的字元，%1 將以 UTF-8 格式保存。").arg(path));
-        format = {Encoding::Utf8Bom, true};
+        // Never replace a character: the text goes to UTF-8 or is not saved at all.
+        if (!prompter_.confirm(kSaveAsUtf8.arg(encodingName(format.encoding), path))) return false;
+        format = {Encoding::Utf8Bom, format.crlf};
         encodeText(text, format, &bytes);
     }
     QString error;

@@ -12,6 +12,7 @@
 #include <QString>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace sayvell::document {
 
@@ -48,6 +49,14 @@ public:
 
 inline const QString kSaveChanged = QStringLiteral("文章已被修改，要保存嗎？");
 inline const QString kMissingFile = QStringLiteral("文件不存存!");
+// %1 the encoding, %2 the file.
+inline const QString kSaveAsUtf8 =
+    QStringLiteral("文章中有 %1 無法表示的字元，要把 %2 以 UTF-8 格式保存嗎？\n選「否」則不保存，文章保持原樣。");
+// %1 the file, %2 the encoding.
+inline const QString kUndecodable = QStringLiteral(
+    "%1 中有些位元組不是 %2 文字，顯示為 \uFFFD。\n可用「文件」選單的「以編碼重新開啟」選擇其他編碼；保存前會先詢問。");
+inline const QString kReopenDiscards = QStringLiteral("重新開啟將放棄對文章的修改，要繼續嗎？");
+inline const QString kNoFileToReopen = QStringLiteral("請先打開一個文本文件。");
 
 class DocumentSession {
 public:
@@ -68,6 +77,9 @@ public:
     // Opens `path` from the history; false (and nothing changed) when it is missing or
     // unreadable, or the changed text was kept.
     bool reopen(const QString& path);
+    // Reads the current text file again in `encoding`, after asking whether a changed text may
+    // be given up; false when nothing changed.
+    bool reopenAs(Encoding encoding);
     // False when the text was not saved (cancelled or failed).
     bool save();
     bool saveAs();
@@ -75,11 +87,17 @@ public:
     // was not, so the caller must keep it.
     bool settleChangedText();
     // The editor already holds a recovered text that came from `path` (empty: untitled): Save
-    // goes back there, in the file's own encoding and line breaks when it is still readable.
-    void resume(const QString& path);
+    // goes back there, in the file's own encoding and line breaks when it is still readable:
+    // `encoding` when the text had been read in one the user chose.
+    void resume(const QString& path, std::optional<Encoding> encoding = std::nullopt);
+    // The encoding the current text file was read in; none for an untitled or converted text.
+    std::optional<Encoding> fileEncoding() const;
+    // The warning about bytes that are not text of the encoding, for the file just read (once,
+    // empty when none): shown by the caller once the window shows that file and its encoding.
+    QString takeLoadWarning() { return std::exchange(loadWarning_, QString()); }
 
 private:
-    bool load(const QString& path);
+    bool load(const QString& path, std::optional<Encoding> encoding = std::nullopt);
     bool write(const QString& path);
     bool refuseWordProcessorTarget(const QString& path);
     DocumentConverter& converter();
@@ -91,6 +109,7 @@ private:
     TextFormat format_;
     bool converted_ = false;
     bool undecodable_ = false;
+    QString loadWarning_;
 };
 
 }  // namespace sayvell::document

@@ -17,7 +17,8 @@ const char* const kCreateTable =
     " content TEXT NOT NULL,"
     " filename TEXT NOT NULL DEFAULT '',"
     " caret INTEGER NOT NULL DEFAULT 0,"
-    " saved_at TEXT NOT NULL DEFAULT '')";
+    " saved_at TEXT NOT NULL DEFAULT '',"
+    " encoding TEXT NOT NULL DEFAULT '')";
 
 // A record this large has taken pages the file would otherwise keep empty after a clear.
 constexpr int kVacuumFreePages = 1024;
@@ -69,6 +70,12 @@ std::unique_ptr<RecoveryStore> RecoveryStore::open(const QString& path, QString*
             return nullptr;
         }
     }
+    // A table from before encodings were kept gains the column; its record reads as found.
+    if (!columns.contains(QStringLiteral("encoding")) &&
+        !exec(db, "ALTER TABLE recovery ADD COLUMN encoding TEXT NOT NULL DEFAULT ''")) {
+        why = store->lastError();
+        return nullptr;
+    }
     return store;
 }
 
@@ -79,7 +86,7 @@ QString RecoveryStore::lastError() const {
 }
 
 std::optional<RecoveryRecord> RecoveryStore::load(QString* error) {
-    Stmt st(db_, "SELECT content, filename, caret, saved_at FROM recovery WHERE id = 1");
+    Stmt st(db_, "SELECT content, filename, caret, saved_at, encoding FROM recovery WHERE id = 1");
     if (!st) {
         if (error) *error = lastError();
         return std::nullopt;
@@ -94,6 +101,7 @@ std::optional<RecoveryRecord> RecoveryStore::load(QString* error) {
     r.fileName = columnText(st.s, 1);
     r.caret = int(qBound<sqlite3_int64>(0, sqlite3_column_int64(st.s, 2), r.text.size()));
     r.savedAt = QDateTime::fromString(columnText(st.s, 3), Qt::ISODateWithMs);
+    r.encoding = columnText(st.s, 4);
     return r;
 }
 
@@ -105,12 +113,16 @@ bool RecoveryStore::save(const RecoveryRecord& record, QString* error) {
     const QByteArray at = (record.savedAt.isValid() ? record.savedAt : QDateTime::currentDateTime())
                               .toString(Qt::ISODateWithMs)
                               .toUtf8();
-    Stmt st(db_, "INSERT OR REPLACE INTO recovery(id, content, filename, caret, saved_at) VALUES(1, ?, ?, ?, ?)");
+    const QByteArray encoding = record.encoding.toUtf8();
+    Stmt st(db_,
+            "INSERT OR REPLACE INTO recovery(id, content, filename, caret, saved_at, encoding) VALUES(1, ?, ?, ?, ?, ?)");
     if (st) {
         sqlite3_bind_text64(st.s, 1, content.constData(), sqlite3_uint64(content.size()), SQLITE_STATIC, SQLITE_UTF8);
         sqlite3_bind_text64(st.s, 2, file.constData(), sqlite3_uint64(file.size()), SQLITE_STATIC, SQLITE_UTF8);
         sqlite3_bind_int(st.s, 3, qBound(0, record.caret, int(text.size())));
         sqlite3_bind_text64(st.s, 4, at.constData(), sqlite3_uint64(at.size()), SQLITE_STATIC, SQLITE_UTF8);
+        sqlite3_bind_text64(st.s, 5, encoding.constData(), sqlite3_uint64(encoding.size()), SQLITE_STATIC,
+                            SQLITE_UTF8);
         if (sqlite3_step(st.s) == SQLITE_DONE) return true;
     }
     if (error) *error = lastError();

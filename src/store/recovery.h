@@ -28,6 +28,7 @@ struct RecoveryRecord {
     QString fileName;  // the document's file; empty for an untitled text
     int caret = 0;     // caret position in characters of `text`
     QDateTime savedAt;
+    QString encoding;  // the file's encoding as the command line names it; empty: found in the file
 };
 
 inline const QString kRecoveryTable = QStringLiteral("recovery");

@@ -6,6 +6,7 @@
 #include "reading/date_format.h"
 #include "reading/tts.h"
 #include "support/fakes.h"
+#include "support/iconv_fixture.h"
 #include "support/sound_capture.h"
 
 #include <QDir>
@@ -232,6 +233,50 @@ TEST(CommandLine, PiecesOfALongTextAreEveryListedPieceEscaped) {
         ASSERT_EQ(lines[i], expected[i]) << i;
 }
 
+// A file of any common Chinese encoding reads as written; --encoding settles what the
+// detector cannot, and bytes of no encoding are said, not hidden.
+TEST(CommandLine, TextsOfEveryEncodingReadAsWritten) {
+    Copy c;
+    auto written = [](const Outcome& r) {
+        QString text;
+        for (const QString& line : r.out.split(u'\n', Qt::SkipEmptyParts)) text += line.section(u'\t', 3, 3);
+        return text;
+    };
+    const QString gb = QStringLiteral("各位顾客您好，欢迎光临。");
+    const QString big5 = QStringLiteral("各位顧客您好，歡迎光臨。");
+    const QString hk = QStringLiteral("香港銅鑼灣嘅茶餐廳，啲嘢食好正。");
+    const std::pair<QString, QByteArray> files[] = {
+        {gb, testing::iconvBytes(gb, "GBK")},
+        {big5, testing::iconvBytes(big5, "BIG5")},
+        {hk, testing::iconvBytes(hk, "BIG5-HKSCS")},
+        {gb, "\xFF\xFE" + testing::iconvBytes(gb, "UTF-16LE")},
+    };
+    for (const auto& [text, bytes] : files) {
+        SCOPED_TRACE(text.toStdString());
+        const Outcome fromFile = run(c, {"pieces", c.file("in.txt", bytes)});
+        ASSERT_EQ(fromFile.code, 0) << fromFile.err.toStdString();
+        EXPECT_EQ(written(fromFile), text);
+        EXPECT_TRUE(fromFile.err.isEmpty()) << fromFile.err.toStdString();
+        const Outcome fromStdin = run(c, {"pieces", "-"}, bytes);
+        EXPECT_EQ(written(fromStdin), text);
+    }
+    // Short GBK that is valid Big5 too: Big5 unless told.
+    const QByteArray shortGbk = testing::iconvBytes(QStringLiteral("您好"), "GBK");
+    const QString input = c.file("short.txt", shortGbk);
+    EXPECT_NE(written(run(c, {"pieces", input})), QStringLiteral("您好"));
+    EXPECT_EQ(written(run(c, {"pieces", input, "--encoding", "GBK"})), QStringLiteral("您好"));
+    EXPECT_EQ(written(run(c, {"pieces", "-", "--encoding", "gb18030"}, shortGbk)), QStringLiteral("您好"));
+
+    const Outcome wrong = run(c, {"pieces", input, "--encoding", "utf-8"});
+    EXPECT_EQ(wrong.code, 0);
+    EXPECT_EQ(wrong.err.count(u'\n'), 1);
+    EXPECT_TRUE(wrong.err.contains(QStringLiteral("不是 UTF-8 文字"))) << wrong.err.toStdString();
+    const Outcome bad = run(c, {"pieces", input, "--encoding", "latin-9"});
+    EXPECT_EQ(bad.code, 2);
+    EXPECT_TRUE(bad.err.contains(QStringLiteral("latin-9")) && bad.err.contains(QStringLiteral("gb18030")))
+        << bad.err.toStdString();
+}
+
 TEST(CommandLine, BadUsageAndFailuresExitWithOneLineOnStandardError) {
     Copy c;
     const QString text = c.file("t.txt", QByteArray("abc."));
@@ -249,6 +294,7 @@ TEST(CommandLine, BadUsageAndFailuresExitWithOneLineOnStandardError) {
         {{"export", text}, 2},
         {{"export", text, "-o", c.dir.filePath("x.txt")}, 2},
         {{"pieces", text, "--voice", "no-such-voice"}, 2},
+        {{"pieces", text, "--encoding", "latin-9"}, 2},
         {{"pieces", c.dir.filePath("missing.txt")}, 1},
         {{"export", text, "-o", c.dir.filePath("no/such/folder/x.wav")}, 1},
     };

@@ -159,7 +159,8 @@ TEST(Install, TheDebianPackageListsItsDependencies) {
     ASSERT_EQ(debs.size(), 1) << r.out.toStdString();
     const Result info = exec(QStringLiteral("dpkg-deb"), {"--info", out.filePath(debs[0])});
     ASSERT_EQ(info.code, 0) << info.out.toStdString();
-    for (const char* dep : {"Depends:", "libespeak-ng1", "espeak-ng-data", "libpulse0", "libqt6widgets6", "libsqlite3-0"})
+    for (const char* dep : {"Depends:", "libespeak-ng1", "espeak-ng-data", "libpulse0", "libqt6widgets6", "libsqlite3-0",
+                            "libuchardet0"})
         EXPECT_TRUE(info.out.contains(QLatin1String(dep))) << dep << "\n" << info.out.toStdString();
     const Result contents = exec(QStringLiteral("dpkg-deb"), {"--contents", out.filePath(debs[0])});
     EXPECT_TRUE(contents.out.contains("./usr/bin/sayvell"));

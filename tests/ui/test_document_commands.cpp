@@ -114,15 +114,16 @@ TEST(DocumentFiles, SavingTheOpenedFileGivesBackItsBytesInItsEncoding) {
         EXPECT_EQ(readAll(rig.path("doc.txt")), bytes);
         EXPECT_FALSE(modified(rig));
     }
-    // A character Big5 cannot hold: told once, then kept as UTF-8 with a byte-order mark.
+    // A character Big5 cannot hold: asked once, then kept as UTF-8 with a byte-order mark.
     writeAll(rig.path("doc.txt"), big5);
     openThroughDialog(rig, rig.path("doc.txt"));
     rig.dialogs.shown.clear();
     rig.memo()->moveCursor(QTextCursor::End);
     rig.memo()->insertPlainText(QStringLiteral("😀"));
+    rig.dialogs.confirmAnswers = {true};
     EXPECT_TRUE(rig.window->SB_saveClick());
     ASSERT_EQ(rig.dialogs.shown.size(), 1);
-    EXPECT_TRUE(rig.dialogs.shown[0].startsWith("information:文章中有 Big5 無法表示的字元"));
+    EXPECT_TRUE(rig.dialogs.shown[0].startsWith("confirm:文章中有 Big5 無法表示的字元"));
     EXPECT_EQ(readAll(rig.path("doc.txt")), "\xEF\xBB\xBF" + QStringLiteral("第一行\r\n\r\nline 3 ，最後\r\n😀").toUtf8());
     EXPECT_TRUE(rig.window->SB_saveClick());
     EXPECT_EQ(rig.dialogs.shown.size(), 1);

@@ -122,8 +122,10 @@ TEST(Layout, MainMenuCaptionsAreVerbatim)
         return out;
     };
     EXPECT_EQ(captions(win.ui.M_file),
-              QStringList({"新建  (&N)", "打開  (&O)", "保存  (&S)", "另存為(&A)", "輸出聲音文件 (&W)",
-                           "輸出選擇范圍 (&F)", "退出 (&C)"}));
+              QStringList({"新建  (&N)", "打開  (&O)", "保存  (&S)", "另存為(&A)", "以編碼重新開啟",
+                           "輸出聲音文件 (&W)", "輸出選擇范圍 (&F)", "退出 (&C)"}));
+    EXPECT_EQ(captions(win.ui.M_reopenAs),
+              QStringList({"Big5", "Big5-HKSCS", "GB18030", "UTF-8", "UTF-16LE", "UTF-16BE"}));
     EXPECT_EQ(captions(win.ui.M_edit),
               QStringList({"复制 (&C)  Ctrl+C", "粘貼 (&V)  Ctrl+V", "剪切 (&X)  Ctrl+X",
                            "撤銷 (&Z)  Ctrl+Z", "全選 (&A)  Ctrl+A "}));
@@ -175,6 +177,10 @@ TEST(Layout, StatusBarPanelsHaveTheirWidths)
     // Left to right in index order.
     for (int i = 1; i < 4; ++i)
         EXPECT_GT(win.ui.statusPanel[size_t(i)]->x(), win.ui.statusPanel[size_t(i - 1)]->x());
+    // The file's encoding beside its name.
+    EXPECT_TRUE(win.ui.statusEncoding->isVisible());
+    EXPECT_GT(win.ui.statusEncoding->x(), win.ui.statusPanel[2]->x());
+    EXPECT_LT(win.ui.statusEncoding->x(), win.ui.statusPanel[3]->x());
 }
 
 TEST(Layout, LoopPanelRangesDefaultsAndClose)

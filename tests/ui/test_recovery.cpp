@@ -4,11 +4,14 @@
 #include "platform/shutdown_watch.h"
 #include "store/recovery.h"
 #include "support/fakes.h"
+#include "support/iconv_fixture.h"
 #include "ui/schedule/tf_sch.h"
 #include "window_rig.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimeEdit>
@@ -205,6 +208,39 @@ TEST(Recovery, AScheduledPowerOffKeepsTheTextWithoutAskingAndItGoesBackToItsFile
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), QByteArray("\xEF\xBB\xBF") + QStringLiteral("今日\n特價，九點半關門").toUtf8());
     EXPECT_TRUE(waitFor([&] { return !recordIn(rig).has_value(); }));
+}
+
+// A file re-opened in the encoding the user chose goes back in that encoding, not the one the
+// detector would guess again.
+TEST(Recovery, ARecoveredTextSavesBackInTheEncodingItsFileWasReadIn) {
+    WatchedRig rig;
+    const QString file = rig.path("short.txt");
+    const QByteArray gbk = iconvBytes(QStringLiteral("您好"), "GBK");  // valid Big5 too
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(gbk);
+    }
+    rig.dialogs.openAnswer = file;
+    rig.window->ui.SB_open->click();
+    for (QAction* a : rig.window->ui.M_reopenAs->actions())
+        if (a->text() == QStringLiteral("GB18030")) a->trigger();
+    ASSERT_EQ(rig.memo()->toPlainText(), QStringLiteral("您好"));
+    rig.memo()->moveCursor(QTextCursor::End);
+    rig.memo()->insertPlainText(QStringLiteral("，请明天再来"));
+    emit rig.watch->shutdownComing(ShutdownWatch::Reason::SystemShutdown);
+    ASSERT_TRUE(recordIn(rig).has_value());
+
+    rig.crash();
+    rig.dialogs.confirmAnswer = true;
+    rig.restart();
+    EXPECT_EQ(rig.window->ui.statusEncoding->text(), QStringLiteral("GB18030"));
+    rig.dialogs.shown.clear();
+    rig.window->ui.SB_save->click();
+    EXPECT_TRUE(rig.dialogs.shown.isEmpty()) << rig.dialogs.shown.join('|').toStdString();
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), iconvBytes(QStringLiteral("您好，请明天再来"), "GB18030"));
 }
 
 TEST(Recovery, SigtermKeepsTheTextAndEndsTheProgram) {

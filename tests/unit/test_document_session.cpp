@@ -139,10 +139,16 @@ TEST_F(Session, AConvertedTextIsSavedThroughTheDialogAndNeverIntoItsSource) {
     EXPECT_TRUE(prompter.shown.last().startsWith("warning:"));
 }
 
-TEST_F(Session, ATextBig5CannotHoldIsSavedAsUtf8AndAFailedSaveKeepsItChanged) {
+TEST_F(Session, ATextBig5CannotHoldIsSavedAsUtf8OnlyWhenTheUserSaysSoAndAFailedSaveKeepsItChanged) {
     prompter.saveAnswer = path("emoji.txt");
     editor.content = QStringLiteral("笑😀");
     editor.modified = true;
+    EXPECT_FALSE(session.save());  // No: nothing written, the text stays changed
+    EXPECT_EQ(prompter.shown.last(), "confirm:" + kSaveAsUtf8.arg("Big5", path("emoji.txt")));
+    EXPECT_FALSE(QFile::exists(path("emoji.txt")));
+    EXPECT_TRUE(editor.modified);
+    EXPECT_EQ(session.format().encoding, Encoding::Big5);
+    prompter.answers = {true};
     ASSERT_TRUE(session.save());
     EXPECT_EQ(session.format().encoding, Encoding::Utf8Bom);
     QFile f(path("emoji.txt"));

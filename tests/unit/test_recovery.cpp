@@ -66,6 +66,26 @@ TEST_F(RecoveryStoreTest, KeepsTextFileAndCaretAcrossRunsInAnOlderFile) {
     EXPECT_FALSE(open()->load().has_value());
 }
 
+// A record kept before encodings were stored reads as "found in the file"; the table gains the
+// column and keeps the encoding from then on.
+TEST_F(RecoveryStoreTest, TheFilesEncodingIsKeptAndAnOlderTableGainsIt) {
+    run(path,
+        "CREATE TABLE recovery(id INTEGER PRIMARY KEY CHECK (id = 1), content TEXT NOT NULL,"
+        " filename TEXT NOT NULL DEFAULT '', caret INTEGER NOT NULL DEFAULT 0, saved_at TEXT NOT NULL DEFAULT '');"
+        "INSERT INTO recovery(id, content, filename) VALUES(1, '舊的', '/a.txt');");
+    auto store = open();
+    ASSERT_TRUE(store);
+    auto back = store->load();
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(back->text, QStringLiteral("舊的"));
+    EXPECT_TRUE(back->encoding.isEmpty());
+    ASSERT_TRUE(store->save({QStringLiteral("新的"), QStringLiteral("/a.txt"), 0, {}, QStringLiteral("gb18030")}));
+    store.reset();
+    back = open()->load();
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(back->encoding, QStringLiteral("gb18030"));
+}
+
 TEST_F(RecoveryStoreTest, AClearedLargeTextGivesItsSpaceBack) {
     const qint64 before = QFileInfo(path).size();
     auto store = open();

@@ -36,13 +36,19 @@ std::vector<Flag> flagsOf(Command c) {
                      }};
     const Flag rate{"--rate", true, intOption("--rate", -10, 15, &Options::rate)};
     const Flag date{"--date-format", true, intOption("--date-format", 1, 8, &Options::dateFormat)};
+    const Flag encoding{"--encoding", true, [](Options& o, const QString& v) {
+                            o.encoding = document::encodingFromName(v);
+                            return o.encoding ? QString()
+                                              : QStringLiteral("--encoding 沒有這種編碼：%1（可用：%2）")
+                                                    .arg(v, document::knownEncodingNames());
+                        }};
     switch (c) {
         case Command::Speak:
-            return {voice, rate, date, {"--volume", true, intOption("--volume", 0, 100, &Options::volume)},
+            return {voice, rate, date, encoding, {"--volume", true, intOption("--volume", 0, 100, &Options::volume)},
                     {"--loop", true, intOption("--loop", 1, 9999, &Options::loop)},
                     {"--interval", true, intOption("--interval", 0, 86400, &Options::interval)}};
         case Command::Export:
-            return {voice, rate, date, {"--format", true, intOption("--format", 0, 35, &Options::format)},
+            return {voice, rate, date, encoding, {"--format", true, intOption("--format", 0, 35, &Options::format)},
                     {"-o", true, [](Options& o, const QString& v) {
                          o.output = v;
                          return QString();
@@ -62,7 +68,7 @@ std::vector<Flag> flagsOf(Command c) {
                          return QString();
                      }}};
         case Command::Pieces:
-            return {voice, date};
+            return {voice, date, encoding};
         default:
             return {};
     }
@@ -156,7 +162,7 @@ QString usageText() {
         "用法：sayvell                       開啟視窗\n"
         "      sayvell speak 檔案|- [選項]     朗讀文字（不開視窗）\n"
         "      sayvell export 檔案|- -o 輸出檔 [選項]\n"
-        "      sayvell pieces 檔案|- [--voice V] [--date-format N]\n"
+        "      sayvell pieces 檔案|- [--voice V] [--date-format N] [--encoding 編碼]\n"
         "      sayvell voices                  列出語音：編號、名稱、語言\n"
         "      sayvell formats                 列出 WAV 格式：編號、名稱\n"
         "      sayvell --paths | --version | --help\n"
@@ -165,6 +171,8 @@ QString usageText() {
         "  --voice V          語音：編號、名稱或 espeak-ng 語音名（如 cmn-latn-pinyin）\n"
         "  --rate R           語速 -10..15\n"
         "  --date-format N    %Date% 的格式 1..8\n"
+        "  --encoding 編碼    輸入文字的編碼：big5、big5-hkscs、gb18030（gbk）、utf-8、utf-16le、utf-16be；\n"
+        "                     未給出時由內容判斷\n"
         "speak：\n"
         "  --volume N         音量 0..100\n"
         "  --loop N           循環朗讀 N 次\n"

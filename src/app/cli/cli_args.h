@@ -1,5 +1,7 @@
 #pragma once
 // The command line's words: a subcommand, its operand and its options. No engine, no files.
+#include "document/text_encoding.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -17,6 +19,7 @@ struct Options {
     std::optional<int> volume;      // 0..100
     std::optional<int> format;      // 0..35
     std::optional<int> dateFormat;  // 1..8
+    std::optional<document::Encoding> encoding;  // of the input; none: found in it
     int loop = 0;                   // passes; 0: one reading, no loop
     int interval = 0;               // seconds between passes
     bool asRead = false;

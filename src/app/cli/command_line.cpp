@@ -90,7 +90,14 @@ void catchSignals() {
 
 // ---- What every reading command needs ------------------------------------------------------
 
-bool readInput(const QString& input, QString* text, int* code) {
+// The reading goes on; the user learns why some of it sounds wrong.
+void warnUndecodable(const QString& input, const document::DecodedText& decoded) {
+    if (!decoded.undecodable) return;
+    say(stderr, QStringLiteral("sayvell: %1 中有些位元組不是 %2 文字，已略過（可用 --encoding 指定編碼）\n")
+                    .arg(input, document::encodingName(decoded.format.encoding)));
+}
+
+bool readInput(const QString& input, std::optional<document::Encoding> encoding, QString* text, int* code) {
     if (input == QLatin1String("-")) {
         QFile in;
         if (!in.open(stdin, QIODevice::ReadOnly)) {
@@ -102,15 +109,19 @@ bool readInput(const QString& input, QString* text, int* code) {
             *code = failure(kFailed, QStringLiteral("標準輸入的文字太大"));
             return false;
         }
-        *text = document::decodeText(bytes).text;
+        const document::DecodedText decoded =
+            encoding ? document::decodeTextAs(bytes, *encoding) : document::decodeText(bytes);
+        warnUndecodable(QStringLiteral("標準輸入"), decoded);
+        *text = decoded.text;
         return true;
     }
     document::DecodedText decoded;
     QString error;
-    if (!document::readTextFile(input, &decoded, &error)) {
+    if (!document::readTextFile(input, &decoded, &error, encoding)) {
         *code = failure(kFailed, QStringLiteral("無法讀取 %1：%2").arg(input, error));
         return false;
     }
+    warnUndecodable(input, decoded);
     *text = decoded.text;
     return true;
 }
@@ -227,7 +238,7 @@ private:
 int speak(const Options& o, int argc, char** argv) {
     int code = kOk;
     QString text;
-    if (!readInput(o.input, &text, &code)) return code;
+    if (!readInput(o.input, o.encoding, &text, &code)) return code;
     if (text.trimmed().isEmpty()) return failure(kFailed, kNothingToRead);
     Store st;
     if (!openStore(&st, &code)) return code;
@@ -311,7 +322,7 @@ int exportFile(const Options& o) {
     const QString path = target->path;
     const bool wav = target->wav;
     QString text;
-    if (!readInput(o.input, &text, &code)) return code;
+    if (!readInput(o.input, o.encoding, &text, &code)) return code;
     text = normaliseLineBreaks(text);
     if (text.trimmed().isEmpty()) return failure(kFailed, kNothingToRead);
     Store st;
@@ -410,7 +421,7 @@ int listFormats() {
 int listPiecesOf(const Options& o) {
     int code = kOk;
     QString text;
-    if (!readInput(o.input, &text, &code)) return code;
+    if (!readInput(o.input, o.encoding, &text, &code)) return code;
     Store st;
     if (!openStore(&st, &code)) return code;
     // The voice decides the spoken copy's language; naming one needs no sound, but the list of

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QToolButton>
 
@@ -72,6 +73,25 @@ DocumentsController::DocumentsController(DocumentWidgets w, store::TDM& dm, Dial
     connect(w_.ListBox1, &QListWidget::itemClicked, this, [this] { ListBox1Click(); });
     connect(w_.O1, &QAction::triggered, this, &DocumentsController::O1Click);
     connect(w_.D2, &QAction::triggered, this, &DocumentsController::D2Click);
+    for (QAction* a : w_.M_reopenAs->actions()) {
+        const auto encoding = static_cast<document::Encoding>(a->data().toInt());
+        connect(a, &QAction::triggered, this, [this, encoding] { reopenAsClick(encoding); });
+    }
+    showEncoding();
+}
+
+void DocumentsController::showEncoding() {
+    const std::optional<document::Encoding> encoding = session_->fileEncoding();
+    w_.statusEncoding->setText(encoding ? document::encodingName(*encoding) : QString());
+    w_.M_reopenAs->menuAction()->setEnabled(encoding.has_value());
+    if (const QString warning = session_->takeLoadWarning(); !warning.isEmpty()) dialogs_.warning(warning);
+}
+
+void DocumentsController::reopenAsClick(document::Encoding encoding) {
+    gate_.requestStop();
+    if (gate_.readingActive()) return;
+    session_->reopenAs(encoding);
+    showEncoding();
 }
 
 DocumentsController::~DocumentsController() = default;
@@ -90,29 +110,35 @@ void DocumentsController::N35Click() {
     if (gate_.readingActive()) return;
     session_->newDocument();
     w_.statusPanel2->clear();
+    showEncoding();
 }
 
-void DocumentsController::resume(const QString& path) {
-    session_->resume(path);
+void DocumentsController::resume(const QString& path, std::optional<document::Encoding> encoding) {
+    session_->resume(path, encoding);
     w_.statusPanel2->setText(path);
+    showEncoding();
 }
 
 void DocumentsController::SB_openClick() {
     gate_.requestStop();
     const QString name = session_->open();
+    if (!name.isEmpty()) w_.statusPanel2->setText(name);
+    showEncoding();
     if (name.isEmpty()) return;
-    w_.statusPanel2->setText(name);
     if (const store::DbResult r = dm_.Q_history.recordOpen(name); !r) dialogs_.error(r.message);
 }
 
 bool DocumentsController::SB_saveClick() {
     gate_.requestStop();
-    return session_->save();
+    const bool saved = session_->save();
+    showEncoding();
+    return saved;
 }
 
 void DocumentsController::N21Click() {
     gate_.requestStop();
     session_->saveAs();
+    showEncoding();
 }
 
 void DocumentsController::ListBox1DblClick() {
@@ -121,10 +147,14 @@ void DocumentsController::ListBox1DblClick() {
     const QString path = selected.first()->text();
     gate_.requestStop();
     if (gate_.readingActive()) return;
-    if (!session_->reopen(path)) return;
+    if (!session_->reopen(path)) {
+        showEncoding();
+        return;
+    }
     store::DbResult result;
     const QString stored = dm_.Q_history.touch(path, &result);
     if (!stored.isEmpty()) w_.statusPanel2->setText(stored);
+    showEncoding();
     if (!result) dialogs_.error(result.message);
 }
 

@@ -10,6 +10,7 @@
 class QAction;
 class QLabel;
 class QListWidget;
+class QMenu;
 class QPlainTextEdit;
 class QToolButton;
 
@@ -35,6 +36,8 @@ struct DocumentWidgets {
     QAction* D2;   // delete a history record
     QLabel* statusPanel2;
     QPlainTextEdit* Memo1;
+    QMenu* M_reopenAs;  // "以編碼重新開啟", an action per encoding
+    QLabel* statusEncoding;
 };
 
 class DocumentsController : public QObject {
@@ -50,8 +53,8 @@ public:
     // The exit's question: false when a changed text the user wanted saved was not.
     bool settleChangedText() { return session_->settleChangedText(); }
 
-    // A recovered text from `path` is in the editor.
-    void resume(const QString& path);
+    // A recovered text from `path` is in the editor; `encoding` the file's when it was kept.
+    void resume(const QString& path, std::optional<document::Encoding> encoding = std::nullopt);
 
     void N35Click();
     void SB_openClick();
@@ -61,8 +64,12 @@ public:
     void O1Click() { ListBox1DblClick(); }
     void D2Click();
     void ListBox1Click();
+    void reopenAsClick(document::Encoding encoding);
 
 private:
+    // The status bar names the encoding of the open text file, and only then may it be re-opened.
+    void showEncoding();
+
     class Editor;
     class Prompter;
 

@@ -4,6 +4,7 @@
 
 #include "ui/shell/form_parts.h"
 
+#include "document/text_encoding.h"
 #include "ui/common/icons.h"
 
 #include <QAction>
@@ -197,6 +198,8 @@ void MainWindowUi::setupUi(QMainWindow* w)
     statusPanel[0] = status->addPanel("StatusPanel0", QStringLiteral("光標位置"), 100);
     statusPanel[1] = status->addPanel("StatusPanel1", QStringLiteral("日期"), 150);
     statusPanel[2] = status->addPanel("StatusPanel2", QStringLiteral("文件名"), 400);
+    // The encoding of the open file, beside its name.
+    statusEncoding = status->addPanel("StatusEncoding", QStringLiteral("文件編碼"), 90);
     statusPanel[3] = status->addPanel("StatusPanel3", QStringLiteral("背景音樂"), 50);
     StatusBar1->setSizeGripEnabled(true);
 
@@ -210,6 +213,13 @@ void MainWindowUi::setupUi(QMainWindow* w)
     N11 = action(M_file, "N11", QStringLiteral("打開  (&O)"));
     N12 = action(M_file, "N12", QStringLiteral("保存  (&S)"));
     N21 = action(M_file, "N21", QStringLiteral("另存為(&A)"));
+    M_reopenAs = M_file->addMenu(QStringLiteral("以編碼重新開啟"));
+    M_reopenAs->setObjectName(QStringLiteral("M_reopenAs"));
+    for (const document::Encoding e : document::choosableEncodings()) {
+        QAction* a = M_reopenAs->addAction(document::encodingName(e));
+        a->setObjectName(QStringLiteral("reopenAs_") + document::encodingName(e));
+        a->setData(static_cast<int>(e));
+    }
     M_file->addSeparator();
     WAV1 = action(M_file, "WAV1", QStringLiteral("輸出聲音文件 (&W)"));
     N14 = action(M_file, "N14", QStringLiteral("輸出選擇范圍 (&F)"));

@@ -128,6 +128,7 @@ struct MainWindowUi {
     // 0 caret position, 1 date and weekday, 2 document file, 3 music file.
     QStatusBar* StatusBar1 = nullptr;
     std::array<QLabel*, 4> statusPanel{};
+    QLabel* statusEncoding = nullptr;    // the open file's encoding, between panels 2 and 3
 
     // ---- Main menu -------------------------------------------------------------------
     QMenu* M_file = nullptr;             // "文件(&F)"
@@ -135,6 +136,7 @@ struct MainWindowUi {
     QAction* N11 = nullptr;              // "打開  (&O)"
     QAction* N12 = nullptr;              // "保存  (&S)"
     QAction* N21 = nullptr;              // "另存為(&A)"
+    QMenu* M_reopenAs = nullptr;         // "以編碼重新開啟": one action per encoding, its data the encoding
     QAction* WAV1 = nullptr;             // "輸出聲音文件 (&W)"
     QAction* N14 = nullptr;              // "輸出選擇范圍 (&F)"
     QAction* N_exit = nullptr;           // "退出 (&C)"

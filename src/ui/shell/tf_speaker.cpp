@@ -71,7 +71,7 @@ Tf_speaker::Tf_speaker(Services services, QWidget* parent) : QMainWindow(parent)
                                              services_.dialogs);
     documents_ = std::make_unique<DocumentsController>(
         DocumentWidgets{ui.SB_new, ui.N35, ui.SB_open, ui.N11, ui.SB_save, ui.N12, ui.N21, ui.ListBox1, ui.O1, ui.D2,
-                        ui.statusPanel[2], ui.Memo1},
+                        ui.statusPanel[2], ui.Memo1, ui.M_reopenAs, ui.statusEncoding},
         services_.dm, services_.dialogs, readingGate());
     find_ = std::make_unique<FindController>(
         FindWidgets{ui.Fedit, ui.Redit, ui.SpeedButton2, ui.SpeedButton3, ui.SpeedButton4, ui.CheckBox2,

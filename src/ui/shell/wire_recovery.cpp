@@ -32,8 +32,10 @@ void Tf_speaker::wireRecovery() {
     auto* keeper = new store::RecoveryKeeper(
         std::move(writer),
         [this] {
+            const std::optional<document::Encoding> encoding = documents_->session().fileEncoding();
             return store::RecoveryRecord{port_->bytes().text(), currentFile(), ui.Memo1->textCursor().position(),
-                                         services_.clock.now()};
+                                         services_.clock.now(),
+                                         encoding ? document::encodingKey(*encoding) : QString()};
         },
         {}, this);
     recovery_ = keeper;
@@ -67,7 +69,7 @@ void Tf_speaker::wireRecovery() {
             showCaretPosition();
             const QString file = left->fileName.isEmpty() ? QString() : store::kRecoveryOfferFile.arg(left->fileName);
             if (services_.dialogs.confirm(store::kRecoveryOffer.arg(file))) {
-                documents_->resume(left->fileName);
+                documents_->resume(left->fileName, document::encodingFromName(left->encoding));
             } else {
                 ui.Memo1->clear();
                 doc->setModified(false);
