@@ -33,6 +33,7 @@ struct NumberWords {
     std::vector<QString> codeWords;     // long numbers after one of these are read digit by digit
     QString dateUnits;                  // 09日, 05分: the leading zero is not spoken
     QString letterJoiner;               // between letters spelled out (VIP)
+    std::vector<WordPair> letterCodeWords;  // Tel, Fax, No before a number: said in Chinese
 };
 
 // Null for a language whose numbers are left as written.

@@ -96,44 +96,59 @@ public:
     }
 
     void run() {
-        qsizetype plainFrom = 0;
+        QString plain;  // Chinese and numbers, read together so that a number sees its context
+        const auto flush = [&] {
+            if (!out_->isEmpty() && out_->back() == u' ')
+                while (plain.startsWith(u' ')) plain.remove(0, 1);
+            if (!plain.isEmpty()) appendChinese(plain, &w_, dictionary_, out_);
+            plain.clear();
+        };
         qsizetype i = 0;
         while (i < folded_.size()) {
             const char16_t c = folded_[i].unicode();
             const bool wordStart = isAlnum(c) && (i == 0 || !isAlnum(folded_[i - 1].unicode()));
             if (!wordStart) {
+                // "#25": the Chinese voices would say "hash"
+                if (!(c == u'#' && i + 1 < folded_.size() && isDigit(folded_[i + 1].unicode()))) plain += text_[i];
                 ++i;
                 continue;
             }
             const Token t = tokenAt(folded_, i);
-            QString spoken;
-            if (t.letters && leftToNumbers(t)) {
-                // a unit, a currency or a code word: the number reading wants it
-            } else if (t.letters && englishWord(word(t))) {
-                spoken = englishSegment(englishRun(t, &i));
-            } else if (t.letters) {
-                spoken = spell(word(t), w_);
+            if (const QString* code = codeWord(t)) {
+                plain += *code;  // Tel 0912…: 電話, and the number is read as a phone number
+                i = t.end;
+                while (!isDigit(folded_[i].unicode())) ++i;
+            } else if (!t.letters || leftToNumbers(t)) {
+                plain += text_.mid(t.start, t.end - t.start);
+                i = t.end;
+            } else if (englishWord(word(t))) {
+                flush();
+                apart(englishSegment(englishRun(t, &i)));
+            } else {
+                flush();
+                apart(spell(word(t), w_));
                 i = t.end;
             }
-            if (spoken.isEmpty()) {
-                i = t.end;
-                continue;
-            }
-            appendPlain(text_.mid(plainFrom, t.start - plainFrom));
-            apart(spoken);
-            plainFrom = i;
         }
-        appendPlain(text_.mid(plainFrom));
+        flush();
     }
 
 private:
     QStringView word(const Token& t) const { return QStringView(folded_).mid(t.start, t.end - t.start); }
 
+    // Tel, Fax, No before a number: the Chinese word, so that the number is read as a code.
+    const QString* codeWord(const Token& t) const {
+        qsizetype k = t.end;
+        while (k < folded_.size() && QStringView(u" .:#").contains(folded_[k])) ++k;
+        if (k >= folded_.size() || !isDigit(folded_[k].unicode())) return nullptr;
+        for (const WordPair& code : w_.letterCodeWords)
+            if (word(t) == code.written) return &code.spoken;
+        return nullptr;
+    }
+
     bool leftToNumbers(const Token& t) const {
         const QStringView wd = word(t);
         if (t.end < folded_.size() && folded_[t.end] == u'$') return true;  // NT$
-        for (const QString& code : w_.codeWords)
-            if (wd == code) return true;
         if (!isDigit(wd.front().unicode())) return false;
         qsizetype k = 0;
         while (k < wd.size() && isDigit(wd[k].unicode())) ++k;
@@ -176,13 +191,6 @@ private:
         if (!out_->isEmpty() && !out_->back().isSpace()) *out_ += u' ';
         *out_ += spoken;
         *out_ += u' ';
-    }
-
-    void appendPlain(QStringView plain) {
-        if (!out_->isEmpty() && out_->back() == u' ')
-            while (!plain.isEmpty() && plain.front() == u' ') plain = plain.mid(1);
-        if (plain.isEmpty()) return;
-        appendChinese(plain, &w_, dictionary_, out_);
     }
 
     QStringView text_;

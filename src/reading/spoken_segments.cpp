@@ -19,7 +19,7 @@ std::vector<SpokenSegment> splitSegments(QStringView spoken) {
     const auto add = [&](const QString& language, QStringView text) {
         if (text.trimmed().isEmpty()) return;
         if (!out.empty() && out.back().language == language)
-            out.back().text += u' ' + text.toString();
+            out.back().text += (language.isEmpty() ? QString() : QStringLiteral(" ")) + text.toString();
         else
             out.push_back({language, text.toString()});
     };

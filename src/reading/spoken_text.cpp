@@ -443,32 +443,6 @@ void appendSpokenNumbers(QStringView text, const NumberWords* words, QString* ou
         NumberReader(text, *words, *out).run();
 }
 
-bool hasLetter(QStringView text) {
-    for (QChar c : text)
-        if (isLetter(c.unicode())) return true;
-    return false;
-}
-
-// The code units the table's marks hold, hashed into a bitmap: a character whose first unit is
-// in no mark cannot be a delimiter, and most characters of a text are not.
-class DelimiterFilter {
-public:
-    explicit DelimiterFilter(const DelimiterTable& table) {
-        for (qsizetype row = 0; row < table.marks.size() && row < kMaxDelimiterRows; ++row)
-            for (const QChar c : table.marks[row]) bits_[slot(c)] |= bit(c);
-    }
-    bool mayStart(QChar c) const { return (bits_[slot(c)] & bit(c)) != 0; }
-
-private:
-    static std::size_t slot(QChar c) { return (c.unicode() >> 6) & 15; }
-    static std::uint64_t bit(QChar c) { return std::uint64_t{1} << (c.unicode() & 63); }
-    std::array<std::uint64_t, 16> bits_{};
-};
-
-bool joinsDigits(QChar c) {
-    const char16_t f = fold(c);
-    return f == u',' || f == u':' || f == u'.';
-}
 
 }  // namespace
 
@@ -496,67 +470,10 @@ void appendChinese(QStringView text, const NumberWords* words, const ReadingDict
 
 }  // namespace detail
 
-SpeechLanguage languageOfVoice(QStringView voiceId) {
-    QStringView lang = voiceId.trimmed();
-    const qsizetype plus = lang.indexOf(u'+');
-    if (plus >= 0) lang = lang.left(plus);
-    const QString id = lang.toString().toLower();
-    if (id == u"yue" || id == u"zh-yue" || id == u"zhy") return SpeechLanguage::Cantonese;
-    if (id == u"cmn" || id.startsWith(u"cmn-") || id == u"zh" || id.startsWith(u"zh-")) return SpeechLanguage::Mandarin;
-    return SpeechLanguage::Other;
-}
-
 QString speakNumbers(QStringView text, SpeechLanguage language) {
     QString out;
     appendSpokenNumbers(text, wordsFor(language), &out);
     return out;
-}
-
-QString spokenCopy(const QString& piece, const SpokenSettings& settings) {
-    QString s = settings.date && *settings.date ? (*settings.date)(piece, settings.dateFormatType, settings.now) : piece;
-    s.remove(QChar(kDelaySymbol));
-    if (settings.language == SpeechLanguage::Other) return s;
-    const NumberWords* words = wordsFor(settings.language);
-    const ReadingDictionary* dictionary = settings.language != SpeechLanguage::Mandarin ? nullptr
-                                          : settings.dictionary ? settings.dictionary
-                                          : settings.useInstalledDictionary ? ReadingDictionary::installed()
-                                                                            : nullptr;
-    const std::vector<LexiconMatch> found =
-        settings.lexicon ? settings.lexicon->matches(s, settings.language) : std::vector<LexiconMatch>{};
-    if (found.empty() && !dictionary && (!words || (!hasDigit(s) && !hasLetter(s)))) return s;  // no copy
-    QString out;
-    qsizetype at = 0;
-    for (const LexiconMatch& m : found) {
-        detail::appendSpokenGap(QStringView(s).mid(at, m.start - at), words, dictionary, &out);
-        // Inline pinyin must stand apart from the characters around it to be read as pinyin.
-        const bool apart = hasLetter(*m.spoken);
-        if (apart && !out.isEmpty() && !out.back().isSpace()) out += u' ';
-        out += *m.spoken;
-        if (apart) out += u' ';
-        at = m.start + m.length;
-    }
-    detail::appendSpokenGap(QStringView(s).mid(at), words, dictionary, &out);
-    return out;
-}
-
-Piece cutSpokenPiece(QStringView window, const DelimiterTable& table, SpeechLanguage language) {
-    // cutPiece's cut, with the table asked only about characters that may be a delimiter.
-    const DelimiterFilter filter(table);
-    const bool chinese = language != SpeechLanguage::Other;
-    for (qsizetype i = 0; i < window.size();) {
-        const int units = window[i].isHighSurrogate() && i + 1 < window.size() && window[i + 1].isLowSurrogate() ? 2 : 1;
-        if (filter.mayStart(window[i])) {
-            const int delay = table.delayOf(window.mid(i, units));
-            if (delay >= 0) {
-                const bool inNumber = chinese && units == 1 && joinsDigits(window[i]) && i > 0 &&
-                                      isDigit(fold(window[i - 1])) && i + 1 < window.size() &&
-                                      isDigit(fold(window[i + 1]));
-                if (!inNumber) return {window.left(i + units).toString(), delay};
-            }
-        }
-        i += units;
-    }
-    return {window.toString(), 0};
 }
 
 }  // namespace sayvell::reading
