@@ -118,7 +118,7 @@ public:
                 plain += *code;  // Tel 0912…: 電話, and the number is read as a phone number
                 i = t.end;
                 while (!isDigit(folded_[i].unicode())) ++i;
-            } else if (!t.letters || leftToNumbers(t)) {
+            } else if (!t.letters || leftToNumbers(t) || dateToken(t)) {
                 plain += text_.mid(t.start, t.end - t.start);
                 i = t.end;
             } else if (englishWord(word(t))) {
@@ -144,6 +144,11 @@ private:
         for (const WordPair& code : w_.letterCodeWords)
             if (word(t) == code.written) return &code.spoken;
         return nullptr;
+    }
+
+    // "%Date%" with no format to fill it in is spoken as written.
+    bool dateToken(const Token& t) const {
+        return t.start > 0 && folded_[t.start - 1] == u'%' && t.end < folded_.size() && folded_[t.end] == u'%';
     }
 
     bool leftToNumbers(const Token& t) const {
@@ -174,7 +179,7 @@ private:
             if (number) break;
         }
         *end = last.end;
-        return text_.mid(first.start, last.end - first.start).toString();
+        return folded_.mid(first.start, last.end - first.start);
     }
 
     // A measure word or a unit after a number: 15支 counts phones, it names none.
