@@ -82,8 +82,8 @@ const ReadingDictionary* ReadingDictionary::installed() {
 }
 
 int ReadingDictionary::toneAt(QStringView text, qsizetype k, const std::vector<LexiconMatch>& found,
-                              size_t next) const {
-    if (k >= text.size()) return 0;
+                              size_t next, int toneAfter) const {
+    if (k >= text.size()) return toneAfter;
     if (next < found.size() && found[next].start == k) {
         const QString& spoken = *found[next].spoken;
         if (spoken != kAsWritten && spoken != kToneRules) return firstTone(spoken);
@@ -92,26 +92,31 @@ int ReadingDictionary::toneAt(QStringView text, qsizetype k, const std::vector<L
 }
 
 // The reading speech gives 一 or 不 at k before a character of nextTone, or null for the
-// voice's own (一 first tone, 不 fourth). `end` is where the word around it ends.
-const char16_t* ReadingDictionary::sandhi(QStringView text, qsizetype k, qsizetype end, int nextTone) const {
+// voice's own (一 first tone, 不 fourth). `end` is where the word around it ends; `more`: a
+// word follows the text there.
+const char16_t* ReadingDictionary::sandhi(QStringView text, qsizetype k, qsizetype end, int nextTone,
+                                          bool more) const {
     const QChar c = text[k];
     const QChar next = k + 1 < end ? text[k + 1] : QChar();
-    if (next.isNull() || !isHan(next)) return nullptr;  // alone, or at the end of a word
+    if (next.isNull() ? !more : !isHan(next)) return nullptr;  // alone, or at the end of a word
     if (c == u'不') return nextTone == 4 ? u"bu2" : nullptr;
     const QChar prev = k > 0 ? text[k - 1] : QChar();
     if (prev == u'第' || (!prev.isNull() && kCountingNumbers.contains(prev))) return nullptr;  // 第一, 十一
-    if (kDigitsAfter.contains(next) || kDateAfter.contains(next)) return nullptr;
+    if (!next.isNull() && (kDigitsAfter.contains(next) || kDateAfter.contains(next))) return nullptr;
     if (nextTone == 4) return u"yi2";
     if (nextTone >= 1 && nextTone <= 3) return u"yi4";
     return nullptr;
 }
 
-void ReadingDictionary::read(QStringView text, QString* out) const {
+void ReadingDictionary::read(QStringView text, QString* out, int toneAfter) const {
     const std::vector<LexiconMatch> found = words_.matches(text, SpeechLanguage::Mandarin);
     const auto oneChar = [&](qsizetype k, qsizetype end, size_t next) {
         const QChar c = text[k];
         const char16_t* tone = nullptr;
-        if (c == u'一' || c == u'不') tone = sandhi(text, k, end, toneAt(text.left(end), k + 1, found, next));
+        const bool last = end == text.size();  // not inside a word of the dictionary
+        if (c == u'一' || c == u'不')
+            tone = sandhi(text, k, end, toneAt(text.left(end), k + 1, found, next, last ? toneAfter : 0),
+                          last && toneAfter > 0);
         if (tone)
             appendApart(QStringView(tone), out);
         else

@@ -29,8 +29,9 @@ public:
 
     // Appends the Mandarin reading of free text (no digits left, no table words) to *out:
     // the dictionary's words, longest first, as inline pinyin where the voice would be wrong,
-    // and 一 and 不 with the tone speech gives them.
-    void read(QStringView text, QString* out) const;
+    // and 一 and 不 with the tone speech gives them. toneAfter: the tone of what follows the
+    // text (a word of the pronunciation table), 0 for nothing that counts.
+    void read(QStringView text, QString* out, int toneAfter = 0) const;
 
     int wordCount() const { return words_.size(); }
     // Tone digit 1..5 of a character's usual reading, 0 when unknown.
@@ -38,8 +39,9 @@ public:
 
 private:
     ReadingDictionary() = default;
-    int toneAt(QStringView text, qsizetype k, const std::vector<LexiconMatch>& found, size_t next) const;
-    const char16_t* sandhi(QStringView text, qsizetype k, qsizetype end, int nextTone) const;
+    int toneAt(QStringView text, qsizetype k, const std::vector<LexiconMatch>& found, size_t next,
+               int toneAfter) const;
+    const char16_t* sandhi(QStringView text, qsizetype k, qsizetype end, int nextTone, bool more) const;
 
     PronunciationLexicon words_;
     std::vector<std::uint8_t> tones_ = std::vector<std::uint8_t>(0x10000);

@@ -44,10 +44,13 @@ char16_t foldWidth(QChar c);
 
 // Chinese text with no table word in it: numbers as words, then for Mandarin the dictionary's
 // readings (a number read digit by digit, a date and a time keep theirs).
-void appendChinese(QStringView text, const NumberWords* words, const ReadingDictionary* dictionary, QString* out);
+// toneAfter: the tone of what follows (see ReadingDictionary::read).
+void appendChinese(QStringView text, const NumberWords* words, const ReadingDictionary* dictionary, QString* out,
+                   int toneAfter = 0);
 
 // The same with Latin letters in it: acronyms and codes spelled, English words in the English
 // form of spoken_segments.h.
-void appendSpokenGap(QStringView text, const NumberWords* words, const ReadingDictionary* dictionary, QString* out);
+void appendSpokenGap(QStringView text, const NumberWords* words, const ReadingDictionary* dictionary, QString* out,
+                     int toneAfter = 0);
 
 }  // namespace sayvell::reading::detail

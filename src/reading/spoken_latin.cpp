@@ -89,18 +89,19 @@ bool englishWord(QStringView word) {
 
 class LatinReader {
 public:
-    LatinReader(QStringView text, const NumberWords& w, const ReadingDictionary* dictionary, QString* out)
-        : text_(text), w_(w), dictionary_(dictionary), out_(out) {
+    LatinReader(QStringView text, const NumberWords& w, const ReadingDictionary* dictionary, QString* out,
+                int toneAfter)
+        : text_(text), w_(w), dictionary_(dictionary), out_(out), toneAfter_(toneAfter) {
         folded_ = text.toString();
         for (QChar& c : folded_) c = QChar(foldWidth(c));
     }
 
     void run() {
         QString plain;  // Chinese and numbers, read together so that a number sees its context
-        const auto flush = [&] {
+        const auto flush = [&](int toneAfter) {
             if (!out_->isEmpty() && out_->back() == u' ')
                 while (plain.startsWith(u' ')) plain.remove(0, 1);
-            if (!plain.isEmpty()) appendChinese(plain, &w_, dictionary_, out_);
+            if (!plain.isEmpty()) appendChinese(plain, &w_, dictionary_, out_, toneAfter);
             plain.clear();
         };
         qsizetype i = 0;
@@ -122,15 +123,15 @@ public:
                 plain += text_.mid(t.start, t.end - t.start);
                 i = t.end;
             } else if (englishWord(word(t))) {
-                flush();
+                flush(0);
                 apart(englishSegment(englishRun(t, &i)));
             } else {
-                flush();
+                flush(0);
                 apart(spell(word(t), w_));
                 i = t.end;
             }
         }
-        flush();
+        flush(toneAfter_);
     }
 
 private:
@@ -203,16 +204,18 @@ private:
     const NumberWords& w_;
     const ReadingDictionary* dictionary_;
     QString* out_;
+    int toneAfter_;
 };
 
 }  // namespace
 
-void appendSpokenGap(QStringView text, const NumberWords* words, const ReadingDictionary* dictionary, QString* out) {
+void appendSpokenGap(QStringView text, const NumberWords* words, const ReadingDictionary* dictionary, QString* out,
+                     int toneAfter) {
     if (!words) {
         *out += text;
         return;
     }
-    LatinReader(text, *words, dictionary, out).run();
+    LatinReader(text, *words, dictionary, out, toneAfter).run();
 }
 
 }  // namespace sayvell::reading::detail

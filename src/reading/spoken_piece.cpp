@@ -50,6 +50,17 @@ bool joinsDigits(QChar c) {
     return f == u',' || f == u':' || f == u'.';
 }
 
+// The tone a table word starts with: its first pinyin syllable's, or its first character's.
+int toneOfReading(QStringView spoken, const ReadingDictionary* dictionary) {
+    if (!dictionary) return 0;
+    for (QChar c : spoken) {
+        if (c >= u'1' && c <= u'5') return c.unicode() - u'0';
+        if (c.unicode() >= 0x3400 && c.unicode() <= 0x9FFF) return dictionary->toneOf(c);
+        if (c == u' ' || c == u'[') return 0;
+    }
+    return 0;
+}
+
 }  // namespace
 
 SpeechLanguage languageOfVoice(QStringView voiceId) {
@@ -77,7 +88,8 @@ QString spokenCopy(const QString& piece, const SpokenSettings& settings) {
     QString out;
     qsizetype at = 0;
     for (const LexiconMatch& m : found) {
-        detail::appendSpokenGap(QStringView(s).mid(at, m.start - at), words, dictionary, &out);
+        detail::appendSpokenGap(QStringView(s).mid(at, m.start - at), words, dictionary, &out,
+                                toneOfReading(*m.spoken, dictionary));
         // Inline pinyin must stand apart from the characters around it to be read as pinyin.
         const bool apart = hasLetter(*m.spoken);
         if (apart && !out.isEmpty() && !out.back().isSpace()) out += u' ';

@@ -448,7 +448,8 @@ void appendSpokenNumbers(QStringView text, const NumberWords* words, QString* ou
 
 namespace detail {
 
-void appendChinese(QStringView text, const NumberWords* words, const ReadingDictionary* dictionary, QString* out) {
+void appendChinese(QStringView text, const NumberWords* words, const ReadingDictionary* dictionary, QString* out,
+                   int toneAfter) {
     if (!dictionary) {
         appendSpokenNumbers(text, words, out);
         return;
@@ -465,7 +466,7 @@ void appendChinese(QStringView text, const NumberWords* words, const ReadingDict
         *out += QStringView(spoken).mid(from, to - from);
         at = to;
     }
-    dictionary->read(QStringView(spoken).mid(at), out);
+    dictionary->read(QStringView(spoken).mid(at), out, at < spoken.size() ? toneAfter : 0);
 }
 
 }  // namespace detail

@@ -88,6 +88,10 @@ TEST(ReadingDictionary, TheUsersTableComesFirst) {
     const PronunciationLexicon table({{"銀行", "yin2 xing2", "cmn"}, {"一個", "yi1 ge4", "cmn"}});
     EXPECT_EQ(read(*d, QStringLiteral("銀行一個"), &table), QStringLiteral("yin2 xing2 yi1 ge4"));
     EXPECT_EQ(read(*d, QStringLiteral("去銀行")), QStringLiteral("去 yin2 hang2"));
+    // 一 and 不 before a table word take its first tone
+    const PronunciationLexicon moment({{"剎那", "cha4 na4", "cmn"}, {"便宜", "pian2 yi2", "cmn"}});
+    EXPECT_EQ(read(*d, QStringLiteral("一剎那"), &moment), QStringLiteral("yi2 cha4 na4"));
+    EXPECT_EQ(read(*d, QStringLiteral("不便宜"), &moment), QStringLiteral("不 pian2 yi2"));
     // Cantonese has no pinyin: the dictionary is not used
     SpokenSettings yue;
     yue.language = SpeechLanguage::Cantonese;
