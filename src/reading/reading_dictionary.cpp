@@ -124,6 +124,13 @@ void ReadingDictionary::read(QStringView text, QString* out, int toneAfter) cons
     };
     size_t m = 0;
     for (qsizetype i = 0; i < text.size();) {
+        // 零一個 of 一百零一個: the 一 ends a number, whatever word it could begin
+        if (m < found.size() && found[m].start == i && text[i] == u'一' && i > 0 &&
+            (text[i - 1] == u'第' || kCountingNumbers.contains(text[i - 1]))) {
+            ++m;
+            *out += text[i++];
+            continue;
+        }
         if (m < found.size() && found[m].start == i) {
             const LexiconMatch& match = found[m++];
             const QString& spoken = *match.spoken;

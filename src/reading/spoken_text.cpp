@@ -394,6 +394,8 @@ private:
             const bool rank = s > 0 && w_.ordinalBefore.contains(QChar(at(s - 1)));
             const bool counts = kind == Kind::Unit || currency || (kind == Kind::Plain && measureAfter(after));
             number = integerWords(whole, w_, fraction.isEmpty() && !negative && !rank && counts);
+            // A 1 that counts nothing names a floor, a day, a rank: 1樓, 買1送1 keep yi1
+            if (whole == u"1" && fraction.isEmpty() && !counts) fixedItem_ = true;
             if (!fraction.isEmpty()) number += w_.point + digitByDigit(fraction, w_);
         }
 

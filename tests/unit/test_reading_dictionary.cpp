@@ -81,6 +81,13 @@ TEST(ReadingDictionary, DigitsReadOneByOneAndDatesKeepTheirOne) {
     EXPECT_EQ(read(*d, QStringLiteral("1:05")), QStringLiteral("一點零五分"));
     EXPECT_EQ(read(*d, QStringLiteral("1個")), QStringLiteral("yi2 個"));
     EXPECT_EQ(read(*d, QStringLiteral("1000人")), QStringLiteral("yi4 千人"));
+    // A 1 that counts nothing, and a 1 that ends a number, keep the first tone
+    EXPECT_EQ(read(*d, QStringLiteral("1樓")), QStringLiteral("一樓"));
+    EXPECT_EQ(read(*d, QStringLiteral("買1送1")), QStringLiteral("買一送一"));
+    EXPECT_EQ(read(*d, QStringLiteral("1月1日")), QStringLiteral("一月一日"));
+    const auto withWord = ReadingDictionary::fromText(QStringLiteral("個\t4\n百\t3\n一個\tyi2 ge4\n"));
+    EXPECT_EQ(read(*withWord, QStringLiteral("101個")), QStringLiteral("yi4 百零一個"));
+    EXPECT_EQ(read(*withWord, QStringLiteral("1個")), QStringLiteral("yi2 ge4"));
 }
 
 TEST(ReadingDictionary, TheUsersTableComesFirst) {
