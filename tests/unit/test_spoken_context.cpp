@@ -184,3 +184,18 @@ TEST(SpokenContext, TheInlineFormOfEnglishIsSplitIntoStretches) {
     EXPECT_EQ(segmentVoice(u"en", u"cmn-latn-pinyin+f3"), QStringLiteral("en-us+f3"));
     EXPECT_EQ(segmentVoice(u"", u"yue"), QStringLiteral("yue"));
 }
+
+TEST(SpokenContext, HostileLatinInputEndsAndSplitsBack) {
+    QString hostile;
+    for (int k = 0; k < 500; ++k)
+        hostile += QStringLiteral("A1-b'c-VIP Tel 1 No.#2 [en:x] ]%Date%一不-一 iPhone 15支 COVID-19- Ｗｉ－Ｆｉ ");
+    for (const SpeechLanguage language : {M, Y}) {
+        SpokenSettings settings;
+        settings.language = language;
+        const QString copy = spokenCopy(hostile, settings);
+        EXPECT_FALSE(copy.isEmpty());
+        qsizetype english = 0;
+        for (const SpokenSegment& segment : splitSegments(copy)) english += !segment.language.isEmpty();
+        EXPECT_GE(english, 1000);  // iPhone 15 and COVID-19, every time
+    }
+}
