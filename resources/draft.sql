@@ -297,7 +297,9 @@ INSERT OR IGNORE INTO pronunciation (written, spoken, language) VALUES
     ('了不起', 'liao3 bu4 qi3', 'cmn'),
     ('受不了', 'shou4 bu4 liao3', 'cmn'),
     ('了結', 'liao3 jie2', 'cmn'),
-    ('便宜貨', 'pian2 yi2 huo4', 'cmn');
+    ('便宜貨', 'pian2 yi2 huo4', 'cmn'),
+    ('7-11', '[en:seven eleven]', 'cmn'),
+    ('7-11', '[en:seven eleven]', 'yue');
 -- pronunciation: end
 
 COMMIT;

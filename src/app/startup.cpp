@@ -5,6 +5,7 @@
 #include "audio/audio_engine.h"
 #include "reading/clock.h"
 #include "reading/espeak_engine.h"
+#include "reading/reading_dictionary.h"
 #include "store/app_paths.h"
 #include "store/tdm.h"
 #include "ui/common/dialogs.h"
@@ -99,6 +100,10 @@ int runSayvell(int argc, char** argv, const std::function<void()>& onShown) {
     QObject::connect(&window, &ui::Tf_speaker::exitRequested, &app, &QApplication::exit);
     window.showMaximized();
     if (onShown) QTimer::singleShot(0, &window, onShown);
+    // The readings of words load once the window is up, so that neither the start nor the
+    // first piece read waits for them.
+    std::thread readings([] { reading::ReadingDictionary::installed(); });
+    const Join joinReadings{readings};
     const int code = QApplication::exec();
     audio->stop();
     return code;

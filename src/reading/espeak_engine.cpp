@@ -1,6 +1,7 @@
 #include "reading/espeak_engine_p.h"
 
 #include "audio/audio_engine.h"
+#include "reading/spoken_segments.h"
 
 #include <QRegularExpression>
 
@@ -198,7 +199,13 @@ bool EspeakEngine::speak(const QString& text, int flags) {
         return true;
 
     auto job = std::make_shared<Job>(Job::Kind::Speak);
-    job->utf8 = plain.toStdString();
+    const std::vector<SpokenSegment> segments = splitSegments(plain);
+    if (segments.size() == 1 && segments.front().language.isEmpty()) {
+        job->utf8 = plain.toStdString();
+    } else {
+        for (const SpokenSegment& segment : segments)
+            job->segments.emplace_back(segment.language, segment.text.toStdString());
+    }
     d->enqueue(job);
     if (flags & Async)
         return true;

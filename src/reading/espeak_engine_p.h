@@ -46,6 +46,8 @@ struct Job {
     explicit Job(Kind k) : kind(k) {}
     const Kind kind;
     std::string utf8;
+    // A text with stretches in other languages: each with its voice ("" the chosen one).
+    std::vector<std::pair<QString, std::string>> segments;
     std::uint64_t generation = 0;
     std::shared_ptr<audio::WavWriter> file;  // null: to the audio engine
     // Results, guarded by Impl::m.
@@ -117,6 +119,8 @@ struct EspeakEngine::Impl {
     void execute(const JobPtr& job);
     void synthesise(const JobPtr& job);
     void configure(EspeakGlobal& g);
+    espeak_ERROR synthSegments(const Job& job);
+    QString activeVoice;  // engine thread: the chosen voice as last configured
     QList<Voice> listVoices();
     std::optional<QList<Voice>> prefetched;  // guarded by m
     bool onSamples(Job& job, const short* wav, int count);

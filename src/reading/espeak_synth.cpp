@@ -1,6 +1,7 @@
 #include "reading/espeak_engine_p.h"
 
 #include "audio/audio_engine.h"
+#include "reading/spoken_segments.h"
 
 #include <espeak-ng/espeak_ng.h>
 
@@ -160,6 +161,7 @@ void EspeakEngine::Impl::configure(EspeakGlobal& g) {
         setRate = rateDirty || setVoice;
         voiceDirty = rateDirty = false;
     }
+    activeVoice = voice;
     if (setVoice) {
         const QByteArray name = voice.isEmpty() ? QByteArrayLiteral("en") : voice.toUtf8();
         espeak_SetVoiceByName(name.constData());
@@ -182,8 +184,11 @@ void EspeakEngine::Impl::synthesise(const JobPtr& job) {
             configure(g);
             synthEngine = this;
             synthJob = job.get();
-            status = espeak_Synth(job->utf8.c_str(), job->utf8.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8,
-                                  nullptr, nullptr);
+            status = job->segments.empty() ? espeak_Synth(job->utf8.c_str(), job->utf8.size() + 1, 0, POS_CHARACTER,
+                                                           0, espeakCHARS_UTF8, nullptr, nullptr)
+                                           : synthSegments(*job);
+            if (!job->segments.empty())
+                g.configuredBy = 0;  // another voice may be set: the next job sets its own again
             synthEngine = nullptr;
             synthJob = nullptr;
         }
@@ -210,6 +215,29 @@ void EspeakEngine::Impl::synthesise(const JobPtr& job) {
         finish(job, false);
     else if (ended)
         finish(job, status == EE_OK);
+}
+
+// Each stretch with its own voice: inline voice changes let the other language's sounds leak
+// into the text after them. Needs the espeak lock.
+espeak_ERROR EspeakEngine::Impl::synthSegments(const Job& job) {
+    espeak_ERROR status = EE_OK;
+    QString current = activeVoice;
+    for (const auto& [language, utf8] : job.segments) {
+        if (job.generation != generation.load())
+            break;
+        const QString voice = segmentVoice(language, activeVoice);
+        if (voice != current) {
+            const QByteArray name = voice.isEmpty() ? QByteArrayLiteral("en") : voice.toUtf8();
+            espeak_SetVoiceByName(name.constData());
+            espeak_SetParameter(espeakRATE, wordsPerMinute(rateSteps.load()), 0);
+            current = voice;
+        }
+        const espeak_ERROR one =
+            espeak_Synth(utf8.c_str(), utf8.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, nullptr);
+        if (one != EE_OK)
+            status = one;
+    }
+    return status;
 }
 
 int EspeakEngine::Impl::synthCallback(short* wav, int count, espeak_EVENT*) {

@@ -1,5 +1,6 @@
 #pragma once
 // The words numbers are spoken with, per language; shared by the spoken copy's sources only.
+#include "reading/reading_dictionary.h"
 #include "reading/spoken_lexicon.h"
 
 #include <QString>
@@ -31,9 +32,25 @@ struct NumberWords {
     QString ordinalBefore;              // a 2 right after one of these is a rank: 第2, 12月2日
     std::vector<QString> codeWords;     // long numbers after one of these are read digit by digit
     QString dateUnits;                  // 09日, 05分: the leading zero is not spoken
+    QString letterJoiner;               // between letters spelled out (VIP)
+    std::vector<WordPair> letterCodeWords;  // Tel, Fax, No before a number: said in Chinese
 };
 
 // Null for a language whose numbers are left as written.
 const NumberWords* wordsFor(SpeechLanguage language);
+
+// Full-width forms are recognised as their ASCII twins; the text copied out keeps them.
+char16_t foldWidth(QChar c);
+
+// Chinese text with no table word in it: numbers as words, then for Mandarin the dictionary's
+// readings (a number read digit by digit, a date and a time keep theirs).
+// toneAfter: the tone of what follows (see ReadingDictionary::read).
+void appendChinese(QStringView text, const NumberWords* words, const ReadingDictionary* dictionary, QString* out,
+                   int toneAfter = 0);
+
+// The same with Latin letters in it: acronyms and codes spelled, English words in the English
+// form of spoken_segments.h.
+void appendSpokenGap(QStringView text, const NumberWords* words, const ReadingDictionary* dictionary, QString* out,
+                     int toneAfter = 0);
 
 }  // namespace sayvell::reading::detail

@@ -53,16 +53,29 @@ const PronunciationLexicon::Index* PronunciationLexicon::indexOf(SpeechLanguage 
     return nullptr;
 }
 
+namespace {
+
+bool asciiAlnum(QChar c) {
+    const char16_t u = c.unicode();
+    return (u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z');
+}
+
+}  // namespace
+
 std::vector<LexiconMatch> PronunciationLexicon::matches(QStringView text, SpeechLanguage language) const {
     std::vector<LexiconMatch> out;
     const Index* index = indexOf(language);
     if (!index || index->buckets.isEmpty()) return out;
     for (qsizetype i = 0; i < text.size();) {
         qsizetype matched = 0;
-        if (index->starts[text[i].unicode()]) {
+        // A word of letters or digits is matched whole: "7-11" is not inside 2017-11-05.
+        const bool inWord = asciiAlnum(text[i]) && i > 0 && asciiAlnum(text[i - 1]);
+        if (index->starts[text[i].unicode()] && !inWord) {
             const auto bucket = index->buckets.constFind(text[i].unicode());
             for (qsizetype length : bucket->lengths) {
                 if (length > text.size() - i) continue;
+                if (i + length < text.size() && asciiAlnum(text[i + length - 1]) && asciiAlnum(text[i + length]))
+                    continue;
                 const auto word = bucket->words.find(text.mid(i, length));
                 if (word != bucket->words.end()) {
                     out.push_back({i, length, &word->second});

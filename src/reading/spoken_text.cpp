@@ -10,20 +10,26 @@
 #include <vector>
 
 namespace sayvell::reading {
+namespace detail {
+
+char16_t foldWidth(QChar c) {
+    const char16_t u = c.unicode();
+    if (u == 0xFF0C) return u;  // "302，007" is two numbers: a Chinese comma never groups digits
+    if (u >= 0xFF01 && u <= 0xFF5E) return char16_t(u - 0xFEE0);
+    if (u == 0x2212) return u'-';
+    if (u == 0x301C) return u'~';
+    return u;
+}
+
+}  // namespace detail
+
 namespace {
 
 using detail::NumberWords;
 using detail::WordPair;
 using detail::wordsFor;
 
-// Full-width forms are recognised as their ASCII twins; the text copied out keeps them.
-char16_t fold(QChar c) {
-    const char16_t u = c.unicode();
-    if (u >= 0xFF01 && u <= 0xFF5E) return char16_t(u - 0xFEE0);
-    if (u == 0x2212) return u'-';
-    if (u == 0x301C) return u'~';
-    return u;
-}
+char16_t fold(QChar c) { return detail::foldWidth(c); }
 
 bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 bool isLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
@@ -85,10 +91,15 @@ QString digitByDigit(QStringView digits, const NumberWords& w) {
     return out;
 }
 
+// Stretches of the output whose reading is settled (digits one by one, dates, times): the
+// tone rules of 一 must not touch them.
+using Ranges = std::vector<std::pair<qsizetype, qsizetype>>;
+
 // One pass over a text, appending the spoken form to out.
 class NumberReader {
 public:
-    NumberReader(QStringView text, const NumberWords& words, QString& out) : src_(text), w_(words), out_(out) {
+    NumberReader(QStringView text, const NumberWords& words, QString& out, Ranges* fixed = nullptr)
+        : src_(text), w_(words), out_(out), fixed_(fixed) {
         folded_.resize(text.size());
         for (qsizetype k = 0; k < text.size(); ++k) folded_[k] = QChar(fold(text[k]));
         f_ = folded_;
@@ -109,7 +120,10 @@ public:
                 if (i_ > 0 && isAlnum(at(i_ - 1))) {
                     copyWord();  // 型號A380: the digits belong to the word
                 } else {
+                    const qsizetype from = out_.size();
                     readItems(false, nullptr);
+                    if (fixedItem_) fixFrom(from);
+                    fixedItem_ = false;
                 }
                 copied = i_;
                 continue;
@@ -137,6 +151,10 @@ public:
     }
 
 private:
+    void fixFrom(qsizetype from) {
+        if (fixed_ && out_.size() > from) fixed_->push_back({from, out_.size()});
+    }
+
     char16_t at(qsizetype k) const { return k >= 0 && k < f_.size() ? f_[k].unicode() : 0; }
     qsizetype digitsEnd(qsizetype k) const {
         while (isDigit(at(k))) ++k;
@@ -172,6 +190,17 @@ private:
         const QStringView before = f_.mid(from, start - from);
         for (const QString& word : w_.codeWords)
             if (before.contains(word)) return true;
+        return false;
+    }
+
+    // 分機123, 房 302: a code word just before the number, blanks, a colon or '#' between.
+    bool codeWordRightBefore(qsizetype start) const {
+        qsizetype k = start;
+        while (k > 0 && QStringView(u" :#").contains(QChar(at(k - 1)))) --k;
+        if (k > 0 && src_[k - 1] == u'：') --k;
+        const QStringView before = f_.left(k);
+        for (const QString& word : w_.codeWords)
+            if (before.endsWith(word)) return true;
         return false;
     }
 
@@ -249,7 +278,10 @@ private:
     void readItem(bool negative, const WordPair* currency) {
         const qsizetype s = i_;
         const qsizetype e = digitsEnd(s);
-        if (!negative && !currency && (tryDate(s, e) || tryTime(s, e))) return;
+        if (!negative && !currency && (tryDate(s, e) || tryTime(s, e))) {
+            fixedItem_ = true;
+            return;
+        }
 
         // The whole part, with its grouping commas: 1,299 (but 1,2,3 is a list).
         QString whole = f_.mid(s, e - s).toString();
@@ -270,6 +302,7 @@ private:
                 std::vector<QStringView> groups;
                 i_ = groupsFrom(s, u'.', &groups);
                 readGroupsDigitByDigit(groups, w_.point);
+                fixedItem_ = true;
                 return;
             }
             fraction = f_.mid(end + 1, fe - end - 1);
@@ -281,6 +314,7 @@ private:
             if (looksLikePhone(groups)) {
                 i_ = groupsEnd;
                 readGroupsDigitByDigit(groups, QStringLiteral(" "));
+                fixedItem_ = true;
                 return;
             }
         }
@@ -288,6 +322,16 @@ private:
             const qsizetype de = digitsEnd(end + 1);
             const QStringView below = f_.mid(end + 1, de - end - 1);
             if (!isDigit(at(de)) && below.size() <= 4 && at(de) != u'/') {
+                // 12/25 is a day of the year unless it measures something (3/4杯, 1/2的)
+                const int month = whole.toInt();
+                const int day = below.toInt();
+                if (!negative && !currency && whole.size() <= 2 && below.size() <= 2 &&
+                    QDate(2024, month, day).isValid() && !measureAfter(de) && at(de) != u'的') {
+                    out_ += integerWords(whole, w_, false) + w_.month + integerWords(below, w_, false) + w_.day;
+                    i_ = de;
+                    fixedItem_ = true;
+                    return;
+                }
                 if (negative) out_ += w_.negative;
                 out_ += integerWords(below, w_, false) + w_.fractionOf + integerWords(whole, w_, false);
                 i_ = de;
@@ -339,14 +383,19 @@ private:
             number = digitByDigit(whole, w_);
         } else if (kind == Kind::Discount && fraction.size() <= 1 && whole.size() <= 2) {
             number = digitByDigit(whole, w_) + digitByDigit(fraction, w_);  // 8.5折 八五折, 75折 七五折
-        } else if (whole.size() > 16 || (leadingZero && !w_.dateUnits.contains(QChar(at(after)))) ||
-                   (!grouped && fraction.isEmpty() && whole.size() >= 6 && codeWordBefore(s))) {
+        } else if (whole.size() > 16 ||
+                   (leadingZero && (whole.size() > 2 || !w_.dateUnits.contains(QChar(at(after))))) ||
+                   (!grouped && fraction.isEmpty() &&
+                    ((whole.size() >= 6 && codeWordBefore(s)) || (!negative && codeWordRightBefore(s))))) {
             number = digitByDigit(whole, w_);  // phone numbers, codes, what is too long to be an amount
+            fixedItem_ = true;
             if (!fraction.isEmpty()) number += w_.point + digitByDigit(fraction, w_);
         } else {
             const bool rank = s > 0 && w_.ordinalBefore.contains(QChar(at(s - 1)));
             const bool counts = kind == Kind::Unit || currency || (kind == Kind::Plain && measureAfter(after));
             number = integerWords(whole, w_, fraction.isEmpty() && !negative && !rank && counts);
+            // A 1 that counts nothing names a floor, a day, a rank: 1樓, 買1送1 keep yi1
+            if (whole == u"1" && fraction.isEmpty() && !counts) fixedItem_ = true;
             if (!fraction.isEmpty()) number += w_.point + digitByDigit(fraction, w_);
         }
 
@@ -378,6 +427,8 @@ private:
     QStringView f_;
     const NumberWords& w_;
     QString& out_;
+    Ranges* fixed_;
+    bool fixedItem_ = false;  // the item just read has a settled reading
     qsizetype i_ = 0;
 };
 
@@ -394,92 +445,38 @@ void appendSpokenNumbers(QStringView text, const NumberWords* words, QString* ou
         NumberReader(text, *words, *out).run();
 }
 
-bool hasLetter(QStringView text) {
-    for (QChar c : text)
-        if (isLetter(c.unicode())) return true;
-    return false;
-}
-
-// The code units the table's marks hold, hashed into a bitmap: a character whose first unit is
-// in no mark cannot be a delimiter, and most characters of a text are not.
-class DelimiterFilter {
-public:
-    explicit DelimiterFilter(const DelimiterTable& table) {
-        for (qsizetype row = 0; row < table.marks.size() && row < kMaxDelimiterRows; ++row)
-            for (const QChar c : table.marks[row]) bits_[slot(c)] |= bit(c);
-    }
-    bool mayStart(QChar c) const { return (bits_[slot(c)] & bit(c)) != 0; }
-
-private:
-    static std::size_t slot(QChar c) { return (c.unicode() >> 6) & 15; }
-    static std::uint64_t bit(QChar c) { return std::uint64_t{1} << (c.unicode() & 63); }
-    std::array<std::uint64_t, 16> bits_{};
-};
-
-bool joinsDigits(QChar c) {
-    const char16_t f = fold(c);
-    return f == u',' || f == u':' || f == u'.';
-}
 
 }  // namespace
 
-SpeechLanguage languageOfVoice(QStringView voiceId) {
-    QStringView lang = voiceId.trimmed();
-    const qsizetype plus = lang.indexOf(u'+');
-    if (plus >= 0) lang = lang.left(plus);
-    const QString id = lang.toString().toLower();
-    if (id == u"yue" || id == u"zh-yue" || id == u"zhy") return SpeechLanguage::Cantonese;
-    if (id == u"cmn" || id.startsWith(u"cmn-") || id == u"zh" || id.startsWith(u"zh-")) return SpeechLanguage::Mandarin;
-    return SpeechLanguage::Other;
+namespace detail {
+
+void appendChinese(QStringView text, const NumberWords* words, const ReadingDictionary* dictionary, QString* out,
+                   int toneAfter) {
+    if (!dictionary) {
+        appendSpokenNumbers(text, words, out);
+        return;
+    }
+    QString spoken;
+    Ranges fixed;
+    if (words && hasDigit(text))
+        NumberReader(text, *words, spoken, &fixed).run();
+    else
+        spoken = text.toString();
+    qsizetype at = 0;
+    for (const auto& [from, to] : fixed) {
+        dictionary->read(QStringView(spoken).mid(at, from - at), out);
+        *out += QStringView(spoken).mid(from, to - from);
+        at = to;
+    }
+    dictionary->read(QStringView(spoken).mid(at), out, at < spoken.size() ? toneAfter : 0);
 }
+
+}  // namespace detail
 
 QString speakNumbers(QStringView text, SpeechLanguage language) {
     QString out;
     appendSpokenNumbers(text, wordsFor(language), &out);
     return out;
-}
-
-QString spokenCopy(const QString& piece, const SpokenSettings& settings) {
-    QString s = settings.date && *settings.date ? (*settings.date)(piece, settings.dateFormatType, settings.now) : piece;
-    s.remove(QChar(kDelaySymbol));
-    if (settings.language == SpeechLanguage::Other) return s;
-    const NumberWords* words = wordsFor(settings.language);
-    const std::vector<LexiconMatch> found =
-        settings.lexicon ? settings.lexicon->matches(s, settings.language) : std::vector<LexiconMatch>{};
-    if (found.empty() && (!words || !hasDigit(s))) return s;  // nothing to change: no copy
-    QString out;
-    qsizetype at = 0;
-    for (const LexiconMatch& m : found) {
-        appendSpokenNumbers(QStringView(s).mid(at, m.start - at), words, &out);
-        // Inline pinyin must stand apart from the characters around it to be read as pinyin.
-        const bool apart = hasLetter(*m.spoken);
-        if (apart && !out.isEmpty() && !out.back().isSpace()) out += u' ';
-        out += *m.spoken;
-        if (apart) out += u' ';
-        at = m.start + m.length;
-    }
-    appendSpokenNumbers(QStringView(s).mid(at), words, &out);
-    return out;
-}
-
-Piece cutSpokenPiece(QStringView window, const DelimiterTable& table, SpeechLanguage language) {
-    // cutPiece's cut, with the table asked only about characters that may be a delimiter.
-    const DelimiterFilter filter(table);
-    const bool chinese = language != SpeechLanguage::Other;
-    for (qsizetype i = 0; i < window.size();) {
-        const int units = window[i].isHighSurrogate() && i + 1 < window.size() && window[i + 1].isLowSurrogate() ? 2 : 1;
-        if (filter.mayStart(window[i])) {
-            const int delay = table.delayOf(window.mid(i, units));
-            if (delay >= 0) {
-                const bool inNumber = chinese && units == 1 && joinsDigits(window[i]) && i > 0 &&
-                                      isDigit(fold(window[i - 1])) && i + 1 < window.size() &&
-                                      isDigit(fold(window[i + 1]));
-                if (!inNumber) return {window.left(i + units).toString(), delay};
-            }
-        }
-        i += units;
-    }
-    return {window.toString(), 0};
 }
 
 }  // namespace sayvell::reading

@@ -8,6 +8,7 @@
 // digit by digit. Anything that is not a valid number, date or time is read digit by digit.
 // Other languages get the text as written.
 #include "reading/piece_cutter.h"
+#include "reading/reading_dictionary.h"
 #include "reading/spoken_lexicon.h"
 
 #include <QDateTime>
@@ -33,10 +34,15 @@ struct SpokenSettings {
     QDateTime now;
     const DateSubstitution* date = nullptr;           // none: the token stays
     const PronunciationLexicon* lexicon = nullptr;   // none: no word is replaced
+    // Mandarin words of several readings and the tones of 一 and 不: this dictionary, else the
+    // installed one unless useInstalledDictionary is false.
+    const ReadingDictionary* dictionary = nullptr;
+    bool useInstalledDictionary = true;
 };
 
 // The date token replaced, every delay symbol removed, then for the Chinese voices the
-// pronunciation table and the numbers. What the table puts in is not read again as numbers
+// pronunciation table, Latin letters (spelled, or English in the form of spoken_segments.h),
+// the numbers and, for Mandarin, the dictionary. What the table puts in is not read again
 // (its pinyin holds tone digits).
 QString spokenCopy(const QString& piece, const SpokenSettings& settings);
 

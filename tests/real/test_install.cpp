@@ -70,7 +70,8 @@ struct Installed {
 TEST(Install, FilesLandInTheirPlacesAndPassTheDesktopValidators) {
     Installed in;
     ASSERT_TRUE(in.error.isEmpty()) << in.error.toStdString();
-    for (const char* rel : {"bin/sayvell", "share/sayvell/draft.dat", "share/applications/org.sayvell.Sayvell.desktop",
+    for (const char* rel : {"bin/sayvell", "share/sayvell/draft.dat", "share/sayvell/readings-cmn.tsv",
+                            "share/sayvell/readings-cmn.copyright", "share/applications/org.sayvell.Sayvell.desktop",
                             "share/metainfo/org.sayvell.Sayvell.metainfo.xml", "share/man/man1/sayvell.1.gz",
                             "share/icons/hicolor/scalable/apps/org.sayvell.Sayvell.svg",
                             "share/icons/hicolor/48x48/apps/org.sayvell.Sayvell.png",
@@ -165,6 +166,8 @@ TEST(Install, TheDebianPackageListsItsDependencies) {
     const Result contents = exec(QStringLiteral("dpkg-deb"), {"--contents", out.filePath(debs[0])});
     EXPECT_TRUE(contents.out.contains("./usr/bin/sayvell"));
     EXPECT_TRUE(contents.out.contains("./usr/share/sayvell/draft.dat"));
+    EXPECT_TRUE(contents.out.contains("./usr/share/sayvell/readings-cmn.tsv"));
+    EXPECT_TRUE(contents.out.contains("./usr/share/sayvell/readings-cmn.copyright"));
     EXPECT_TRUE(contents.out.contains("./usr/share/doc/sayvell/copyright"));
     EXPECT_TRUE(contents.out.contains("./usr/share/doc/sayvell/changelog.gz"));
     const QString lintian = QStandardPaths::findExecutable("lintian");

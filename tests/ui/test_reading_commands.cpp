@@ -4,6 +4,7 @@
 #include "audio/audio_engine.h"
 #include "audio/audio_output.h"
 #include "reading/prompt_tone.h"
+#include "reading/reading_dictionary.h"
 #include "ui/reading/reading_commands.h"
 #include "ui/reading/tfdateformat.h"
 #include "ui/window_rig.h"
@@ -134,7 +135,9 @@ TEST(ReadingCommands, OneShotReadingsSpeakTheCaretLineOrTheSelectionAtOnce) {
     select(rig, 26, 4);
     rig.window->ui.P_readSelection->trigger();
     ASSERT_EQ(rig.engine.spoken().size(), 2u);
-    EXPECT_EQ(rig.engine.spoken().back().text, QStringLiteral("末行"));
+    // 行 of a line is hang2: the readings of words say so where the build delivered them.
+    EXPECT_EQ(rig.engine.spoken().back().text.trimmed(),
+              reading::ReadingDictionary::installed() ? QStringLiteral("mo4 hang2") : QStringLiteral("末行"));
     EXPECT_EQ(rig.engine.spoken().back().flags, reading::SpeechEngine::Async);
 
     // Stop silences a one-shot reading at once.

@@ -137,3 +137,21 @@ TEST(EspeakEngine, AFailedWavWriteIsReportedAndNeverLeavesAHalfFile) {
     EXPECT_EQ(check.readAll(), QByteArray("old content"));
     EXPECT_EQ(entriesOf(disk.path()), QStringList{QStringLiteral("full.wav")});
 }
+
+// An English stretch is its own synthesis with the English voice; the Chinese voice is back
+// for what follows, in the same piece and in the next.
+TEST(EspeakEngine, EnglishStretchesAreSpokenApartAndTheChosenVoiceComesBack) {
+    Rig rig;
+    ASSERT_TRUE(rig.speech.ok());
+    const double pay = rig.fileSeconds(QStringLiteral("付款"));
+    const double welcome = rig.fileSeconds(QStringLiteral("歡迎"));
+    const double english = rig.fileSeconds(QStringLiteral("[en:LINE Pay]"));
+    const double mixed = rig.fileSeconds(QStringLiteral("歡迎[en:LINE Pay]付款"));
+    ASSERT_GT(english, 0.2);
+    EXPECT_NEAR(rig.fileSeconds(QStringLiteral("付款")), pay, 0.02);
+    // The three stretches, and the short silences that end each synthesis
+    EXPECT_GT(mixed, welcome + english + pay - 0.05);
+    EXPECT_LT(mixed, welcome + english + pay + 0.6);
+    // The marks are not read out
+    EXPECT_LT(english, rig.fileSeconds(QStringLiteral("[en LINE Pay]")) - 0.1);
+}
