@@ -1,7 +1,7 @@
 # Installs the Debian packages Sayvell needs that are missing. Sourced by run.sh and test.sh.
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
   libespeak-ng-dev espeak-ng-data libpulse-dev libmpg123-dev libsoxr-dev libsndfile1-dev
-  libsqlite3-dev sqlite3 libx11-dev libfontconfig-dev libzip-dev libqt6svg6 qt6-translations-l10n fonts-noto-cjk espeak-ng lame librsvg2-bin)
+  libsqlite3-dev sqlite3 libical-dev libx11-dev libfontconfig-dev libzip-dev libqt6svg6 qt6-translations-l10n fonts-noto-cjk espeak-ng lame librsvg2-bin)
 TEST_PACKAGES=(googletest libgtest-dev pulseaudio pulseaudio-utils xvfb xdotool sox trayer dbus-daemon mpg123 desktop-file-utils appstream dpkg-dev ccache)
 
 install_missing() {
