@@ -17,7 +17,7 @@ DueTracker::Step DueTracker::advance(const Plan& plan, const QTimeZone& zone, qi
     qint64 from;
     if (watermark_ <= 0)
         from = now - grace_;
-    else if (watermark_ >= now)  // the clock went back: what was dealt with stays dealt with
+    else if (watermark_ > now)  // the clock went back: what was dealt with stays dealt with
         from = now - grace_;
     else
         from = std::max(watermark_ + 1, now - kLookBackSeconds);

@@ -1,8 +1,8 @@
-#include "app/cli/memory_editor.h"
+#include "reading/memory_editor.h"
 
 #include <algorithm>
 
-namespace sayvell::app::cli {
+namespace sayvell::reading {
 
 QString normaliseLineBreaks(QString text) {
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -71,4 +71,4 @@ void MemoryEditor::runFinished() {
     if (onRunFinished_) onRunFinished_();
 }
 
-}  // namespace sayvell::app::cli
+}  // namespace sayvell::reading
