@@ -9,6 +9,7 @@
 // caret move did.
 #include "reading/clock.h"
 #include "reading/editor_port.h"
+#include "reading/piece_walk.h"
 #include "reading/reading_state.h"
 #include "reading/speech_engine.h"
 #include "reading/spoken_text.h"
@@ -50,7 +51,8 @@ private:
     bool stopped() const { return token_->stop.load(); }
     void editorLoop();
     void rangeLoop();
-    void speakPiece(const QString& piece, int delayMs);
+    RunSettings settingsNow() const;
+    void speakPiece(const WalkPiece& piece);
 
     ReadingState& state_;
     EditorPort& editor_;
@@ -61,11 +63,6 @@ private:
     std::shared_ptr<RunToken> token_;
     RunRequest request_;
     SpeechLanguage language_;
-
-    int pieceStart_ = 0;
-    int pieceLength_ = 0;
-    int readingLine_ = 0;
-    int scrolledLine_ = 0;
 };
 
 class TtsRunner {

@@ -1,8 +1,8 @@
-#include "reading/memory_editor.h"
+#include "app/cli/memory_editor.h"
 
 #include <algorithm>
 
-namespace sayvell::reading {
+namespace sayvell::app::cli {
 
 QString normaliseLineBreaks(QString text) {
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -71,4 +71,4 @@ void MemoryEditor::runFinished() {
     if (onRunFinished_) onRunFinished_();
 }
 
-}  // namespace sayvell::reading
+}  // namespace sayvell::app::cli
