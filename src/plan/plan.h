@@ -14,8 +14,8 @@ inline constexpr int kSecondsPerDay = 24 * 60 * 60;
 inline constexpr int kDefaultGraceSeconds = 5 * 60;
 inline constexpr int kMaxRepeat = 20;
 inline constexpr int kMaxGapSeconds = 3600;
-// The delivered chime; any other chime text is a sound file's path.
-inline const QString kBuiltinChime = QStringLiteral(":/sounds/chime.wav");
+// The delivered chime (made by the program); any other chime text is a sound file's path.
+inline const QString kBuiltinChime = QStringLiteral("builtin");
 
 struct Entry {
     qint64 id = 0;  // the row in draft.dat; 0 before it is stored
