@@ -115,7 +115,14 @@ void PlanPlayer::finished(bool ok, const QString& error) {
 void PlanPlayer::stopAnnouncements() {
     for (const Queued& q : queue_) log(q.at, q.entry, LogStatus::Skipped, std::nullopt, QStringLiteral("已按停止"));
     queue_.clear();
-    if (current_) env_.announcer.stop();
+    if (current_) {
+        // Logged now: the program may end before the announcer reports back.
+        const Queued cut = std::move(*current_);
+        current_.reset();
+        log(cut.at, cut.entry, LogStatus::Failed, currentStarted_, QStringLiteral("已按停止"));
+        env_.announcer.stop();
+        if (onAnnouncementFinished) onAnnouncementFinished();
+    }
     changed();
 }
 

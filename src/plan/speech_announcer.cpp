@@ -159,14 +159,17 @@ bool SpeechAnnouncer::sayText(const QString& text, const reading::Voice& voice) 
     reading::RunSettings settings = settings_;
     settings.language = reading::languageOfVoice(voice.id);
     reading::PieceWalk walk(source, 0, reading::WalkMode::FromCaret, settings);
-    while (!stop_.load()) {
-        const std::optional<reading::WalkPiece> piece = walk.next();
-        if (!piece) break;
-        if (!piece->speaks) continue;
-        pause(piece->pauseBeforeMs);
-        if (stop_.load()) break;
-        engine_.speak(piece->spoken, reading::SpeechEngine::PurgeBeforeSpeak);
-        pause(piece->pauseAfterMs);
+    std::optional<reading::WalkPiece> piece = walk.next();
+    while (piece && !stop_.load()) {
+        std::optional<reading::WalkPiece> following = walk.next();
+        if (piece->speaks) {
+            pause(piece->pauseBeforeMs);
+            if (stop_.load()) break;
+            engine_.speak(piece->spoken, reading::SpeechEngine::PurgeBeforeSpeak);
+            // The last piece's pause would lengthen the gap the entry asks for.
+            if (following) pause(piece->pauseAfterMs);
+        }
+        piece = std::move(following);
     }
     return !stop_.load();
 }

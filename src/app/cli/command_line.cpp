@@ -3,6 +3,7 @@
 #include "app/cli/cli_args.h"
 #include "app/cli/memory_editor.h"
 #include "app/cli/piece_list.h"
+#include "app/cli/plan_command.h"
 #include "audio/audio_engine.h"
 #include "audio/speech_export.h"
 #include "audio/wav_formats.h"
@@ -456,6 +457,7 @@ int printPaths() {
 }  // namespace
 
 int runCommandLine(int argc, char** argv) {
+    if (argc > 1 && qstrcmp(argv[1], "plan") == 0) return runPlanCommand(argc, argv);
     QStringList args;
     for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
     const ParseResult parsed = parseArguments(args);
