@@ -38,6 +38,7 @@ PlanPlayer::PlanPlayer(PlayerEnv env) : env_(std::move(env)) {
 
 PlanPlayer::~PlanPlayer() {
     *alive_ = false;
+    if (awake_ && env_.inhibitor) env_.inhibitor->setHeld(false);
     env_.timer.onWake = nullptr;
     env_.timer.disarm();
 }
@@ -80,7 +81,15 @@ void PlanPlayer::arm() {
     // Waking at least hourly notices a change of time zone, which moves no clock.
     const qint64 hour = env_.now() + 3600;
     env_.timer.armAt(next_ ? std::min(next_->due, hour) : hour);
+    holdAwake();
     changed();
+}
+
+void PlanPlayer::holdAwake() {
+    const bool held = started_ && (current_ || !queue_.empty() || (next_ && next_->due - env_.now() <= kStayAwakeSeconds));
+    if (held == awake_ || !env_.inhibitor) return;
+    awake_ = held;
+    env_.inhibitor->setHeld(held);
 }
 
 void PlanPlayer::pump() {
@@ -109,6 +118,7 @@ void PlanPlayer::finished(bool ok, const QString& error) {
     log(done.at, done.entry, ok ? LogStatus::Played : LogStatus::Failed, currentStarted_, error);
     if (onAnnouncementFinished) onAnnouncementFinished();
     pump();
+    holdAwake();
     changed();
 }
 

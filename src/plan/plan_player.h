@@ -35,12 +35,23 @@ public:
     virtual void stop() = 0;
 };
 
+// Keeps the machine from sleeping when idle (logind's "idle:sleep" inhibitor) while held.
+class SleepInhibitor {
+public:
+    virtual ~SleepInhibitor() = default;
+    virtual void setHeld(bool held) = 0;
+};
+
+// Held while an announcement plays or one is due within this many seconds.
+inline constexpr qint64 kStayAwakeSeconds = 3600;
+
 struct PlayerEnv {
     WakeTimer& timer;
     Announcer& announcer;
     std::function<qint64()> now;        // seconds since the epoch
     std::function<QTimeZone()> zone;    // looked up at each wake: the zone may change
     PlanStore* store = nullptr;         // the log and the watermark; none in some tests
+    SleepInhibitor* inhibitor = nullptr;  // none: the machine may sleep as it likes
 };
 
 class PlanPlayer {
@@ -80,6 +91,7 @@ private:
     void pump();
     void finished(bool ok, const QString& error);
     void arm();
+    void holdAwake();
     void log(const Occurrence& o, const Entry& e, LogStatus status, std::optional<qint64> played, const QString& detail);
     void changed() {
         if (onChanged) onChanged();
@@ -93,6 +105,7 @@ private:
     qint64 currentStarted_ = 0;
     std::optional<Occurrence> next_;
     bool started_ = false;
+    bool awake_ = false;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

@@ -149,3 +149,26 @@ TEST_F(PlanPlayerTest, ALateStartPlaysWithinGraceLogsTheOlderAsMissedAndSkipsDay
     again.playNow(0);
     EXPECT_EQ(announcer.said.back(), QStringLiteral("早:早的文字"));
 }
+
+TEST_F(PlanPlayerTest, TheMachineIsKeptAwakeOnlyWithinTheHourBeforeAnAnnouncement) {
+    struct FakeInhibitor : SleepInhibitor {
+        std::vector<bool> changes;
+        void setHeld(bool held) override { changes.push_back(held); }
+    } inhibitor;
+    env.inhibitor = &inhibitor;
+    Plan p;
+    p.entries = {entry("甲", "10:00:00")};
+    now = at("08:30:00");
+    PlanPlayer player(env);
+    player.setPlan(p);
+    player.start();
+    EXPECT_TRUE(inhibitor.changes.empty());
+    // The hourly wake at 09:30 finds it due within the hour.
+    fire();
+    EXPECT_EQ(now, at("09:30:00"));
+    EXPECT_EQ(inhibitor.changes, std::vector<bool>{true});
+    fire();
+    EXPECT_EQ(now, at("10:00:00"));
+    announcer.finish();  // the next is tomorrow: the machine may sleep again
+    EXPECT_EQ(inhibitor.changes, (std::vector<bool>{true, false}));
+}

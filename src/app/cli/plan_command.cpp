@@ -9,6 +9,7 @@
 #include "plan/plan_times.h"
 #include "plan/speech_announcer.h"
 #include "plan/wall_timer.h"
+#include "platform/sleep_inhibitor.h"
 #include "reading/date_format.h"
 #include "reading/espeak_engine.h"
 #include "store/app_paths.h"
@@ -244,9 +245,16 @@ int runPlan(int argc, char** argv) {
                           std::clamp(ini.read(store::keys::Volume), 0, 100));
 
     plan::WallTimer timer;
+    std::unique_ptr<plan::SleepInhibitor> inhibitor;
+    if (ini.read(store::keys::PlanStayAwake)) {
+        QString notice;
+        inhibitor = platform::makeLogindSleepInhibitor(&notice);
+        if (!notice.isEmpty()) say(stderr, QStringLiteral("sayvell: ") + notice + u'\n');
+    }
     plan::PlayerEnv env{timer, announcer, [] { return QDateTime::currentSecsSinceEpoch(); },
-                        [] { return QTimeZone::systemTimeZone(); }, planStore.get()};
+                        [] { return QTimeZone::systemTimeZone(); }, planStore.get(), inhibitor.get()};
     plan::PlanPlayer player(env);
+    player.setGrace(std::clamp(ini.read(store::keys::PlanGraceSeconds), 0, 24 * 3600));
     auto loadPlan = [&] {
         plan::Plan p;
         QString why;
