@@ -65,14 +65,15 @@ void PlanPlayer::start() {
 void PlanPlayer::wake() {
     const qint64 now = env_.now();
     const DueTracker::Step step = tracker_.advance(plan_, env_.zone(), now);
+    for (const Occurrence& o : step.play) queue_.push_back({o, plan_.entries[std::size_t(o.entry)]});
+    // The sound first: writing the log waits for the disk.
+    pump();
     for (const Occurrence& o : step.skipped)
         log(o, plan_.entries[std::size_t(o.entry)], LogStatus::Skipped, std::nullopt, skipReason(o.skip));
     for (const Occurrence& o : step.missed)
         log(o, plan_.entries[std::size_t(o.entry)], LogStatus::Missed, std::nullopt,
             QStringLiteral("晚了 %1 分鐘").arg((now - o.due) / 60));
-    for (const Occurrence& o : step.play) queue_.push_back({o, plan_.entries[std::size_t(o.entry)]});
     if (env_.store) env_.store->setWatermark(now);
-    pump();
     arm();
 }
 

@@ -98,11 +98,13 @@ bool SpeechAnnouncer::run(const Entry& entry, const QString& text, QString* erro
     const bool moved = !entry.sink.isEmpty();
     if (moved && !audio_.moveToSink(entry.sink, error)) return false;
 
+    bool ok = true;
+    // The chime starts on the due second; the voice is set while it sounds.
+    if (!entry.chime.isEmpty()) ok = startChime(entry.chime, error);
     engine_.setVoice(voice);
     engine_.setRate(baseRate_ + entry.rate);
     engine_.setVolume(entry.volume);
-    bool ok = true;
-    if (!entry.chime.isEmpty()) ok = playChime(entry.chime, error);
+    if (ok && !entry.chime.isEmpty()) audio_.waitPlayed(audio::Channel::Effects);
     for (int pass = 0; ok && pass < entry.repeat && !stop_.load(); ++pass) {
         if (pass > 0) pause(entry.gapSeconds * 1000);
         if (!stop_.load()) sayText(text, voice);
@@ -119,10 +121,10 @@ bool SpeechAnnouncer::run(const Entry& entry, const QString& text, QString* erro
     return ok;
 }
 
-bool SpeechAnnouncer::playChime(const QString& chime, QString* error) {
+bool SpeechAnnouncer::startChime(const QString& chime, QString* error) {
     reading::Pcm16 pcm;
     if (chime == kBuiltinChime) {
-        pcm = synthesizeChime();
+        pcm = chime_;
     } else {
         QFile f(chime);
         std::optional<reading::Pcm16> wav;
@@ -149,7 +151,6 @@ bool SpeechAnnouncer::playChime(const QString& chime, QString* error) {
     if (pcm.frames() > 0) {
         audio_.append(audio::Channel::Effects, pcm.samples.data(), std::size_t(pcm.frames()), pcm.rate, pcm.channels);
         audio_.flush(audio::Channel::Effects);
-        audio_.waitPlayed(audio::Channel::Effects);
     }
     return true;
 }

@@ -42,7 +42,7 @@ public:
 
 private:
     bool run(const Entry& entry, const QString& text, QString* error);
-    bool playChime(const QString& chime, QString* error);
+    bool startChime(const QString& chime, QString* error);
     bool sayText(const QString& text, const reading::Voice& voice);
     void pause(int ms);
 
@@ -53,6 +53,7 @@ private:
     int baseRate_ = 0;
     int rate_ = 0;
     int volume_ = 100;
+    const reading::Pcm16 chime_ = synthesizeChime();
 
     std::thread worker_;
     std::atomic<bool> stop_{false};
