@@ -152,8 +152,8 @@ QString PlanPlayer::nextText() const {
     if (!next_) return QStringLiteral("沒有預定的播報");
     const QDateTime at = QDateTime::fromSecsSinceEpoch(next_->due, env_.zone());
     const QDate today = QDateTime::fromSecsSinceEpoch(env_.now(), env_.zone()).date();
-    const QString when = at.date() == today ? at.toString(QStringLiteral("HH:mm:ss"))
-                                            : at.toString(QStringLiteral("M/d HH:mm:ss"));
+    const QString clock = at.time().second() ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm");
+    const QString when = at.toString(at.date() == today ? clock : QStringLiteral("M/d ") + clock);
     return QStringLiteral("下次播報：%1 %2").arg(when, plan_.entries[std::size_t(next_->entry)].name);
 }
 

@@ -46,6 +46,7 @@ void SpeechAnnouncer::setDefaults(const reading::Voice& voice, int baseRate, int
 
 void SpeechAnnouncer::play(const Entry& entry, const QString& text, Done done) {
     if (worker_.joinable()) worker_.join();
+    if (source_) settings_ = source_();
     stop_ = false;
     active_ = true;
     QPointer<SpeechAnnouncer> self(this);

@@ -11,6 +11,7 @@
 #include <QObject>
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <memory>
 #include <thread>
@@ -30,8 +31,10 @@ public:
     ~SpeechAnnouncer() override;
 
     // What every piece is made with (pause table, delay symbol, date format, lexicon); the
-    // language follows each entry's voice.
+    // language follows each entry's voice. The source is asked at each announcement, on the
+    // announcer's owner thread, so that edits of the tables reach the next one.
     void setRunSettings(reading::RunSettings settings);
+    void setRunSettingsSource(std::function<reading::RunSettings()> source) { source_ = std::move(source); }
     // The voice, rate (engine's scale) and volume of an entry that names none: the settings'.
     void setDefaults(const reading::Voice& voice, int baseRate, int rate, int volume);
 
@@ -49,6 +52,7 @@ private:
     audio::AudioEngine& audio_;
     reading::SpeechEngine& engine_;
     reading::RunSettings settings_;
+    std::function<reading::RunSettings()> source_;
     reading::Voice voice_;
     int baseRate_ = 0;
     int rate_ = 0;

@@ -96,7 +96,7 @@ TEST_F(PlanPlayerTest, SameSecondQueuesInPlanOrderAndAFailedFileDoesNotStopTheRe
     player.setPlan(p);
     player.start();
     EXPECT_EQ(*timer.armed, at("10:00:00"));
-    EXPECT_EQ(player.nextText(), QStringLiteral("下次播報：10:00:00 甲"));
+    EXPECT_EQ(player.nextText(), QStringLiteral("下次播報：10:00 甲"));
 
     fire();
     ASSERT_EQ(announcer.said, (std::vector<QString>{QStringLiteral("甲:甲的文字")}));
