@@ -15,6 +15,8 @@ class QSpinBox;
 namespace sayvell::ui {
 
 class PlanEntryDialog : public QDialog {
+    Q_OBJECT
+
 public:
     PlanEntryDialog(const plan::Entry& entry, Dialogs& dialogs, QWidget* parent = nullptr);
     const plan::Entry& entry() const { return entry_; }

@@ -16,6 +16,8 @@ namespace sayvell::ui {
 class PlanController;
 
 class PlanWindow : public QDialog {
+    Q_OBJECT
+
 public:
     PlanWindow(PlanController& controller, Dialogs& dialogs, plan::Plan plan, QWidget* parent = nullptr);
 

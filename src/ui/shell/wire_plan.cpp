@@ -74,6 +74,9 @@ void Tf_speaker::wirePlan() {
     PlanParts parts{services_.dm.path(), *timer, *announcer, services_.dialogs, planAwake_.get(),
                     std::clamp(ini.read(store::keys::PlanGraceSeconds), 0, 24 * 3600)};
     plan_ = new PlanController(std::move(parts), status, this);
+    // The player uses them until it is gone: they go with the controller, after it.
+    timer->setParent(plan_);
+    dynamic_cast<QObject*>(announcer)->setParent(plan_);
 
     auto open = [this] { plan_->showWindow(); };
     auto* menuItem = ui.M_settings->addAction(icons::icon(icons::Glyph::Schedule), QStringLiteral("播報計畫(&P)"));
