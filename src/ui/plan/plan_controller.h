@@ -33,6 +33,8 @@ public:
 
     // Opens (or raises) the plan window.
     void showWindow();
+    // An announcement is being said (the music panel holds the music low meanwhile).
+    bool announcing() const { return player_ && player_->playing(); }
     // The Stop command reaches announcements too.
     void stop();
     // What the status bar shows: the next announcement and its time, or who plays the plan.
