@@ -101,10 +101,10 @@ void PlanPlayer::pump() {
         queue_.pop_front();
     }
     if (current_ || queue_.empty()) return;
+    if (holdOff && holdOff()) return;
     current_ = std::move(queue_.front());
     queue_.pop_front();
     currentStarted_ = env_.now();
-    if (onAnnouncementStarting) onAnnouncementStarting(current_->entry);
     changed();
     std::weak_ptr<bool> alive = alive_;
     env_.announcer.play(current_->entry, text, [this, alive](bool ok, const QString& why) {
@@ -117,8 +117,8 @@ void PlanPlayer::finished(bool ok, const QString& error) {
     const Queued done = std::move(*current_);
     current_.reset();
     log(done.at, done.entry, ok ? LogStatus::Played : LogStatus::Failed, currentStarted_, error);
-    if (onAnnouncementFinished) onAnnouncementFinished();
     pump();
+    if (!current_ && onAnnouncementsDone) onAnnouncementsDone();
     holdAwake();
     changed();
 }
@@ -132,7 +132,6 @@ void PlanPlayer::stopAnnouncements() {
         current_.reset();
         log(cut.at, cut.entry, LogStatus::Failed, currentStarted_, QStringLiteral("已按停止"));
         env_.announcer.stop();
-        if (onAnnouncementFinished) onAnnouncementFinished();
     }
     changed();
 }

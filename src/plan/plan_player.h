@@ -78,9 +78,12 @@ public:
 
     // After each change of what plays or comes next.
     std::function<void()> onChanged;
-    // Before an announcement starts and after it ended: a reading pauses and resumes on these.
-    std::function<void(const Entry&)> onAnnouncementStarting;
-    std::function<void()> onAnnouncementFinished;
+    // Asked before each announcement: true holds it back (a reading is finishing its piece)
+    // until resume().
+    std::function<bool()> holdOff;
+    void resume() { pump(); }
+    // After the last of the announcements due together has ended.
+    std::function<void()> onAnnouncementsDone;
 
 private:
     struct Queued {

@@ -1,11 +1,13 @@
 // The plan window as a user drives it: the tool bar's button, the entry editor (a real modal
 // dialog), play now, the log and its CSV, the exceptions; what reaches draft.dat.
 #include "plan/plan_store.h"
+#include "ui/plan/plan_controller.h"
 #include "ui/plan/plan_entry_dialog.h"
 #include "ui/plan/plan_window.h"
 #include "window_rig.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDateEdit>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -129,4 +131,44 @@ TEST(PlanWindow, PlayNowIsLoggedAndTheDayExportsAsCsvAndADayOffSilencesTheDay) {
     EXPECT_EQ(w->exceptions->item(0, 1)->text(), QStringLiteral("休息日"));
     for (int r = 0; r < w->next->rowCount(); ++r)
         EXPECT_FALSE(w->next->item(r, 0)->text().startsWith(tomorrow.toString(Qt::ISODate)));
+}
+
+TEST(PlanWindow, AReadingFinishesItsPieceLetsTheAnnouncementThroughAndGoesOnFromTheNextPiece) {
+    WindowRig rig;
+    rig.window->ui.Chk_prompt->setChecked(false);
+    ui::PlanWindow* w = openPlanWindow(rig);
+    ASSERT_TRUE(w);
+    whenEditorOpens([](ui::PlanEntryDialog* d) {
+        d->name->setText(QStringLiteral("廣播"));
+        d->text->setPlainText(QStringLiteral("請注意。"));
+        d->times->setText(QStringLiteral("10:00"));
+        d->accept();
+    });
+    w->addEntry->click();
+    rig.type(QStringLiteral("第一句。第二句。第三句。"));
+    rig.engine.hold();
+    rig.window->ui.SB_play->click();
+    ASSERT_TRUE(sayvell::testing::waitFor([&] { return rig.engine.spoken().size() == 1; }));
+    w->entries->selectRow(0);
+    w->playNow->click();
+    // The announcement waits while the piece is being said.
+    QTest::qWait(200);
+    plan::PlanStore* store = rig.window->findChild<ui::PlanController*>()->store();
+    EXPECT_EQ(store->logCount(), 0);
+    rig.engine.release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->logCount() == 1; }, 5000))
+        << rig.engine.texts().join(u'|').toStdString() << " busy " << rig.window->runner().busy();
+    // Then the reading goes on from the second piece, the first never said again.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.engine.texts().size() >= 3; }, 5000)) << rig.engine.texts().join(u'|').toStdString();
+    rig.waitIdle();
+    const auto spoken = rig.engine.spoken();
+    QStringList texts;
+    for (const auto& s : spoken)
+        if (!s.text.isEmpty()) texts << s.text;
+    EXPECT_EQ(texts, (QStringList{QStringLiteral("第一句。"), QStringLiteral("第二句。"), QStringLiteral("第三句。")}));
+    for (const auto& s : spoken) {
+        if (s.text == QStringLiteral("第二句。")) {
+            EXPECT_EQ(s.selStart, 8);
+        }
+    }
 }

@@ -20,6 +20,26 @@ PlanController::PlanController(PlanParts parts, QLabel* status, QWidget* windowP
         player_->setGrace(parts_.graceSeconds);
         player_->setPlan(plan_);
         player_->onChanged = [this] { refresh(); };
+        readingEnds_ = new QTimer(this);
+        readingEnds_->setInterval(20);
+        connect(readingEnds_, &QTimer::timeout, this, [this] {
+            if (parts_.readingBusy && parts_.readingBusy()) return;
+            readingEnds_->stop();
+            player_->resume();
+        });
+        player_->holdOff = [this] {
+            if (!parts_.readingBusy || !parts_.readingBusy()) return false;
+            if (!readingEnds_->isActive()) {
+                resumeAfter_ = true;
+                if (parts_.pauseReading) parts_.pauseReading();
+                readingEnds_->start();
+            }
+            return true;
+        };
+        player_->onAnnouncementsDone = [this] {
+            if (!std::exchange(resumeAfter_, false) || !parts_.resumeReading) return;
+            parts_.resumeReading();
+        };
         player_->start();
     }
     refresh();
@@ -48,6 +68,8 @@ void PlanController::refresh() {
 }
 
 void PlanController::stop() {
+    // Stop ends the reading too: nothing goes on after the announcement.
+    resumeAfter_ = false;
     if (player_) player_->stopAnnouncements();
 }
 

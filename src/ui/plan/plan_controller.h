@@ -9,6 +9,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <memory>
 
 class QLabel;
@@ -24,9 +25,15 @@ struct PlanParts {
     Dialogs& dialogs;
     plan::SleepInhibitor* inhibitor = nullptr;
     int graceSeconds = plan::kDefaultGraceSeconds;
+    // A reading running when an announcement is due ends after its piece and goes on after it.
+    std::function<bool()> readingBusy;
+    std::function<void()> pauseReading;   // asks the reading to end after its piece
+    std::function<void()> resumeReading;  // goes on from the piece after the last one read
 };
 
 class PlanController : public QObject {
+    Q_OBJECT
+
 public:
     PlanController(PlanParts parts, QLabel* status, QWidget* windowParent);
     ~PlanController() override;
@@ -57,6 +64,8 @@ private:
     plan::PlanLock lock_;
     std::unique_ptr<plan::PlanPlayer> player_;
     plan::Plan plan_;  // the plan when no player runs here
+    QTimer* readingEnds_ = nullptr;  // runs only while an announcement waits for a reading's piece
+    bool resumeAfter_ = false;
     QPointer<PlanWindow> window_;
 };
 

@@ -4,6 +4,7 @@
 #include "plan/wall_timer.h"
 #include "platform/sleep_inhibitor.h"
 #include "reading/date_format.h"
+#include "reading/tts.h"
 #include "store/pronunciation_table.h"
 #include "store/settings_file.h"
 #include "ui/common/icons.h"
@@ -13,6 +14,8 @@
 
 #include <QLabel>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QTextCursor>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -73,6 +76,21 @@ void Tf_speaker::wirePlan() {
     statusBar()->addPermanentWidget(status);
     PlanParts parts{services_.dm.path(), *timer, *announcer, services_.dialogs, planAwake_.get(),
                     std::clamp(ini.read(store::keys::PlanGraceSeconds), 0, 24 * 3600)};
+    // Only a single reading goes on afterwards; a loop goes on with its next pass by itself.
+    auto resumeAt = std::make_shared<int>(-1);
+    parts.readingBusy = [this] { return runner().busy(); };
+    parts.pauseReading = [this, resumeAt] {
+        *resumeAt = state_.singleRun.load() && !state_.rangeMode.load() ? 0 : -1;
+        runner().requestStop();
+    };
+    parts.resumeReading = [this, resumeAt] {
+        if (*resumeAt < 0) return;
+        // The last piece read is still selected: go on after it.
+        QTextCursor c = ui.Memo1->textCursor();
+        c.setPosition(c.selectionEnd());
+        ui.Memo1->setTextCursor(c);
+        SB_playClick();
+    };
     plan_ = new PlanController(std::move(parts), status, this);
     // The player uses them until it is gone: they go with the controller, after it.
     timer->setParent(plan_);
