@@ -22,15 +22,15 @@ WallTimer::~WallTimer() {
 
 void WallTimer::armAt(qint64 epochSeconds) {
     if (fd_ < 0) return;
-    itimerspec spec{};
-    spec.it_value.tv_sec = time_t(epochSeconds);
-    ::timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr);
+    itimerspec when{};
+    when.it_value.tv_sec = time_t(epochSeconds);
+    ::timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &when, nullptr);
 }
 
 void WallTimer::disarm() {
     if (fd_ < 0) return;
-    itimerspec spec{};
-    ::timerfd_settime(fd_, 0, &spec, nullptr);
+    itimerspec never{};
+    ::timerfd_settime(fd_, 0, &never, nullptr);
 }
 
 void WallTimer::ready() {
