@@ -1,5 +1,5 @@
--- draft.dat as delivered: the history of opened documents, the pause table and the
--- pronunciation table.
+-- draft.dat as delivered: the history of opened documents, the pause table, the
+-- pronunciation table and the announcement plan.
 -- Pause rows delivered here are system rows (candelete 0): they cannot be deleted.
 -- Row order is the order of the pauses used by reading; keep new rows at the end.
 BEGIN;
@@ -301,5 +301,54 @@ INSERT OR IGNORE INTO pronunciation (written, spoken, language) VALUES
     ('7-11', '[en:seven eleven]', 'cmn'),
     ('7-11', '[en:seven eleven]', 'yue');
 -- pronunciation: end
+
+-- plans: begin
+-- Announcement plans: entries, the calendar of exceptions, the log of what played and where
+-- the player stopped looking. An older draft.dat gets these tables when the program opens it.
+-- Times of day are seconds of the day, moments seconds since the epoch (UTC), dates yyyy-MM-dd.
+CREATE TABLE IF NOT EXISTS plan_entry (
+    id            INTEGER PRIMARY KEY,
+    position      INTEGER NOT NULL,
+    name          TEXT NOT NULL,
+    enabled       INTEGER NOT NULL DEFAULT 1,
+    text          TEXT NOT NULL DEFAULT '',
+    text_file     TEXT NOT NULL DEFAULT '',
+    voice         TEXT NOT NULL DEFAULT '',
+    rate          INTEGER NOT NULL DEFAULT 0,
+    volume        INTEGER NOT NULL DEFAULT 100,
+    chime         TEXT NOT NULL DEFAULT '',
+    repeat_count  INTEGER NOT NULL DEFAULT 1,
+    gap_seconds   INTEGER NOT NULL DEFAULT 0,
+    sink          TEXT NOT NULL DEFAULT '',
+    times         TEXT NOT NULL DEFAULT '',
+    every_minutes INTEGER NOT NULL DEFAULT 0,
+    from_second   INTEGER NOT NULL DEFAULT 0,
+    to_second     INTEGER NOT NULL DEFAULT 0,
+    weekdays      INTEGER NOT NULL DEFAULT 127,
+    first_date    TEXT NOT NULL DEFAULT '',
+    last_date     TEXT NOT NULL DEFAULT '',
+    on_days_off   INTEGER NOT NULL DEFAULT 0
+);
+CREATE TABLE IF NOT EXISTS plan_exception (
+    date    TEXT PRIMARY KEY,
+    kind    INTEGER NOT NULL,
+    follows INTEGER NOT NULL DEFAULT 1,
+    note    TEXT NOT NULL DEFAULT ''
+);
+CREATE TABLE IF NOT EXISTS plan_log (
+    id         INTEGER PRIMARY KEY,
+    planned    INTEGER NOT NULL,
+    played     INTEGER,
+    entry_id   INTEGER NOT NULL DEFAULT 0,
+    entry_name TEXT NOT NULL,
+    status     INTEGER NOT NULL,
+    detail     TEXT NOT NULL DEFAULT ''
+);
+CREATE INDEX IF NOT EXISTS plan_log_planned ON plan_log (planned);
+CREATE TABLE IF NOT EXISTS plan_state (
+    key   TEXT PRIMARY KEY,
+    value TEXT NOT NULL
+);
+-- plans: end
 
 COMMIT;

@@ -183,6 +183,15 @@ bool AudioEngine::hasSound() const {
     return out && !out->isNull();
 }
 
+bool AudioEngine::moveToSink(const QString& sink, QString* error) {
+    const auto out = d->currentOutput();
+    if (!out) {
+        if (error) *error = QStringLiteral("沒有聲音輸出");
+        return false;
+    }
+    return out->moveTo(sink, error);
+}
+
 bool AudioEngine::waitPlayed(Channel channel, int timeoutMs) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = timeoutMs >= 0 ? Clock::now() + std::chrono::milliseconds(timeoutMs) : Clock::time_point::max();

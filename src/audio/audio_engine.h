@@ -37,6 +37,8 @@ public:
     void stop();
     // False when the sound goes to a null output.
     bool hasSound() const;
+    // The whole mix to a named sink of the sound server; empty: back to where it played.
+    bool moveToSink(const QString& sink, QString* error = nullptr);
 
     // Appends interleaved 16-bit PCM of `channels` channels at `rate` Hz. Consecutive appends
     // at one rate form one continuous stream through the channel's resampler.

@@ -22,6 +22,14 @@ public:
     // Frames handed to the device so far.
     virtual std::int64_t writtenFrames() const = 0;
     virtual bool isNull() const = 0;
+    // Sends the sound to the sound server's sink of that name from now on; an empty name sends
+    // it back where it played before the first move. False with *error where there is no such
+    // sink or no sound server.
+    virtual bool moveTo(const QString& sink, QString* error) {
+        (void)sink;
+        if (error) *error = QStringLiteral("沒有聲音伺服器");
+        return false;
+    }
 };
 
 // libpulse output (PulseAudio or pipewire-pulse); start() fails at once when no server answers.

@@ -40,6 +40,7 @@ public:
     std::int64_t playedFrames() const override;
     std::int64_t writtenFrames() const override { return written_.load(); }
     bool isNull() const override { return lost_.load(); }
+    bool moveTo(const QString& sink, QString* error) override;
 
     void setDemandProbe(std::function<Demand()> probe) override { probe_ = std::move(probe); }
     void workArrived() override;
@@ -71,6 +72,7 @@ private:
     mutable std::atomic<std::int64_t> played_{0};
     std::atomic<bool> lost_{false};
     std::unique_ptr<AudioOutput> fallback_;
+    QByteArray homeSink_;  // where the stream played before the first move; main loop lock
 };
 
 void PulseOutput::onContextState(pa_context* c, void* self) {
@@ -240,6 +242,45 @@ void PulseOutput::teardown() {
         fallback_->stop();
         fallback_.reset();
     }
+}
+
+bool PulseOutput::moveTo(const QString& sink, QString* error) {
+    std::shared_lock life(life_);
+    pa_threaded_mainloop* loop = client_.loop();
+    if (!loop || lost_.load()) {
+        if (error) *error = QStringLiteral("沒有聲音伺服器");
+        return false;
+    }
+    pa_threaded_mainloop_lock(loop);
+    if (!stream_ || !running_) {
+        pa_threaded_mainloop_unlock(loop);
+        if (error) *error = QStringLiteral("沒有聲音伺服器");
+        return false;
+    }
+    if (homeSink_.isEmpty())
+        if (const char* now = pa_stream_get_device_name(stream_)) homeSink_ = now;
+    const QByteArray target = sink.isEmpty() ? homeSink_ : sink.toUtf8();
+    struct Result {
+        pa_threaded_mainloop* loop;
+        int success = -1;
+    } result{loop};
+    pa_operation* op = pa_context_move_sink_input_by_name(
+        client_.context(), pa_stream_get_index(stream_), target.constData(),
+        [](pa_context*, int success, void* r) {
+            auto* res = static_cast<Result*>(r);
+            res->success = success;
+            pa_threaded_mainloop_signal(res->loop, 0);
+        },
+        &result);
+    if (op) {
+        while (pa_operation_get_state(op) == PA_OPERATION_RUNNING && result.success < 0)
+            pa_threaded_mainloop_wait(loop);
+        pa_operation_unref(op);
+    }
+    pa_threaded_mainloop_unlock(loop);
+    if (result.success > 0) return true;
+    if (error) *error = QStringLiteral("找不到聲音輸出「%1」").arg(sink.isEmpty() ? QString::fromUtf8(target) : sink);
+    return false;
 }
 
 void PulseOutput::stop() {

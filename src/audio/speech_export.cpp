@@ -2,9 +2,7 @@
 
 #include "audio/export_timeline_p.h"
 #include "reading/date_format.h"
-#include "reading/piece_cutter.h"
-#include "reading/spoken_text.h"
-#include "text/byte_text.h"
+#include "reading/piece_walk.h"
 
 #include <QDir>
 #include <QFile>
@@ -203,21 +201,19 @@ ExportResult exportAsRead(SpeechEngine& engine, const ReadExport& job, ExportCon
     Timeline line(out, rate, channels, withMusic ? &*job.music : nullptr);
 
     const reading::DateFormatter formatter;
-    const QDateTime now = job.now.isValid() ? job.now : QDateTime::currentDateTime();
-    const reading::SpeechLanguage language = reading::languageOfVoice(job.voiceId);
-    const reading::DateSubstitution date = [&formatter](const QString& piece, int type, const QDateTime& at) {
+    reading::RunSettings settings;
+    settings.delimiters = job.delimiters;
+    settings.symbolDelayMs = job.symbolDelayMs;
+    settings.dateFormatType = job.dateFormatType;
+    settings.now = job.now.isValid() ? job.now : QDateTime::currentDateTime();
+    settings.date = [&formatter](const QString& piece, int type, const QDateTime& at) {
         return formatter.substitute(piece, type, at);
     };
-    reading::SpokenSettings spokenSettings;
-    spokenSettings.language = language;
-    spokenSettings.dateFormatType = job.dateFormatType;
-    spokenSettings.now = now;
-    spokenSettings.date = &date;
-    spokenSettings.lexicon = job.lexicon.get();
-    const auto cut = [&](QStringView window) { return reading::cutSpokenPiece(window, job.delimiters, language); };
-    const auto spokenOf = [&](const QString& piece) { return reading::spokenCopy(piece, spokenSettings); };
+    settings.language = reading::languageOfVoice(job.voiceId);
+    settings.lexicon = job.lexicon;
 
-    const text::ByteText text(job.text);
+    reading::MemoryText text(job.text);
+    reading::PieceWalk walk(text, 0, reading::WalkMode::FromCaret, std::move(settings));
     const int total = std::max(1, text.byteLength());
     QList<Cue> cues;
     std::vector<float> raw;  // the piece as the engine wrote it
@@ -235,31 +231,18 @@ ExportResult exportAsRead(SpeechEngine& engine, const ReadExport& job, ExportCon
         return r;
     };
 
-    for (int offset = 0; offset < text.byteLength();) {
+    while (const std::optional<reading::WalkPiece> piece = walk.next()) {
         if (control.cancel.load())
             return cancelled();
-        const QString window = text.window(offset, reading::kReadWindowBytes);
-        if (window.isEmpty())
-            break;
-        if (!reading::hasText(window)) {
-            offset += text::byteLength(window);
-            continue;
-        }
-        const reading::Piece piece = cut(window);
-        const int length = text::byteLength(piece.text);
-        if (length <= 0)
-            break;
-        offset += length;
-        if (reading::hasText(piece.text)) {
-            if (piece.text.contains(QChar(reading::kDelaySymbol)))
-                line.silence(framesOfMs(job.symbolDelayMs, rate));
-            const QString spoken = spokenOf(piece.text);
+        if (piece->speaks) {
+            if (piece->pauseBeforeMs > 0)
+                line.silence(framesOfMs(piece->pauseBeforeMs, rate));
             speech.clear();
-            if (reading::hasText(spoken)) {
+            if (reading::hasText(piece->spoken)) {
                 QString why;
                 if (!engine.setOutputFile(piecePath, {rate, 16, 1}, &why))
                     return failed(why);
-                const bool said = engine.speak(spoken, 0);
+                const bool said = engine.speak(piece->spoken, 0);
                 const bool closed = engine.setOutputDefault(&why);
                 if (control.cancel.load())
                     return cancelled();
@@ -274,15 +257,15 @@ ExportResult exportAsRead(SpeechEngine& engine, const ReadExport& job, ExportCon
                 cue.startMs = line.ms();
                 line.speech(std::move(speech));
                 cue.endMs = line.ms();
-                cue.text = QString(piece.text).remove(QChar(reading::kDelaySymbol)).trimmed();
+                cue.text = piece->heard;
                 cues << cue;
             }
-            line.silence(framesOfMs(piece.delayMs, rate));
+            line.silence(framesOfMs(piece->pauseAfterMs, rate));
         }
         if (line.failed())
             break;
         if (control.progress)
-            control.progress(static_cast<int>(1000LL * offset / total));
+            control.progress(static_cast<int>(1000LL * walk.position() / total));
     }
     line.finish();
     if (control.cancel.load())

@@ -1,7 +1,6 @@
 #include "reading/tts.h"
 
-#include "reading/piece_cutter.h"
-#include "text/byte_text.h"
+#include "reading/piece_walk.h"
 
 #include <chrono>
 
@@ -13,64 +12,122 @@ Tts::Tts(ReadingState& state, EditorPort& editor, SpeechEngine& engine, Clock& c
     : state_(state), editor_(editor), engine_(engine), clock_(clock), date_(date), lexicon_(lexicon),
       token_(std::move(token)), request_(std::move(request)), language_(languageOfVoice(request_.voiceId)) {}
 
-void Tts::speakPiece(const QString& piece, int delayMs) {
-    // A table edited meanwhile counts from the next piece.
-    const std::shared_ptr<const PronunciationLexicon> lexicon = lexicon_ ? lexicon_() : nullptr;
-    SpokenSettings settings;
-    settings.language = language_;
+namespace {
+
+// The editor as the walk's text: the caret, not the walk, says where the next piece starts,
+// and each look is one call to the editor. Also keeps the lines the worker scrolls by.
+class EditorSource final : public TextSource {
+public:
+    EditorSource(EditorPort& editor, ReadingState& state) : editor_(editor), state_(state) {}
+
+    TextView viewAt(int offset) override {
+        (void)offset;
+        const EditorLook look = editor_.look(moveTo_, previousStart_, kReadWindowBytes);
+        moveTo_ = -1;
+        window_ = look.window;
+        TextView view;
+        view.offset = look.selStart;
+        if (afterPiece_) {
+            afterPiece_ = false;
+            // Lines deleted meanwhile below the last piece's line end the run.
+            if (look.lineCount < readingLine) {
+                linesGone_ = true;
+                view.stepEnds = true;
+                return view;
+            }
+            readingLine = look.previousLine;
+            if (readingLine == look.lineCount - 1) ++readingLine;
+        }
+        view.window = window_;
+        view.stepOffset = look.stepOffset;
+        stepLine_ = look.stepLine;
+        view.stepEnds = look.stepLine >= look.lineCount - 1;
+        return view;
+    }
+
+    void stepped(const TextView& view) override {
+        if (linesGone_) return;
+        editor_.moveCaret(view.stepOffset);
+        state_.caretLine = stepLine_;
+    }
+
+    // The piece has been heard: the caret goes after it with the next look.
+    void pieceDone(const WalkPiece& piece) {
+        moveTo_ = piece.start + piece.length;
+        previousStart_ = piece.start;
+        afterPiece_ = true;
+    }
+    // The run ends: a caret move still owed is made.
+    void finish() {
+        if (moveTo_ >= 0) editor_.moveCaret(moveTo_);
+        moveTo_ = -1;
+    }
+
+    int readingLine = 0;  // the line on which the last spoken piece started
+
+private:
+    EditorPort& editor_;
+    ReadingState& state_;
+    QString window_;
+    int moveTo_ = -1;
+    int previousStart_ = 0;
+    int stepLine_ = 0;
+    bool afterPiece_ = false;
+    bool linesGone_ = false;
+};
+
+}  // namespace
+
+RunSettings Tts::settingsNow() const {
+    RunSettings settings;
+    settings.delimiters = state_.delimiterTable();
+    settings.symbolDelayMs = state_.symbolDelayMs.load();
     settings.dateFormatType = state_.dateFormatType.load();
     settings.now = clock_.now();
-    settings.date = &date_;
-    settings.lexicon = lexicon.get();
-    const QString spoken = spokenCopy(piece, settings);
-    if (piece.contains(QChar(kDelaySymbol))) clock_.sleepMs(state_.symbolDelayMs.load());
+    settings.date = date_;
+    settings.language = language_;
+    // A table edited meanwhile counts from the next piece.
+    settings.lexicon = lexicon_ ? lexicon_() : nullptr;
+    return settings;
+}
+
+void Tts::speakPiece(const WalkPiece& piece) {
+    if (piece.written.contains(QChar(kDelaySymbol))) clock_.sleepMs(piece.pauseBeforeMs);
     if (cut()) return;
-    engine_.speak(spoken, SpeechEngine::PurgeBeforeSpeak);
+    engine_.speak(piece.spoken, SpeechEngine::PurgeBeforeSpeak);
     if (cut()) return;
-    if (delayMs > 0) clock_.sleepMs(delayMs);
+    if (piece.pauseAfterMs > 0) clock_.sleepMs(piece.pauseAfterMs);
 }
 
 void Tts::editorLoop() {
+    EditorSource source(editor_, state_);
+    PieceWalk walk(source, request_.selStart, WalkMode::FromCaret, settingsNow());
+    int scrolledLine = 0;
     while (!stopped()) {
-        pieceStart_ = editor_.selStart();
-        const QString window = editor_.textWindow(pieceStart_, kReadWindowBytes);
-        if (!hasText(window)) {
-            editor_.setSelStart(pieceStart_ + kReadWindowBytes);
-            const int caretLine = editor_.lineOfOffset(editor_.selStart());
-            state_.caretLine = caretLine;
-            if (caretLine >= editor_.lineCount() - 1) return;
-            continue;
-        }
-        const Piece piece = cutSpokenPiece(window, state_.delimiterTable(), language_);
-        pieceLength_ = text::byteLength(piece.text);
-        editor_.setSelLength(pieceLength_);
-        if (readingLine_ != scrolledLine_) {
-            editor_.scrollOneLine();
-            scrolledLine_ = readingLine_;
-        }
-        if (stopped()) return;
-        if (hasText(piece.text)) speakPiece(piece.text, piece.delayMs);
-        const int lines = editor_.lineCount();
-        if (lines < readingLine_) return;
-        readingLine_ = editor_.lineOfOffset(editor_.selStart());
-        if (readingLine_ == lines - 1) ++readingLine_;
-        editor_.setSelStart(pieceStart_ + pieceLength_);
+        walk.setSettings(settingsNow());
+        const std::optional<WalkPiece> piece = walk.next();
+        if (!piece) break;
+        const bool scroll = source.readingLine != scrolledLine;
+        scrolledLine = source.readingLine;
+        editor_.showPiece(piece->start, piece->length, scroll);
+        if (stopped()) break;
+        if (piece->speaks) speakPiece(*piece);
+        source.pieceDone(*piece);
     }
+    source.finish();
 }
 
 void Tts::rangeLoop() {
-    const text::ByteText range(state_.rangeText());
+    MemoryText range(state_.rangeText());
+    const int rangeStart = state_.rangeStart.load();
+    PieceWalk walk(range, 0, WalkMode::Range, settingsNow());
     while (!stopped()) {
-        const int offset = state_.rangeOffset.load();
-        const QString window = range.window(offset, kReadWindowBytes);
-        const Piece piece = cutSpokenPiece(window, state_.delimiterTable(), language_);
-        if (window.isEmpty()) return;
-        if (stopped()) return;
-        const int length = text::byteLength(piece.text);
-        editor_.setSelStart(state_.rangeStart.load() + offset);
-        editor_.setSelLength(length);
-        state_.rangeOffset = offset + length;
-        speakPiece(piece.text, piece.delayMs);
+        walk.setSettings(settingsNow());
+        const std::optional<WalkPiece> piece = walk.next();
+        if (!piece || stopped()) return;
+        editor_.showPiece(rangeStart + piece->start, piece->length, false);
+        state_.rangeOffset = piece->start + piece->length;
+        speakPiece(*piece);
     }
 }
 

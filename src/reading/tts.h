@@ -9,6 +9,7 @@
 // caret move did.
 #include "reading/clock.h"
 #include "reading/editor_port.h"
+#include "reading/piece_walk.h"
 #include "reading/reading_state.h"
 #include "reading/speech_engine.h"
 #include "reading/spoken_text.h"
@@ -53,7 +54,8 @@ private:
     bool cut() const { return token_->cut.load(); }
     void editorLoop();
     void rangeLoop();
-    void speakPiece(const QString& piece, int delayMs);
+    RunSettings settingsNow() const;
+    void speakPiece(const WalkPiece& piece);
 
     ReadingState& state_;
     EditorPort& editor_;
@@ -64,11 +66,6 @@ private:
     std::shared_ptr<RunToken> token_;
     RunRequest request_;
     SpeechLanguage language_;
-
-    int pieceStart_ = 0;
-    int pieceLength_ = 0;
-    int readingLine_ = 0;
-    int scrolledLine_ = 0;
 };
 
 class TtsRunner {

@@ -58,6 +58,11 @@ inline constexpr IntKey Rate{kSpeaker, "Rate", 2};
 inline constexpr IntKey Volume{kSpeaker, "Volume", 120};
 inline constexpr IntKey Datetimetype{kSpeaker, "Datetimetype", 1};
 
+// Announcement plan: keep the machine awake while an announcement is due within the hour; how
+// late (seconds) an announcement may still play after a suspend or a late start.
+inline constexpr BoolKey PlanStayAwake{kSystem, "Plan_stay_awake", true};
+inline constexpr IntKey PlanGraceSeconds{kSystem, "Plan_grace", 300};
+
 // Bookmark
 inline constexpr IntKey Lastposi{kPosition, "Lastposi", 0};
 inline constexpr IntKey BookmarkLine{kPosition, "Line", 0};

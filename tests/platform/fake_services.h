@@ -8,6 +8,7 @@
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusUnixFileDescriptor>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QStringList>
@@ -15,6 +16,9 @@
 #include <QTimer>
 #include <QUuid>
 #include <atomic>
+#include <poll.h>
+#include <unistd.h>
+#include <vector>
 #include <functional>
 #include <memory>
 
@@ -76,6 +80,33 @@ public slots:
     // Present so that a forcing call would be seen, not answered with "unknown method".
     void PowerOffWithFlags(qulonglong flags) { note(QStringLiteral("PowerOffWithFlags(%1)").arg(flags)); }
     void Reboot(bool interactive) { note(QStringLiteral("Reboot(%1)").arg(interactive)); }
+    // The caller's lock is the write end of a pipe; the read end here sees it closed.
+    QDBusUnixFileDescriptor Inhibit(const QString& what, const QString& who, const QString& why, const QString& mode) {
+        note(QStringLiteral("Inhibit(%1,%2,%3)").arg(what, mode, who));
+        (void)why;
+        int fds[2];
+        if (::pipe(fds) != 0) return {};
+        QDBusUnixFileDescriptor lock(fds[1]);
+        ::close(fds[1]);
+        QMutexLocker hold(&mutex_);
+        inhibitReads_.push_back(fds[0]);
+        return lock;
+    }
+
+public:
+    // True once every lock handed out has been closed by its holder.
+    bool inhibitorsReleased() const {
+        QMutexLocker hold(&mutex_);
+        for (int fd : inhibitReads_) {
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, 0) != 1 || !(p.revents & POLLHUP)) return false;
+        }
+        return true;
+    }
+    int inhibitCount() const {
+        QMutexLocker hold(&mutex_);
+        return int(inhibitReads_.size());
+    }
 
 private:
     void note(const QString& call) {
@@ -94,6 +125,7 @@ private:
     }
     mutable QMutex mutex_;
     QStringList calls_;
+    std::vector<int> inhibitReads_;
 };
 
 class FakePortal : public QObject, protected QDBusContext {

@@ -138,10 +138,12 @@ TEST(CommandLine, PieceListIsWhatTheReadingWorkerSpeaks) {
             runner.start({0, 0, voice});
             ASSERT_TRUE(runner.waitIdle(10000));
         }
-        reading::SpokenSettings settings;
+        reading::RunSettings settings;
+        settings.delimiters = table;
         settings.language = reading::languageOfVoice(voice);
         std::vector<app::cli::ListedPiece> listed;
-        app::cli::listPieces(editor, table, settings, [&](const app::cli::ListedPiece& p) { listed.push_back(p); });
+        reading::MemoryText source(text);
+        app::cli::listPieces(source, settings, [&](const app::cli::ListedPiece& p) { listed.push_back(p); });
 
         const auto spoken = engine.spoken();
         ASSERT_EQ(listed.size(), spoken.size());
@@ -216,9 +218,11 @@ TEST(CommandLine, PiecesOfALongTextAreEveryListedPieceEscaped) {
                               QStringLiteral("！"), QStringLiteral("，"), QStringLiteral(","),  QStringLiteral(";"),
                               QStringLiteral(":"),  QStringLiteral("?"),  QStringLiteral("!")};
     table.delays = {600, 400, 300, 600, 600, 250, 250, 400, 300, 600, 600};
-    reading::SpokenSettings settings;
+    reading::RunSettings settings;
+    settings.delimiters = table;
     QStringList expected;
-    app::cli::listPieces(app::cli::MemoryEditor(text), table, settings, [&](const app::cli::ListedPiece& p) {
+    reading::MemoryText source(text);
+    app::cli::listPieces(source, settings, [&](const app::cli::ListedPiece& p) {
         expected << QStringLiteral("%1\t%2\t%3\t%4\t%5")
                         .arg(p.start)
                         .arg(p.length)

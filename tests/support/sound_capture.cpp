@@ -43,8 +43,9 @@ bool MonitorRecorder::start(std::string* error) {
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
     posix_spawn_file_actions_addclose(&actions, fds[1]);
-    const char* argv[] = {"parecord",   "--device=nullsink.monitor", "--format=s16le", "--rate=48000",
-                          "--channels=1", "--raw",                   "--latency-msec=5", nullptr};
+    const std::string device = "--device=" + device_;
+    const char* argv[] = {"parecord",   device.c_str(), "--format=s16le",    "--rate=48000",
+                          "--channels=1", "--raw",        "--latency-msec=5", nullptr};
     const int rc = posix_spawnp(&pid_, "parecord", &actions, nullptr, const_cast<char* const*>(argv), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);

@@ -19,6 +19,9 @@ public:
     using Clock = std::chrono::steady_clock;
     static constexpr int kRate = 48000;
 
+    MonitorRecorder() = default;
+    // Another source than the null sink's monitor, e.g. "zone2.monitor".
+    explicit MonitorRecorder(std::string device) : device_(std::move(device)) {}
     ~MonitorRecorder();
     // Returns once samples flow (false with *error when parecord cannot run or stays silent).
     bool start(std::string* error = nullptr);
@@ -35,6 +38,7 @@ public:
 private:
     void readLoop(int fd);
 
+    std::string device_ = "nullsink.monitor";
     pid_t pid_ = -1;
     std::thread reader_;
     mutable std::mutex m_;

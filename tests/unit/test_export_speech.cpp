@@ -3,6 +3,7 @@
 #include "audio/audio_engine.h"
 #include "audio/export_timeline_p.h"
 #include "audio/speech_export.h"
+#include "reading/date_format.h"
 #include "reading/espeak_engine.h"
 #include "test_espeak_fixtures.h"
 
@@ -138,7 +139,9 @@ TEST(ExportAsRead, PausesDelaySymbolAndDateSoundAsTheReadingAndSubtitlesFollowTh
     EXPECT_NEAR(msOf(times(1)[1]), gaps[1].startMs, 25);
     EXPECT_NEAR(msOf(times(2)[0]), gaps[1].endMs, 25);
     EXPECT_TRUE(blocks[0].endsWith(QStringLiteral("甲，")));
-    EXPECT_TRUE(blocks[2].endsWith(QStringLiteral("%Date%丙")));  // as written, without the symbol
+    // As heard: the date, not its token, and no delay symbol.
+    const QString date = reading::DateFormatter().formatType(1, job.now);
+    EXPECT_TRUE(blocks[2].endsWith(date + QStringLiteral("丙"))) << blocks[2].toStdString();
     EXPECT_TRUE(lrc.startsWith(QStringLiteral("[00:00.00]甲，\n"))) << lrc.toStdString();
     EXPECT_EQ(lrc.count(QLatin1Char('\n')), 6);  // three starts, three ends
 

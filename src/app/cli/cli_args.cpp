@@ -165,6 +165,7 @@ QString usageText() {
         "      sayvell pieces 檔案|- [--voice V] [--date-format N] [--encoding 編碼]\n"
         "      sayvell voices                  列出語音：編號、名稱、語言\n"
         "      sayvell formats                 列出 WAV 格式：編號、名稱\n"
+        "      sayvell plan run|next|log|export|import|holidays   播報計畫（詳見 sayvell plan help）\n"
         "      sayvell --paths | --version | --help\n"
         "\n"
         "朗讀與輸出的選項（未給出時取 setinfo.ini 的設定）：\n"

@@ -4,6 +4,7 @@
 #include "app/cli/memory_editor.h"
 #include "app/cli/output_target.h"
 #include "app/cli/piece_list.h"
+#include "app/cli/plan_command.h"
 #include "audio/audio_engine.h"
 #include "audio/speech_export.h"
 #include "audio/wav_formats.h"
@@ -434,20 +435,20 @@ int listPiecesOf(const Options& o) {
         if (!chooseVoice(*sp.engine, o, *st.ini, &voice, &code)) return code;
         voiceId = voice.id;
     }
-    const MemoryEditor editor(text);
+    reading::MemoryText source(text);
     const reading::DateFormatter formatter(QLocale::system());
-    const reading::DateSubstitution date = [&formatter](const QString& piece, int type, const QDateTime& now) {
-        return formatter.substitute(piece, type, now);
-    };
-    const std::shared_ptr<const reading::PronunciationLexicon> words = st.words ? st.words->lexicon() : nullptr;
-    reading::SpokenSettings settings;
-    settings.language = reading::languageOfVoice(voiceId);
+    reading::RunSettings settings;
+    settings.delimiters = st.delimiters;
+    settings.symbolDelayMs = std::max(0, st.ini->read(store::keys::Delay2));
     settings.dateFormatType = dateTypeOf(o, *st.ini);
     settings.now = QDateTime::currentDateTime();
-    settings.date = &date;
-    settings.lexicon = words.get();
+    settings.date = [&formatter](const QString& piece, int type, const QDateTime& now) {
+        return formatter.substitute(piece, type, now);
+    };
+    settings.language = reading::languageOfVoice(voiceId);
+    settings.lexicon = st.words ? st.words->lexicon() : nullptr;
 
-    printPieces(editor, st.delimiters, settings, stdout);
+    printPieces(source, std::move(settings), stdout);
     if (std::fflush(stdout) != 0) return failure(kFailed, QStringLiteral("無法寫出結果"));
     return kOk;
 }
@@ -469,6 +470,7 @@ int printPaths() {
 }  // namespace
 
 int runCommandLine(int argc, char** argv) {
+    if (argc > 1 && qstrcmp(argv[1], "plan") == 0) return runPlanCommand(argc, argv);
     QStringList args;
     for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
     const ParseResult parsed = parseArguments(args);

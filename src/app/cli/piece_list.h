@@ -1,9 +1,6 @@
 #pragma once
-// The pieces a reading from the top speaks, found without speaking: the same cutting, skipping
-// and spoken copy as the reading worker's run over the editor.
-#include "app/cli/memory_editor.h"
-#include "reading/reading_state.h"
-#include "reading/spoken_text.h"
+// The pieces a reading from the top speaks, found without speaking: the reading's own walk.
+#include "reading/piece_walk.h"
 
 #include <QString>
 #include <cstdio>
@@ -20,12 +17,11 @@ struct ListedPiece {
 };
 
 // Calls `out` for every piece that is spoken, in order.
-void listPieces(const MemoryEditor& editor, const reading::DelimiterTable& table,
-                const reading::SpokenSettings& settings, const std::function<void(const ListedPiece&)>& out);
+void listPieces(reading::MemoryText& text, reading::RunSettings settings,
+                const std::function<void(const ListedPiece&)>& out);
 
 // Writes one tab-separated line per piece; tabs, line breaks and backslashes inside the texts
 // are written \t, \n and \\ so that every piece stays on one line.
-void printPieces(const MemoryEditor& editor, const reading::DelimiterTable& table,
-                 const reading::SpokenSettings& settings, std::FILE* out);
+void printPieces(reading::MemoryText& text, reading::RunSettings settings, std::FILE* out);
 
 }  // namespace sayvell::app::cli

@@ -2,6 +2,8 @@
 
 #include "reading/piece_cutter.h"
 #include "reading/tts.h"
+#include "plan/plan_player.h"
+#include "ui/plan/plan_controller.h"
 #include "store/pronunciation_table.h"
 #include "store/settings_file.h"
 #include "store/tdm.h"
@@ -97,6 +99,7 @@ Tf_speaker::Tf_speaker(Services services, QWidget* parent) : QMainWindow(parent)
     wireSchedule();
     wireInfo();
     wireDesktop();
+    wirePlan();
     wireRecovery();
     wireMpris();
     getdelaystring();
@@ -164,7 +167,10 @@ void Tf_speaker::showCaretPosition() {
 
 void Tf_speaker::SB_playClick() { reading_->SB_playClick(); }
 void Tf_speaker::SB_jexuClick() { reading_->SB_jexuClick(); }
-void Tf_speaker::SB_stopClick() { reading_->SB_stopClick(); }
+void Tf_speaker::SB_stopClick() {
+    reading_->SB_stopClick();
+    if (plan_) plan_->stop();
+}
 void Tf_speaker::SB_topClick() { reading_->SB_topClick(); }
 void Tf_speaker::SB_bottClick() { reading_->SB_bottClick(); }
 void Tf_speaker::readFromHere() { reading_->readFromHere(); }

@@ -23,6 +23,9 @@ namespace sayvell::store {
 class PronunciationTable;
 class RecoveryKeeper;
 }
+namespace sayvell::plan {
+class SleepInhibitor;
+}
 namespace sayvell::reading {
 class LoopReading;
 class TtsRunner;
@@ -35,6 +38,7 @@ class DateController;
 class DocumentsController;
 class FindController;
 class LoopController;
+class PlanController;
 class MemoPort;
 class ReadingCommands;
 class VoiceControls;
@@ -150,6 +154,7 @@ private:
     void wireInfo();
     void wireRecovery();
     void wireMpris();
+    void wirePlan();
 
     Services services_;
     reading::ReadingState state_;
@@ -160,6 +165,8 @@ private:
     std::vector<std::pair<ExitStage, std::function<void()>>> exitSteps_;
     std::function<bool()> frameClose_;
     store::RecoveryKeeper* recovery_ = nullptr;  // absent when the database cannot keep records
+    std::unique_ptr<plan::SleepInhibitor> planAwake_;
+    PlanController* plan_ = nullptr;
 
     // Controllers: declared last, so destroyed first, while the state and runner they use exist.
     std::unique_ptr<VoiceControls> voice_;

@@ -1,6 +1,6 @@
 #include "ui/reading/preview/preview_pieces.h"
 
-#include "reading/piece_cutter.h"
+#include "reading/piece_walk.h"
 
 #include <algorithm>
 
@@ -8,44 +8,38 @@ namespace sayvell::ui {
 
 PreviewResult previewPieces(const PreviewRequest& request, int maxPieces, const std::atomic<bool>* cancel) {
     PreviewResult result;
-    reading::SpokenSettings settings;
-    settings.language = request.language;
+    reading::RunSettings settings;
+    settings.delimiters = request.table;
+    settings.symbolDelayMs = request.symbolDelayMs;
     settings.dateFormatType = request.dateFormatType;
-    settings.now = request.now;
-    settings.date = request.date ? &request.date : nullptr;
-    settings.lexicon = request.lexicon.get();
+    settings.now = request.now.isValid() ? request.now : QDateTime::currentDateTime();
+    settings.date = request.date;
+    settings.language = request.language;
+    settings.lexicon = request.lexicon;
 
-    const int end = request.text.byteLength();
-    int offset = std::clamp(request.startByte, 0, end);
-    while (offset < end) {
+    reading::MemoryText text(request.text.text());
+    const int start = std::clamp(request.startByte, 0, text.byteLength());
+    reading::PieceWalk walk(text, start, reading::WalkMode::FromCaret, std::move(settings));
+    for (;;) {
         if (cancel && cancel->load(std::memory_order_relaxed)) {
             result.capped = true;
             break;
         }
-        const QString window = request.text.window(offset, reading::kReadWindowBytes);
-        // As in a reading, a window of blanks is skipped whole.
-        if (!reading::hasText(window)) {
-            offset += reading::kReadWindowBytes;
-            continue;
+        std::optional<reading::WalkPiece> piece = walk.next();
+        if (!piece) break;
+        if (!piece->speaks) continue;
+        if (int(result.pieces.size()) >= maxPieces) {
+            result.capped = true;
+            break;
         }
-        const reading::Piece piece = reading::cutSpokenPiece(window, request.table, request.language);
-        const int length = text::byteLength(piece.text);
-        if (length <= 0) break;
-        if (reading::hasText(piece.text)) {
-            if (int(result.pieces.size()) >= maxPieces) {
-                result.capped = true;
-                break;
-            }
-            PreviewPiece p;
-            p.byteStart = offset;
-            p.byteLength = length;
-            p.written = piece.text;
-            p.spoken = reading::spokenCopy(piece.text, settings);
-            p.delayMs = piece.delayMs;
-            if (piece.text.contains(QChar(reading::kDelaySymbol))) p.symbolWaitMs = request.symbolDelayMs;
-            result.pieces.push_back(std::move(p));
-        }
-        offset += length;
+        PreviewPiece p;
+        p.byteStart = piece->start;
+        p.byteLength = piece->length;
+        p.written = std::move(piece->written);
+        p.spoken = std::move(piece->spoken);
+        p.delayMs = piece->pauseAfterMs;
+        if (p.written.contains(QChar(reading::kDelaySymbol))) p.symbolWaitMs = piece->pauseBeforeMs;
+        result.pieces.push_back(std::move(p));
     }
     return result;
 }

@@ -1,7 +1,6 @@
 #pragma once
-// The pieces a reading would speak, worked out the way the reading worker does it: the same
-// 500-byte windows of the byte model, the same cut, the same spoken copy. Holds no widgets and
-// touches nothing shared, so it runs on a thread of its own.
+// The pieces a reading would speak, from the reading's own walk (reading/piece_walk.h). Holds
+// no widgets and touches nothing shared, so it runs on a thread of its own.
 #include "reading/reading_state.h"
 #include "reading/spoken_lexicon.h"
 #include "reading/spoken_text.h"
