@@ -133,7 +133,7 @@ TEST(CommandLine, PieceListIsWhatTheReadingWorkerSpeaks) {
         std::vector<int> sleeps;
         {
             reading::TtsRunner runner(state, editor, engine, clock);
-            state.beginRun(reading::RunMode::Single);
+            state.beginRun();
             runner.start({0, 0, voice});
             ASSERT_TRUE(runner.waitIdle(10000));
         }

@@ -204,7 +204,9 @@ public:
     void enableControls() override {}
     void stopTimer() override { timer_.stop(); }
     void setSelection(int, int) override {}
-    void startPass(int selStart, int selLength) override { runner_.start({selStart, selLength, voiceId_}); }
+    void startPass(int selStart, int selLength) override {
+        runner_.start({selStart, selLength, voiceId_, reading::RunMode::Range});
+    }
 
 private:
     reading::TtsRunner& runner_;
@@ -279,7 +281,7 @@ int speak(const Options& o, int argc, char** argv) {
             if (loop.tick() == reading::LoopReading::Tick::Finished) QCoreApplication::exit(kOk);
         });
     } else {
-        state.beginRun(reading::RunMode::Single);
+        state.beginRun();
         runner.start({0, 0, voice.id});
     }
     code = QCoreApplication::exec();

@@ -153,14 +153,14 @@ void ReadingCommands::gundong1() {
     tellNoSoundOnce();
     const QString voice = voice_.selectVoice();
     w_.Memo1->setFocus();
-    state_.beginRun(reading::RunMode::Single);
+    state_.beginRun();
     runner_.start({port_.selStart(), 0, voice});
 }
 
 void ReadingCommands::startPass(int selStart, int selLength) {
     const QString voice = voice_.selectVoice();
     w_.Memo1->setFocus();
-    runner_.start({selStart, selLength, voice});
+    runner_.start({selStart, selLength, voice, reading::RunMode::Range});
 }
 
 void ReadingCommands::tellNoSoundOnce() {

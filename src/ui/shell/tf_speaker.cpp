@@ -83,7 +83,6 @@ Tf_speaker::Tf_speaker(Services services, QWidget* parent) : QMainWindow(parent)
         services_.dialogs);
 
     // Start-up sequence.
-    state_.singleRun = true;
     const QDate today = services_.clock.now().date();
     ui.statusPanel[1]->setText(today.toString(QStringLiteral("yyyy-MM-dd")) + u' ' + weekdayName(today));
     applySettings();
