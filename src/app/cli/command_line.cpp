@@ -300,9 +300,9 @@ bool outputKind(QString* path, bool* wav) {
         *wav = true;
         return true;
     }
-    *wav = suffix == QLatin1String("wav");
-    return *wav || suffix == QLatin1String("mp3") || suffix == QLatin1String("ogg") ||
-           suffix == QLatin1String("opus") || suffix == QLatin1String("flac");
+    const std::optional<audio::FileKind> kind = audio::soundKindOf(*path);
+    *wav = kind == audio::FileKind::Wav;
+    return kind.has_value();
 }
 
 int exportFile(const Options& o) {

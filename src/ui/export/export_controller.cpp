@@ -1,6 +1,7 @@
 #include "ui/export/export_controller.h"
 
 #include "audio/wav_formats.h"
+#include "audio/wav_writer.h"
 #include "music/track_list.h"
 #include "reading/reading_state.h"
 #include "reading/speech_engine.h"
@@ -41,16 +42,9 @@ const QString kChooseVoice = QStringLiteral("請選擇語音引擎!");
 const QString kReadingRuns = QStringLiteral("正在朗讀，請先停止朗讀再輸出聲音文件。");
 const QString kDone = QStringLiteral("文本已成功轉換為聲音文件,并存放在");
 const QString kFailed = QStringLiteral("聲音文件未能輸出：");
-const QString kSoundFilter = QStringLiteral("聲音文件 (*.wav *.mp3 *.ogg *.opus *.flac)");
+const QString kSoundFilter = QStringLiteral("聲音文件 (%1)").arg(audio::soundExtensions(QStringLiteral("*.%1")));
 
-bool knownSoundExtension(const QString& name) {
-    static const QStringList known{QStringLiteral(".wav"), QStringLiteral(".mp3"), QStringLiteral(".ogg"),
-                                   QStringLiteral(".oga"), QStringLiteral(".opus"), QStringLiteral(".flac")};
-    for (const QString& e : known)
-        if (name.endsWith(e, Qt::CaseInsensitive))
-            return true;
-    return false;
-}
+bool knownSoundExtension(const QString& name) { return audio::soundKindOf(name).has_value(); }
 
 // The dialog of the export as read: where to, and what goes with the speech.
 class ReadExportDialog : public QDialog {
