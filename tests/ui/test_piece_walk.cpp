@@ -1,6 +1,6 @@
 // The reading, export as read, the preview and `sayvell pieces` must say the same pieces with
 // the same pauses: one table of texts, what a listener gets from each, run through each of them.
-#include "app/cli/piece_list.h"
+#include "cli/piece_list.h"
 #include "audio/speech_export.h"
 #include "reading/date_format.h"
 #include "reading/tts.h"

@@ -1,8 +1,8 @@
-#include "app/cli/command_line.h"
+#include "cli/command_line.h"
 
-#include "app/cli/cli_args.h"
-#include "app/cli/memory_editor.h"
-#include "app/cli/piece_list.h"
+#include "cli/cli_args.h"
+#include "cli/memory_editor.h"
+#include "cli/piece_list.h"
 #include "audio/audio_engine.h"
 #include "audio/speech_export.h"
 #include "audio/wav_formats.h"
