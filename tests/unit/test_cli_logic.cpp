@@ -1,4 +1,5 @@
 // The command line's logic, without running the program.
+#include "cli/cli_args.h"
 #include "cli/memory_editor.h"
 #include "cli/piece_list.h"
 #include "reading/tts.h"
@@ -59,3 +60,43 @@ TEST(CommandLine, PieceListIsWhatTheReadingWorkerSpeaks) {
     }
 }
 
+
+// What a user types and what the program makes of it: the options taken, or the one line that
+// tells what is wrong (exit 2).
+TEST(CommandLine, ArgumentsAreTakenOrRefusedWithTheirOwnMessage) {
+    using app::cli::parseArguments;
+    auto parse = [](const char* line) { return parseArguments(QString::fromUtf8(line).split(u' ', Qt::SkipEmptyParts)); };
+
+    const auto exportRun = parse("export in.txt -o out.flac --rate -5 --format=30 --srt");
+    ASSERT_TRUE(exportRun.error.isEmpty()) << exportRun.error.toStdString();
+    EXPECT_EQ(exportRun.options.command, app::cli::Command::Export);
+    EXPECT_EQ(exportRun.options.input, QStringLiteral("in.txt"));
+    EXPECT_EQ(exportRun.options.output, QStringLiteral("out.flac"));
+    EXPECT_EQ(exportRun.options.rate, -5);
+    EXPECT_EQ(exportRun.options.format, 30);
+    EXPECT_TRUE(exportRun.options.subtitles && exportRun.options.asRead);
+
+    const auto loop = parse("speak - --loop 3 --interval 10 --voice yue");
+    ASSERT_TRUE(loop.error.isEmpty());
+    EXPECT_EQ(loop.options.input, QStringLiteral("-"));
+    EXPECT_EQ(loop.options.loop, 3);
+    EXPECT_EQ(loop.options.interval, 10);
+    EXPECT_EQ(loop.options.voice, QStringLiteral("yue"));
+    EXPECT_EQ(parse("pieces -- -x").options.input, QStringLiteral("-x"));  // after "--", a name
+    EXPECT_EQ(parse("export a --bogus --help").options.command, app::cli::Command::Help);
+
+    const std::pair<const char*, const char*> refused[] = {
+        {"bogus", "不明的指令：bogus"},
+        {"speak", "speak 需要一個文字檔（或 - 代表標準輸入）"},
+        {"speak a b", "多餘的參數：b"},
+        {"speak a --format 3", "speak 不接受選項 --format"},
+        {"speak a -x", "speak 不接受選項 -x"},
+        {"speak a --rate", "選項 --rate 缺少值"},
+        {"export a -o b --as-read=1", "選項 --as-read 不帶值"},
+        {"speak a --volume 101", "--volume 須是 0 到 100 的整數：101"},
+        {"speak a --interval 5", "--interval 只能與 --loop 一起使用"},
+        {"export a", "export 需要 -o 輸出檔"},
+        {"voices x", "多餘的參數：x"},
+    };
+    for (const auto& [line, message] : refused) EXPECT_EQ(parse(line).error, QString::fromUtf8(message)) << line;
+}
