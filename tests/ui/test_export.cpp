@@ -220,3 +220,36 @@ TEST(ExportWindow, ExportAsReadFromTheFileMenuWritesMp3AndSubtitles) {
     EXPECT_TRUE(QFileInfo::exists(out.filePath(QStringLiteral("announce.srt"))));
     EXPECT_TRUE(QFileInfo::exists(out.filePath(QStringLiteral("announce.lrc"))));
 }
+
+// An export runs beside the window's own event loop, not inside a loop of its own: the window's
+// timers go on, and a second export asked for meanwhile (a menu shortcut) starts nothing.
+TEST(ExportWindow, WhileAnExportRunsTheWindowGoesOnAndASecondExportStartsNothing) {
+    ExportRig r;
+    QTemporaryDir out;
+    QString text;
+    for (int i = 0; i < 400; ++i)
+        text += QStringLiteral("本店今天的特價商品放在第三排貨架上，歡迎選購。");
+    r.type(text);
+    r.rig.dialogs.saveAnswer = out.filePath(QStringLiteral("first.wav"));
+    r.window->ui.WAV1->trigger();
+    QProgressDialog* progress = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QStringLiteral("exportProgress") && w->isVisible())
+            progress = qobject_cast<QProgressDialog*>(w);
+    ASSERT_TRUE(progress);  // up, and the trigger has returned: the export is not run inside it
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(5);
+    ASSERT_TRUE(waitFor([&] { return progress->value() > 0 && ticks >= 3; }, 30000));
+
+    const QStringList before = r.shown();
+    r.rig.dialogs.saveAnswer = out.filePath(QStringLiteral("second.wav"));
+    r.window->ui.WAV1->trigger();
+    EXPECT_EQ(r.shown(), before);
+    for (auto* b : progress->findChildren<QPushButton*>())
+        if (b->text() == QStringLiteral("取消"))
+            b->click();
+    ASSERT_TRUE(exportEnded());
+    EXPECT_TRUE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}

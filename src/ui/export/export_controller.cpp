@@ -172,6 +172,7 @@ void ExportController::N14Click() {
 }
 
 bool ExportController::prepareEngine(QString* voiceId) {
+    if (job_ && job_->running()) return false;  // its progress dialog is up
     if (gate_.readingActive()) {
         dialogs_.warning(kReadingRuns);
         return false;
