@@ -1,7 +1,9 @@
 // Command-line figures, the program run as a user runs it (the sayvell beside this benchmark):
 //  - `sayvell pieces` over a 20 MB text (goal <= 2 s);
 //  - `sayvell export` of a 6,000-character text at format 30 (44.1 kHz 16-bit mono) against
-//    espeak-ng -w followed by sox to the same rate, in the same run (goal <= 1.1x).
+//    espeak-ng -w followed by sox to the same rate, in the same run (goal <= 1.1x);
+//  - `sayvell export --as-read` of the same text (pieces, pauses as silence), for comparison
+//    from one version to the next.
 //   bench_cli [MEGABYTES]
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -83,5 +85,12 @@ int main(int argc, char** argv) {
     std::printf("sayvell export, 6000 characters at format 30: %.2f s (rc %d)\n", exported, exportRc);
     std::printf("espeak-ng -w + sox: %.2f s (rc %d, %d); export / pair = %.2f (goal <= 1.1)\n", espeak + sox, espeakRc,
                 soxRc, exported / (espeak + sox));
-    return pieces >= 0 && rc == 0 && exportRc == 0 ? 0 : 1;
+    int asReadRc = 0;
+    const double asRead = run(sayvell,
+                              {QStringLiteral("export"), text, QStringLiteral("-o"), dir.filePath(QStringLiteral("read.wav")),
+                               QStringLiteral("--format"), QStringLiteral("30"), QStringLiteral("--voice"), QStringLiteral("0"),
+                               QStringLiteral("--as-read")},
+                              &asReadRc);
+    std::printf("sayvell export --as-read, 6000 characters at format 30: %.2f s (rc %d)\n", asRead, asReadRc);
+    return pieces >= 0 && rc == 0 && exportRc == 0 && asReadRc == 0 ? 0 : 1;
 }

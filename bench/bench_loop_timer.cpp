@@ -48,7 +48,7 @@ struct Host : LoopHost {
     void startPass(int selStart, int selLength) override {
         starts.push_back(QDateTime::currentDateTime());
         previousEnds.push_back(state->lastRunEndTime());
-        runner->start({selStart, selLength});
+        runner->start({selStart, selLength, {}, reading::RunMode::Range});
     }
 };
 

@@ -31,9 +31,7 @@ std::vector<double> gaps(reading::TtsRunner& runner, reading::ReadingState& stat
     for (int i = 0; i < kPieces; ++i) text += QStringLiteral("一，");
     editor.setText(text);
     editor.setSelection(0, 0);
-    state.rangeMode = false;
-    state.singleRun = true;
-    state.readingActive = true;
+    state.beginRun();
     MonitorRecorder recorder;
     std::string error;
     if (!recorder.start(&error)) {

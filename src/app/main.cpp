@@ -1,4 +1,4 @@
-#include "app/cli/command_line.h"
+#include "cli/command_line.h"
 #include "app/startup.h"
 
 // No arguments: the window. Anything else is the command line, which needs no display.

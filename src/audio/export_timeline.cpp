@@ -319,8 +319,9 @@ void Timeline::run() {
         changed_.notify_all();
         if (failed_.load())
             continue;
+        // The reading goes on through its pauses: the music stays down until the last piece.
         if (step.speech.empty())
-            lay(nullptr, step.silence, false);
+            lay(nullptr, step.silence, true);
         else
             lay(step.speech.data(), step.speech.size(), true);
         if (out_.failed())

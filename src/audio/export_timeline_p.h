@@ -18,7 +18,8 @@ namespace sayvell::audio::detail {
 class MusicSource;
 
 // Speech and silence laid down in order, with the music under them following the volume rule
-// once every 20 ms. Mixing and writing run on a thread of their own, so that they overlap the
+// once every 20 ms: held at the reading volume through speech and pauses alike, as under a
+// live reading, rising only after finish(). Mixing and writing run on a thread of their own, so that they overlap the
 // synthesis of the next piece: the writer belongs to that thread until finish() or abandon()
 // has returned. The writer takes mono speech alone, or the mix in `channels` (a mono file gets
 // it mixed down as the writer would do it).

@@ -6,11 +6,12 @@
 // temporary name and renamed at the end: a failed or cancelled export leaves no file and never
 // replaces an existing one.
 //
-// exportAsRead: the text as a reading sounds: cut into pieces as the reading worker cuts them,
+// exportAsRead: the text as a reading sounds: the reading's own walk (reading/piece_walk.h),
 // each piece's spoken copy (date token, numbers), the delay symbol's wait and each delimiter's
 // pause as silence, and optionally the music of the music panel under it, held at the reading
-// volume from a piece's start and rising one hundredth every 20 ms after its end. Rendered as
-// fast as the engine goes. Optionally writes .srt and .lrc subtitles with each piece's times.
+// volume from the first piece to the last, pauses included, and rising one hundredth every
+// 20 ms after the last, as under a live reading. Rendered as fast as the engine goes.
+// Optionally writes .srt and .lrc subtitles with each piece's times and the text as heard.
 //
 // Both expect the voice and rate already set on the engine and nobody else speaking through it.
 #include "audio/subtitles.h"

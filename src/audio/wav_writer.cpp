@@ -42,17 +42,34 @@ int sndfileFormat(FileKind kind, int bits) {
 
 }  // namespace
 
-FileKind fileKindOf(const QString& path) {
+const std::vector<SoundKind>& soundKinds() {
+    static const std::vector<SoundKind> kinds{
+        {FileKind::Wav, {QStringLiteral("wav")}},
+        {FileKind::Mp3, {QStringLiteral("mp3")}},
+        {FileKind::OggVorbis, {QStringLiteral("ogg"), QStringLiteral("oga")}},
+        {FileKind::Opus, {QStringLiteral("opus")}},
+        {FileKind::Flac, {QStringLiteral("flac")}},
+    };
+    return kinds;
+}
+
+std::optional<FileKind> soundKindOf(const QString& path) {
     const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == QLatin1String("mp3"))
-        return FileKind::Mp3;
-    if (suffix == QLatin1String("ogg") || suffix == QLatin1String("oga"))
-        return FileKind::OggVorbis;
-    if (suffix == QLatin1String("opus"))
-        return FileKind::Opus;
-    if (suffix == QLatin1String("flac"))
-        return FileKind::Flac;
-    return FileKind::Wav;
+    for (const SoundKind& k : soundKinds())
+        if (k.extensions.contains(suffix))
+            return k.kind;
+    return std::nullopt;
+}
+
+QString soundExtensions(const QString& pattern) {
+    QStringList out;
+    for (const SoundKind& k : soundKinds())
+        out << pattern.arg(k.extensions.first());
+    return out.join(u' ');
+}
+
+FileKind fileKindOf(const QString& path) {
+    return soundKindOf(path).value_or(FileKind::Wav);
 }
 
 int fileRateFor(FileKind kind, int rate) {
@@ -60,18 +77,9 @@ int fileRateFor(FileKind kind, int rate) {
 }
 
 QString extensionOf(FileKind kind) {
-    switch (kind) {
-    case FileKind::Mp3:
-        return QStringLiteral(".mp3");
-    case FileKind::OggVorbis:
-        return QStringLiteral(".ogg");
-    case FileKind::Opus:
-        return QStringLiteral(".opus");
-    case FileKind::Flac:
-        return QStringLiteral(".flac");
-    case FileKind::Wav:
-        break;
-    }
+    for (const SoundKind& k : soundKinds())
+        if (k.kind == kind)
+            return QLatin1Char('.') + k.extensions.first();
     return QStringLiteral(".wav");
 }
 

@@ -9,13 +9,28 @@
 #include "audio/wav_formats.h"
 
 #include <QString>
+#include <QStringList>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace sayvell::audio {
 
 enum class FileKind { Wav, Mp3, OggVorbis, Opus, Flac };
+
+// The kinds of sound file this writer makes: the one list the window, the command line and the
+// writer go by.
+struct SoundKind {
+    FileKind kind;
+    QStringList extensions;  // without the dot, lower case; the first is the one files get
+};
+const std::vector<SoundKind>& soundKinds();
+// By the name's extension (any letter case); none for an extension no kind has.
+std::optional<FileKind> soundKindOf(const QString& path);
+// The first extension of every kind, "*.wav *.mp3 ..." with pattern "*.%1", ".wav .mp3 ..." with ".%1".
+QString soundExtensions(const QString& pattern);
 
 // By the name's extension (any letter case); WAV for every other name.
 FileKind fileKindOf(const QString& path);

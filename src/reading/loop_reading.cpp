@@ -15,15 +15,13 @@ void LoopReading::arm(int passes, std::int64_t intervalSeconds, int selStart, in
     state_.loopPasses = passes_;
     state_.loopIntervalSeconds = static_cast<int>(intervalMs_ / 1000);
     state_.readingActive = true;
-    state_.rangeMode = true;
-    state_.singleRun = false;
     state_.loopSelLength = std::max(0, selLength);
     state_.loopSelStart = std::max(0, selStart);
     armed_ = true;
 }
 
 void LoopReading::readtxt() {
-    state_.beginRun(RunMode::Range);
+    state_.beginRun();
     endSeen_ = false;
     host_.setSelection(state_.loopSelStart.load(), state_.loopSelLength.load());
     host_.startPass(state_.loopSelStart.load(), state_.loopSelLength.load());

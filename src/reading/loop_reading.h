@@ -10,8 +10,7 @@
 //    start).
 //  - The range is restored before the first pass too, so a click in the editor during the
 //    first second does not turn the first pass into an empty one.
-//  - Every pass sets range mode and loop-pass mode again, in case a single run started from
-//    the context menu in between changed them.
+//  - Every pass is a run of its own, asked for as a range pass whatever ran in between.
 //  - The interval is measured only on a tick after the one that first saw the pass end: the
 //    worker clears readingActive a moment before it records the end time, and a tick in
 //    between must not measure from the previous pass's end.
@@ -31,7 +30,8 @@ public:
     virtual void enableControls() = 0;   // btn_enable
     virtual void stopTimer() = 0;        // readcycled off
     virtual void setSelection(int start, int length) = 0;
-    // Selects the voice, focuses the editor and starts a range-mode run on the selection.
+    // Selects the voice, focuses the editor and starts a range-mode run (RunMode::Range) on the
+    // selection.
     virtual void startPass(int selStart, int selLength) = 0;
 };
 

@@ -95,8 +95,14 @@ QStringView MemoryText::windowFrom(qsizetype pos, int maxBytes, QString* scratch
     return *scratch;
 }
 
+void MemoryText::took(int offset, qsizetype units) {
+    // Windows are the text's own units (U+2029 becomes '\n' one for one).
+    cursorPos_ = std::min(text_.size(), shownPos_ + units);
+    cursorByte_ = std::min(offset, length_);
+}
+
 TextView MemoryText::viewAt(int offset) {
-    const qsizetype pos = posOf(offset);
+    const qsizetype pos = shownPos_ = posOf(offset);
     TextView view;
     view.offset = cursorByte_;
     view.window = windowFrom(pos, kReadWindowBytes, &scratch_);
@@ -111,7 +117,7 @@ TextView MemoryText::viewAt(int offset) {
 }
 
 std::optional<TextView> MemoryText::peekAt(int offset) {
-    const qsizetype pos = posOf(offset);
+    const qsizetype pos = shownPos_ = posOf(offset);
     qsizetype end = std::min(text_.size(), pos + kPeekUnits);
     if (end < text_.size() && text_[end - 1].isHighSurrogate() && text_[end].isLowSurrogate()) --end;
     TextView view;
@@ -169,24 +175,28 @@ std::optional<WalkPiece> PieceWalk::next() {
 WalkPiece PieceWalk::make(const Piece& piece, int start, bool speaks) {
     WalkPiece w;
     w.start = start;
-    w.length = text::byteLength(piece.text);
+    // A window holds no CR: every character is 1 or 2 bytes.
+    const QStringView s(piece.text);
+    for (qsizetype i = 0; i < s.size(); i += unitsAt(s, i)) w.length += bytesAt(s, i);
     w.written = piece.text;
     w.speaks = speaks;
     position_ = start + w.length;
+    source_.took(position_, s.size());
     if (!speaks) return w;
     w.pauseAfterMs = piece.delayMs;
-    const bool waits = piece.text.contains(QChar(kDelaySymbol));
-    if (waits) w.pauseBeforeMs = settings_.symbolDelayMs;
 
     const bool fixedTime = settings_.now.isValid();
     if (fixedTime) {
         const auto known = spokenCopies_.constFind(piece.text);
         if (known != spokenCopies_.constEnd()) {
-            w.spoken = known->first;
-            w.heard = known->second;
+            w.spoken = known->spoken;
+            w.heard = known->heard;
+            if (known->waits) w.pauseBeforeMs = settings_.symbolDelayMs;
             return w;
         }
     }
+    const bool waits = piece.text.contains(QChar(kDelaySymbol));
+    if (waits) w.pauseBeforeMs = settings_.symbolDelayMs;
     SpokenSettings spoken;
     spoken.language = settings_.language;
     spoken.dateFormatType = settings_.dateFormatType;
@@ -202,7 +212,7 @@ WalkPiece PieceWalk::make(const Piece& piece, int start, bool speaks) {
     w.heard = heard.trimmed();
     if (fixedTime) {
         if (spokenCopies_.size() >= kMaxSpokenCopies) spokenCopies_.clear();  // a text that hardly repeats
-        spokenCopies_.insert(piece.text, {w.spoken, w.heard});
+        spokenCopies_.insert(piece.text, {w.spoken, w.heard, waits});
     }
     return w;
 }

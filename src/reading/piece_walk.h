@@ -76,6 +76,12 @@ public:
     }
     // The walk stepped over the blank window of `view`.
     virtual void stepped(const TextView& view) { (void)view; }
+    // The walk took the first `units` UTF-16 units of the window it was shown last; the next
+    // piece starts at byte `offset`.
+    virtual void took(int offset, qsizetype units) {
+        (void)offset;
+        (void)units;
+    }
 };
 
 // A text held in memory (a file read in, a captured range, a text from standard input).
@@ -91,6 +97,7 @@ public:
 
     TextView viewAt(int offset) override;
     std::optional<TextView> peekAt(int offset) override;
+    void took(int offset, qsizetype units) override;
 
 private:
     static constexpr qsizetype kStep = 1024;
@@ -104,6 +111,7 @@ private:
     std::vector<int> checkpoints_;  // byte offset of every kStep-th position
     int cursorByte_ = 0;            // a known byte offset and its position, where the walk is
     qsizetype cursorPos_ = 0;
+    qsizetype shownPos_ = 0;        // where the last window shown starts
     QString scratch_;
     QString peekScratch_;
 };
@@ -130,7 +138,12 @@ private:
     RunSettings settings_;
     int position_ = 0;
     bool ended_ = false;
-    QHash<QString, std::pair<QString, QString>> spokenCopies_;  // an announcement says the same pieces again and again
+    struct Copies {
+        QString spoken;
+        QString heard;
+        bool waits;  // for the delay symbol
+    };
+    QHash<QString, Copies> spokenCopies_;  // an announcement says the same pieces again and again
 };
 
 }  // namespace sayvell::reading

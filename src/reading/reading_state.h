@@ -1,6 +1,14 @@
 #pragma once
-// The record of the reading run shared by the main window and the reading worker.
-// Flags are atomics: each is written by one side and read by the other at its next check.
+// What the main window (the UI thread) and the reading worker share. Everything a run needs
+// for itself (its mode, its range, where it is) travels in its RunRequest or stays in the
+// worker. Flags are atomics, read by the other side at its next check. Who writes what:
+//   UI thread only: stopRequested, readingByWorker, dateFormatType, symbolDelayMs, the loop
+//     fields, caretColumn, rangeText (one-shot readings and export), the delimiter table;
+//   worker only: lastRunEndTime;
+//   readingActive: set only by the UI thread (a start); cleared by the UI thread (stop,
+//     one-shot readings) and by the worker when its run ends and no other is waiting;
+//   caretLine: the UI thread from the caret, the worker when it steps over blank text.
+// Nothing here waits: the UI thread never blocks on the worker through this record.
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -38,29 +46,21 @@ struct DelimiterTable {
 };
 
 enum class RunMode {
-    Single,  // from a position to the end of the text
+    Single,  // from a position to the end of the text; re-enables the controls at its end
     Range,   // one pass of a loop over a captured range
 };
 
 struct ReadingState {
-    // The flags of a worker run about to start; the one place that sets them for a mode.
-    void beginRun(RunMode mode) {
+    // The flags of a worker run about to start; the one place that sets them.
+    void beginRun() {
         readingByWorker = true;
         stopRequested = false;
         readingActive = true;
-        rangeMode = mode == RunMode::Range;
-        singleRun = mode == RunMode::Single;
     }
 
     std::atomic<bool> stopRequested{false};
     std::atomic<bool> readingActive{false};
     std::atomic<bool> readingByWorker{false};
-    std::atomic<bool> rangeMode{false};
-    std::atomic<bool> singleRun{true};
-
-    // Range mode: the captured selection and where the next piece starts in it.
-    std::atomic<int> rangeStart{0};
-    std::atomic<int> rangeOffset{0};
 
     std::atomic<int> dateFormatType{1};
     std::atomic<int> symbolDelayMs{800};

@@ -117,16 +117,14 @@ void Tts::editorLoop() {
     source.finish();
 }
 
-void Tts::rangeLoop() {
-    MemoryText range(state_.rangeText());
-    const int rangeStart = state_.rangeStart.load();
+void Tts::rangeLoop(int rangeStart, const QString& rangeText) {
+    MemoryText range(rangeText);
     PieceWalk walk(range, 0, WalkMode::Range, settingsNow());
     while (!stopped()) {
         walk.setSettings(settingsNow());
         const std::optional<WalkPiece> piece = walk.next();
         if (!piece || stopped()) return;
         editor_.showPiece(rangeStart + piece->start, piece->length, false);
-        state_.rangeOffset = piece->start + piece->length;
         speakPiece(*piece);
     }
 }
@@ -135,12 +133,10 @@ void Tts::Execute() {
     // The run's end steps must happen however the loop ends.
     try {
         editor_.setSelStart(request_.selStart);
-        if (state_.rangeMode.load()) {
+        if (request_.mode == RunMode::Range) {
             editor_.setSelLength(request_.selLength);
-            state_.rangeOffset = 0;
-            state_.rangeStart = editor_.selStart();
-            state_.setRangeText(editor_.selText());
-            rangeLoop();
+            const int rangeStart = editor_.selStart();
+            rangeLoop(rangeStart, editor_.selText());
         } else {
             editorLoop();
         }
@@ -243,6 +239,7 @@ void TtsRunner::threadMain() {
     for (;;) {
         RunRequest request;
         std::shared_ptr<RunToken> token;
+        bool single = false;
         DateSubstitution date;
         LexiconSource lexicon;
         {
@@ -250,6 +247,7 @@ void TtsRunner::threadMain() {
             cv_.wait(lock, [this] { return quit_ || (pending_.has_value() && !holdPending_); });
             if (quit_) return;
             request = *pending_;
+            single = request.mode == RunMode::Single;
             token = pendingToken_;
             pending_.reset();
             pendingToken_.reset();
@@ -271,7 +269,7 @@ void TtsRunner::threadMain() {
             // The end time first: the loop timer measures its interval once readingActive drops.
             state_.setLastRunEndTime(clock_.now());
             if (!superseded) state_.readingActive = false;
-            if (!superseded && state_.singleRun.load() && !quitting) {
+            if (!superseded && single && !quitting) {
                 try {
                     editor_.runFinished();
                 } catch (const std::exception&) {

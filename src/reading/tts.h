@@ -1,8 +1,12 @@
 #pragma once
 // The reading worker. One run reads the editor from the caret (editor mode) or a captured
-// selection (range mode) piece by piece: cut at the first delimiter, highlight, speak and wait
-// until heard, pause, move on. Runs never overlap: they execute one after another on the
-// runner's thread, holding readingLock.
+// selection (range mode) piece by piece, as the walk of reading/piece_walk.h cuts them:
+// highlight, speak and wait until heard, pause, move on. Runs never overlap: they execute one
+// after another on the runner's thread, holding readingLock.
+//
+// The editor lives on the UI thread. Per piece the worker makes one call that waits (the look:
+// caret, window, lines) and one that does not (the highlight); a range pass reads a copy of its
+// range taken at its start, so that edits made meanwhile do not change what it says.
 //
 // A new start supersedes the run in progress: that run ends after its current piece and the
 // new one begins from the caret and selection its command left, whatever the old run's last
@@ -32,6 +36,7 @@ struct RunRequest {
     int selStart = 0;   // the caret (and selection, for range mode) the command left
     int selLength = 0;
     QString voiceId;    // the voice the run speaks with; its language decides how numbers are said
+    RunMode mode = RunMode::Single;
 };
 
 struct RunToken {
@@ -53,7 +58,7 @@ private:
     bool stopped() const { return token_->stop.load(); }
     bool cut() const { return token_->cut.load(); }
     void editorLoop();
-    void rangeLoop();
+    void rangeLoop(int rangeStart, const QString& rangeText);
     RunSettings settingsNow() const;
     void speakPiece(const WalkPiece& piece);
 
@@ -79,8 +84,7 @@ public:
     // Where each run takes the pronunciation table from; none: no word is replaced.
     void setLexiconSource(LexiconSource lexicon);
 
-    // Starts a run with the state's mode fields as set by the caller; the run in progress,
-    // if any, ends after its current piece.
+    // Starts a run; the run in progress, if any, ends after its current piece.
     void start(RunRequest request);
     // As start(), but the run in progress does not finish its piece: the piece is silenced and
     // its pause skipped, so the new run is heard at once (the media keys' Next and Previous).

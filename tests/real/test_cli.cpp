@@ -1,7 +1,6 @@
 // The command line as a user runs it: the real executable, the real speech engine and, for
 // speak, the private PulseAudio of with_pulse.sh.
-#include "app/cli/memory_editor.h"
-#include "app/cli/piece_list.h"
+#include "cli/piece_list.h"
 #include "audio/wav_formats.h"
 #include "reading/date_format.h"
 #include "reading/tts.h"
@@ -111,57 +110,6 @@ bool readWav(const QString& path, WavInfo* info) {
 }
 
 }  // namespace
-
-// The piece list claims to be what a reading speaks: run the reading worker itself over the
-// same text and compare piece by piece, pauses included.
-TEST(CommandLine, PieceListIsWhatTheReadingWorkerSpeaks) {
-    QString text = QStringLiteral("第一句，有停頓。※等一下再說：21:30 開門!\r\n段落\u2029之後，");
-    text += QString(620, u' ') + QStringLiteral("空白之後。\r\n");
-    text += QString(300, u'長') + QStringLiteral("沒有標點的一大段\n\n最後一行");
-    reading::DelimiterTable table;
-    table.marks = QStringList{QStringLiteral("。"), QStringLiteral("，"), QStringLiteral("："), QStringLiteral("!")};
-    table.delays = {600, 250, 300, 500};
-
-    for (const QString& voice : QStringList{QStringLiteral("cmn-latn-pinyin"), QStringLiteral("en")}) {
-        SCOPED_TRACE(voice.toStdString());
-        app::cli::MemoryEditor editor(text);
-        reading::ReadingState state;
-        state.setDelimiterTable(table);
-        state.symbolDelayMs = 800;
-        testing::FakeClock clock;
-        testing::FakeSpeechEngine engine(nullptr, &clock);
-        engine.setSelectionProbe([&editor] { return std::pair{editor.selStart(), editor.selLength()}; });
-        std::vector<int> sleeps;
-        {
-            reading::TtsRunner runner(state, editor, engine, clock);
-            state.beginRun(reading::RunMode::Single);
-            runner.start({0, 0, voice});
-            ASSERT_TRUE(runner.waitIdle(10000));
-        }
-        reading::RunSettings settings;
-        settings.delimiters = table;
-        settings.language = reading::languageOfVoice(voice);
-        std::vector<app::cli::ListedPiece> listed;
-        reading::MemoryText source(text);
-        app::cli::listPieces(source, settings, [&](const app::cli::ListedPiece& p) { listed.push_back(p); });
-
-        const auto spoken = engine.spoken();
-        ASSERT_EQ(listed.size(), spoken.size());
-        std::vector<int> expectedSleeps;
-        for (std::size_t i = 0; i < listed.size(); ++i) {
-            EXPECT_EQ(listed[i].start, spoken[i].selStart) << i;
-            EXPECT_EQ(listed[i].length, spoken[i].selLength) << i;
-            EXPECT_EQ(listed[i].spoken, spoken[i].text) << i;
-            if (listed[i].written.contains(u'※')) expectedSleeps.push_back(800);
-            if (listed[i].pauseMs > 0) expectedSleeps.push_back(listed[i].pauseMs);
-        }
-        std::vector<int> actualSleeps = clock.sleeps();
-        std::erase(actualSleeps, 0);
-        EXPECT_EQ(actualSleeps, expectedSleeps);
-        // The blank stretch is stepped over and the text after it still read.
-        EXPECT_TRUE(listed.back().written.endsWith(QStringLiteral("最後一行")));
-    }
-}
 
 TEST(CommandLine, PiecesPrintsOnePieceALineWithPausesDateAndDelaySymbol) {
     Copy c("[Speaker]\r\nDatetimetype=1\r\n");

@@ -70,10 +70,7 @@ public:
     Heard read(const QString& text, int minGapMs = 100) {
         editor.setText(text);
         editor.setSelection(0, 0);
-        state.rangeMode = false;
-        state.singleRun = true;
-        state.stopRequested = false;
-        state.readingActive = true;
+        state.beginRun();
         MonitorRecorder recorder;
         std::string error;
         EXPECT_TRUE(recorder.start(&error)) << error;

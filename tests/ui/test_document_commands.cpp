@@ -37,6 +37,12 @@ void writeAll(const QString& path, const QByteArray& bytes) {
 
 QString editorText(WindowRig& rig) { return rig.memo()->toPlainText(); }
 bool modified(WindowRig& rig) { return rig.memo()->document()->isModified(); }
+
+// The tool button pressed as a user presses it; true when the text then shows as saved.
+bool pressSave(WindowRig& rig) {
+    rig.window->ui.SB_save->click();
+    return !modified(rig);
+}
 QString panel2(WindowRig& rig) { return rig.window->ui.statusPanel[2]->text(); }
 
 void openThroughDialog(WindowRig& rig, const QString& path) {
@@ -110,7 +116,7 @@ TEST(DocumentFiles, SavingTheOpenedFileGivesBackItsBytesInItsEncoding) {
         rig.memo()->insertPlainText("x");
         rig.memo()->undo();
         ASSERT_TRUE(modified(rig));
-        EXPECT_TRUE(rig.window->SB_saveClick());
+        EXPECT_TRUE(pressSave(rig));
         EXPECT_EQ(readAll(rig.path("doc.txt")), bytes);
         EXPECT_FALSE(modified(rig));
     }
@@ -121,11 +127,11 @@ TEST(DocumentFiles, SavingTheOpenedFileGivesBackItsBytesInItsEncoding) {
     rig.memo()->moveCursor(QTextCursor::End);
     rig.memo()->insertPlainText(QStringLiteral("😀"));
     rig.dialogs.confirmAnswers = {true};
-    EXPECT_TRUE(rig.window->SB_saveClick());
+    EXPECT_TRUE(pressSave(rig));
     ASSERT_EQ(rig.dialogs.shown.size(), 1);
     EXPECT_TRUE(rig.dialogs.shown[0].startsWith("confirm:文章中有 Big5 無法表示的字元"));
     EXPECT_EQ(readAll(rig.path("doc.txt")), "\xEF\xBB\xBF" + QStringLiteral("第一行\r\n\r\nline 3 ，最後\r\n😀").toUtf8());
-    EXPECT_TRUE(rig.window->SB_saveClick());
+    EXPECT_TRUE(pressSave(rig));
     EXPECT_EQ(rig.dialogs.shown.size(), 1);
     EXPECT_EQ(rig.window->documents().session().format().encoding, document::Encoding::Utf8Bom);
 }
@@ -134,21 +140,21 @@ TEST(DocumentFiles, SaveOfAnUntitledTextAsksEachTimeAndForAnExistingFile) {
     WindowRig rig;
     rig.type(QStringLiteral("公告"));
     rig.dialogs.saveAnswer = rig.path("notes");
-    EXPECT_TRUE(rig.window->SB_saveClick());
+    EXPECT_TRUE(pressSave(rig));
     EXPECT_EQ(readAll(rig.path("notes.txt")), text::toBig5(QStringLiteral("公告")));
     EXPECT_TRUE(rig.window->currentFile().isEmpty());
     EXPECT_TRUE(panel2(rig).isEmpty());
     // The next save asks for a name again; the file now exists, and No keeps it.
     rig.type(QStringLiteral("改了"));
     rig.dialogs.shown.clear();
-    EXPECT_FALSE(rig.window->SB_saveClick());
+    EXPECT_FALSE(pressSave(rig));
     EXPECT_EQ(rig.dialogs.shown,
               (QStringList{"save:保存", "confirm:該文件: " + rig.path("notes.txt") + " 已存在，要覆蓋它嗎？"}));
     EXPECT_EQ(readAll(rig.path("notes.txt")), text::toBig5(QStringLiteral("公告")));
     EXPECT_TRUE(modified(rig));
     // A name that already ends in .TXT gets no second extension.
     rig.dialogs.saveAnswer = rig.path("upper.TXT");
-    EXPECT_TRUE(rig.window->SB_saveClick());
+    EXPECT_TRUE(pressSave(rig));
     EXPECT_EQ(readAll(rig.path("upper.TXT")), text::toBig5(QStringLiteral("改了")));
     EXPECT_FALSE(QFile::exists(rig.path("upper.TXT.txt")));
 }
@@ -219,7 +225,7 @@ TEST(DocumentFiles, WordProcessorFilesAreConvertedAndNeverOverwritten) {
     // Save asks for a name, as for an untitled text; the .docx is left as it was.
     rig.dialogs.shown.clear();
     rig.dialogs.saveAnswer = rig.path("報告");
-    EXPECT_TRUE(rig.window->SB_saveClick());
+    EXPECT_TRUE(pressSave(rig));
     EXPECT_EQ(rig.dialogs.shown, QStringList{"save:保存"});
     EXPECT_EQ(readAll(rig.path("報告.txt")), text::toBig5(QStringLiteral("第一段\r\n第二段")));
     EXPECT_EQ(readAll(rig.path("報告.docx")), docx);
@@ -279,7 +285,7 @@ TEST(DocumentFiles, ABinaryFileOpensAndIsNotSilentlyChangedOnSave) {
     EXPECT_TRUE(editorText(rig).contains(QChar(0)));
     rig.type(editorText(rig) + "!");
     rig.dialogs.shown.clear();
-    EXPECT_FALSE(rig.window->SB_saveClick());  // asked, and No keeps the file
+    EXPECT_FALSE(pressSave(rig));  // asked, and No keeps the file
     ASSERT_EQ(rig.dialogs.shown.size(), 1);
     EXPECT_TRUE(rig.dialogs.shown[0].startsWith("confirm:此文件含有不是文字的位元組"));
     EXPECT_EQ(readAll(rig.path("data.txt")), binary);
@@ -294,7 +300,7 @@ TEST(DocumentFiles, AFullOrReadOnlyDiskKeepsTheTextTheOldFileAndTellsTheUser) {
     openThroughDialog(rig, disk.path("small.txt"));
     rig.type(QString(100000, u'x'));
     rig.dialogs.shown.clear();
-    EXPECT_FALSE(rig.window->SB_saveClick());
+    EXPECT_FALSE(pressSave(rig));
     ASSERT_EQ(rig.dialogs.shown.size(), 1);
     EXPECT_TRUE(rig.dialogs.shown[0].startsWith("error:無法保存文件: " + disk.path("small.txt")));
     EXPECT_EQ(readAll(disk.path("small.txt")), QByteArray("old text"));
@@ -310,7 +316,7 @@ TEST(DocumentFiles, AFullOrReadOnlyDiskKeepsTheTextTheOldFileAndTellsTheUser) {
     ASSERT_TRUE(disk.makeReadOnly());
     rig.type("short");
     rig.dialogs.shown.clear();
-    EXPECT_FALSE(rig.window->SB_saveClick());
+    EXPECT_FALSE(pressSave(rig));
     ASSERT_EQ(rig.dialogs.shown.size(), 1);
     EXPECT_TRUE(rig.dialogs.shown[0].startsWith("error:無法保存文件: "));
     EXPECT_EQ(readAll(disk.path("small.txt")), QByteArray("old text"));

@@ -78,6 +78,19 @@ void whenShown(std::function<void(T*)> act, std::function<bool(T*)> ready = null
     poll->start(5);
 }
 
+// The export runs as a job: waits until the one started last has ended (its progress dialog
+// closed, its result shown).
+bool exportEnded(int timeoutMs = 60000) {
+    return waitFor(
+        [] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->objectName() == QStringLiteral("exportProgress") && w->isVisible())
+                    return false;
+            return true;
+        },
+        timeoutMs);
+}
+
 }  // namespace
 
 TEST(ExportWindow, ToolButtonWritesTheSettingsFormatAndAnExistingWavNameKeepsItsExtension) {
@@ -87,6 +100,7 @@ TEST(ExportWindow, ToolButtonWritesTheSettingsFormatAndAnExistingWavNameKeepsIts
     r.type(QStringLiteral("歡迎光臨本店，今天全場八折。"));
     r.rig.dialogs.saveAnswer = out.filePath(QStringLiteral("report"));
     r.window->ui.SB_outwav->click();
+    ASSERT_TRUE(exportEnded());
     const QString report = out.filePath(QStringLiteral("report.wav"));
     EXPECT_EQ(r.shown(), (QStringList{QStringLiteral("information:轉換可能要花0秒（-0分）鐘,轉換時請耐心等待！"),
                                       QStringLiteral("save:輸出聲音文件"),
@@ -106,6 +120,7 @@ TEST(ExportWindow, ToolButtonWritesTheSettingsFormatAndAnExistingWavNameKeepsIts
     c.setPosition(4, QTextCursor::KeepAnchor);
     r.window->ui.Memo1->setTextCursor(c);
     r.window->ui.N14->trigger();
+    ASSERT_TRUE(exportEnded());
     EXPECT_EQ(r.shown().last(), QStringLiteral("information:文本已成功轉換為聲音文件,并存放在") + report);
     EXPECT_LT(infoOf(report).frames, f.frames / 2);
     EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("report.wav")});
@@ -140,6 +155,7 @@ TEST(ExportWindow, CancelInTheProgressDialogDeletesThePartialFileAndKeepsTheOldO
         },
         [](QProgressDialog* d) { return d->value() > 0; });
     r.window->ui.WAV1->trigger();
+    ASSERT_TRUE(exportEnded());
     EXPECT_TRUE(pressed);
     for (const QString& s : r.shown())
         EXPECT_FALSE(s.contains(QStringLiteral("成功"))) << s.toStdString();
@@ -154,6 +170,7 @@ TEST(ExportWindow, RefusedWhileReadingAndAFolderThatCannotTakeTheFileSaysSo) {
     r.type(QStringLiteral("甲乙丙"));
     r.window->readingState().readingActive = true;
     r.window->ui.WAV1->trigger();
+    ASSERT_TRUE(exportEnded());
     EXPECT_EQ(r.shown(), QStringList{QStringLiteral("warning:正在朗讀，請先停止朗讀再輸出聲音文件。")});
     r.window->readingState().readingActive = false;
 
@@ -167,6 +184,7 @@ TEST(ExportWindow, RefusedWhileReadingAndAFolderThatCannotTakeTheFileSaysSo) {
         r.rig.dialogs.shown.clear();
         r.rig.dialogs.saveAnswer = target;
         r.window->ui.SB_outwav->click();
+        ASSERT_TRUE(exportEnded());
         ASSERT_EQ(r.shown().size(), 3);
         EXPECT_TRUE(r.shown().last().startsWith(QStringLiteral("error:聲音文件未能輸出："))) << r.shown().last().toStdString();
         EXPECT_FALSE(QFileInfo::exists(target));
@@ -191,6 +209,7 @@ TEST(ExportWindow, ExportAsReadFromTheFileMenuWritesMp3AndSubtitles) {
         d->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
     });
     item->trigger();
+    ASSERT_TRUE(exportEnded());
     const QString mp3 = out.filePath(QStringLiteral("announce.mp3"));
     ASSERT_FALSE(r.shown().isEmpty());
     EXPECT_TRUE(r.shown().last().startsWith(QStringLiteral("information:文本已成功轉換為聲音文件,并存放在") + mp3))
@@ -262,4 +281,36 @@ TEST(ExportWindow, ABareNameGoesToTheFolderShownAndExistingFilesAreReplacedOnlyA
     }
     QDir::setCurrent(savedCwd);
     qputenv("HOME", savedHome);
+
+// An export runs beside the window's own event loop, not inside a loop of its own: the window's
+// timers go on, and a second export asked for meanwhile (a menu shortcut) starts nothing.
+TEST(ExportWindow, WhileAnExportRunsTheWindowGoesOnAndASecondExportStartsNothing) {
+    ExportRig r;
+    QTemporaryDir out;
+    QString text;
+    for (int i = 0; i < 400; ++i)
+        text += QStringLiteral("本店今天的特價商品放在第三排貨架上，歡迎選購。");
+    r.type(text);
+    r.rig.dialogs.saveAnswer = out.filePath(QStringLiteral("first.wav"));
+    r.window->ui.WAV1->trigger();
+    QProgressDialog* progress = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QStringLiteral("exportProgress") && w->isVisible())
+            progress = qobject_cast<QProgressDialog*>(w);
+    ASSERT_TRUE(progress);  // up, and the trigger has returned: the export is not run inside it
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(5);
+    ASSERT_TRUE(waitFor([&] { return progress->value() > 0 && ticks >= 3; }, 30000));
+
+    const QStringList before = r.shown();
+    r.rig.dialogs.saveAnswer = out.filePath(QStringLiteral("second.wav"));
+    r.window->ui.WAV1->trigger();
+    EXPECT_EQ(r.shown(), before);
+    for (auto* b : progress->findChildren<QPushButton*>())
+        if (b->text() == QStringLiteral("取消"))
+            b->click();
+    ASSERT_TRUE(exportEnded());
+    EXPECT_TRUE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }

@@ -20,6 +20,7 @@
 using namespace sayvell;
 using sayvell::testing::waitFor;
 using sayvell::testing::WindowRig;
+using sayvell::testing::readingControlsOf;
 
 TEST(MainWindow, FirstStartTakesDefaultsAndWritesTheEditorColour) {
     WindowRig rig;
@@ -58,7 +59,7 @@ TEST(MainWindow, ReadsFromTheCaretSelectingEachPieceWhileItIsSpoken) {
     WindowRig rig;
     rig.type(QStringLiteral("一，二。"));
     rig.window->ui.SB_play->click();
-    for (QWidget* w : rig.window->readingControls()) EXPECT_FALSE(w->isEnabled());
+    for (QWidget* w : readingControlsOf(*rig.window)) EXPECT_FALSE(w->isEnabled()) << w->accessibleName().toStdString();
     EXPECT_TRUE(rig.window->ui.SB_stop->isEnabled());
     ASSERT_TRUE(rig.waitIdle());
     ASSERT_TRUE(waitFor([&] { return rig.window->ui.SB_play->isEnabled(); }));
@@ -71,7 +72,7 @@ TEST(MainWindow, ReadsFromTheCaretSelectingEachPieceWhileItIsSpoken) {
     EXPECT_EQ(rig.engine.voiceId(), QStringLiteral("cmn-latn-pinyin"));
     EXPECT_EQ(rig.clock.sleeps(), (std::vector<int>{250, 600}));
     EXPECT_FALSE(rig.window->readingState().readingActive.load());
-    for (QWidget* w : rig.window->readingControls()) EXPECT_TRUE(w->isEnabled());
+    for (QWidget* w : readingControlsOf(*rig.window)) EXPECT_TRUE(w->isEnabled());
 }
 
 TEST(MainWindow, StopEnablesTheControlsAtOnceAndEndsAfterThePiece) {
@@ -81,7 +82,7 @@ TEST(MainWindow, StopEnablesTheControlsAtOnceAndEndsAfterThePiece) {
     rig.window->ui.SB_play->click();
     ASSERT_TRUE(waitFor([&] { return rig.engine.spoken().size() == 1; }));
     rig.window->ui.SB_stop->click();
-    for (QWidget* w : rig.window->readingControls()) EXPECT_TRUE(w->isEnabled());
+    for (QWidget* w : readingControlsOf(*rig.window)) EXPECT_TRUE(w->isEnabled());
     rig.engine.release();
     ASSERT_TRUE(rig.waitIdle());
     EXPECT_EQ(rig.engine.texts(), QStringList{"一，"});
@@ -254,7 +255,7 @@ TEST(MainWindow, DisablingForReadingTouchesExactlyTheSixteenControls) {
     EXPECT_FALSE(rig.window->ui.btn_ok->isEnabled());
     EXPECT_FALSE(rig.window->ui.SpinEdit2->isEnabled());
     rig.window->btn_enable();
-    for (QWidget* w : rig.window->readingControls()) EXPECT_TRUE(w->isEnabled());
+    for (QWidget* w : readingControlsOf(*rig.window)) EXPECT_TRUE(w->isEnabled());
 }
 
 TEST(MainWindow, AFullWidthSpaceInThePauseTableEndsAPieceAndPauses) {

@@ -28,6 +28,7 @@
 using namespace sayvell;
 using sayvell::testing::waitFor;
 using sayvell::testing::WindowRig;
+using sayvell::testing::readingControlsOf;
 
 namespace {
 
@@ -48,13 +49,13 @@ void tick(WindowRig& rig) {
 }
 
 bool controlsEnabled(WindowRig& rig) {
-    for (QWidget* w : rig.window->readingControls())
+    for (QWidget* w : readingControlsOf(*rig.window))
         if (!w->isEnabled()) return false;
     return true;
 }
 
 bool controlsDisabled(WindowRig& rig) {
-    for (QWidget* w : rig.window->readingControls())
+    for (QWidget* w : readingControlsOf(*rig.window))
         if (w->isEnabled()) return false;
     return true;
 }

@@ -27,6 +27,31 @@
 
 namespace sayvell::testing {
 
+// The controls a reading disables, as the user finds them: by their accessible names.
+inline const QStringList kReadingControlNames{
+    QStringLiteral("新建"),         QStringLiteral("打開文件"),     QStringLiteral("保存"),
+    QStringLiteral("輸出WAV聲音文件"), QStringLiteral("輸出帶音樂背景的WAV文件"), QStringLiteral("從最面前始朗讀"),
+    QStringLiteral("當前位置朗讀"), QStringLiteral("全文循環朗讀"), QStringLiteral("選擇范圍循環朗讀"),
+    QStringLiteral("移到文章最前面"), QStringLiteral("移到文章最後面"), QStringLiteral("插入日期時間"),
+    QStringLiteral("系統設置"),     QStringLiteral("設為默認"),     QStringLiteral("循環次數"),
+    QStringLiteral("間隔秒數")};
+
+// Those controls of the main window itself (not of the windows it owns); a name that finds
+// nothing fails the test.
+inline std::vector<QWidget*> readingControlsOf(QWidget& window) {
+    std::vector<QWidget*> found;
+    for (const QString& name : kReadingControlNames) {
+        bool any = false;
+        for (QWidget* w : window.findChildren<QWidget*>())
+            if (w->accessibleName() == name && w->window() == &window) {
+                found.push_back(w);
+                any = true;
+            }
+        EXPECT_TRUE(any) << "no control named " << name.toStdString();
+    }
+    return found;
+}
+
 class RecordingDialogs : public ui::Dialogs {
 public:
     void warning(const QString& text) override { shown << "warning:" + text; }

@@ -36,18 +36,13 @@ struct Rig {
     }
     void startSingle(int caret) {
         editor.setSelection(caret, 0);
-        state.rangeMode = false;
-        state.singleRun = true;
-        state.readingActive = true;
-        state.stopRequested = false;
+        state.beginRun();
         runner.start({caret, 0});
     }
     void startRange(int start, int length) {
         editor.setSelection(start, length);
-        state.rangeMode = true;
-        state.singleRun = false;
-        state.readingActive = true;
-        runner.start({start, length});
+        state.beginRun();
+        runner.start({start, length, {}, RunMode::Range});
     }
 };
 
@@ -236,9 +231,7 @@ TEST(Tts, ChineseVoiceHearsNumbersAndTableReadingsWhileTheWrittenPieceIsSelected
     editor.setText(text);
     auto run = [&](const QString& voice) {
         editor.setSelection(0, 0);
-        state.rangeMode = false;
-        state.singleRun = true;
-        state.readingActive = true;
+        state.beginRun();
         runner.start({0, 0, voice});
         return runner.waitIdle(5000);
     };

@@ -238,3 +238,18 @@ TEST(WavFormats, AFullDiskIsReportedAndKeepsTheOldFile) {
     EXPECT_EQ(entriesOf(dir.path()), QStringList{QStringLiteral("full.wav")});
     ::umount2(mountPoint.constData(), MNT_DETACH);
 }
+
+// The window, the command line and the writer take their kinds from one list: every name they
+// accept is written as that kind, any letter case, and a name of no kind is refused.
+TEST(SoundKinds, EveryListedExtensionIsWrittenAsItsKind) {
+    for (const audio::SoundKind& k : audio::soundKinds()) {
+        EXPECT_EQ(audio::extensionOf(k.kind), QLatin1Char('.') + k.extensions.first());
+        for (const QString& e : k.extensions) {
+            EXPECT_EQ(audio::soundKindOf(QStringLiteral("/tmp/a.") + e.toUpper()), k.kind) << e.toStdString();
+            EXPECT_EQ(audio::fileKindOf(QStringLiteral("a.") + e), k.kind) << e.toStdString();
+        }
+    }
+    EXPECT_FALSE(audio::soundKindOf(QStringLiteral("a.txt")).has_value());
+    EXPECT_FALSE(audio::soundKindOf(QStringLiteral("dir.ogg/a")).has_value());
+    EXPECT_EQ(audio::soundExtensions(QStringLiteral("*.%1")), QStringLiteral("*.wav *.mp3 *.ogg *.opus *.flac"));
+}

@@ -49,6 +49,13 @@ auto MemoPort::onUi(F&& f) -> decltype(f()) {
     }
 }
 
+template <typename F>
+void MemoPort::postToUi(F&& f) {
+    if (QThread::currentThread() == thread()) return f();
+    if (closing_) throw reading::EditorGone();
+    QMetaObject::invokeMethod(this, std::forward<F>(f), Qt::QueuedConnection);
+}
+
 void MemoPort::mirrorChange(int position, int removed, int added) {
     QTextDocument* doc = memo_->document();
     QTextCursor c(doc);
@@ -105,13 +112,51 @@ void MemoPort::setSelStart(int offset) {
 
 void MemoPort::setSelLength(int length) {
     onUi([this, length] {
+        select(mirror_.byteOfPos(memo_->textCursor().selectionStart()), length);
+    });
+}
+
+void MemoPort::select(int start, int length) {
+    QTextCursor c = memo_->textCursor();
+    const qsizetype from = mirror_.posOfByte(std::max(0, start));
+    c.setPosition(static_cast<int>(from));
+    c.setPosition(static_cast<int>(mirror_.posOfByte(mirror_.byteOfPos(from) + std::max(0, length))),
+                  QTextCursor::KeepAnchor);
+    memo_->setTextCursor(c);
+    memo_->ensureCursorVisible();
+}
+
+reading::EditorLook MemoPort::look(int moveTo, int previousStart, int maxBytes) {
+    return onUi([this, moveTo, previousStart, maxBytes] {
         QTextCursor c = memo_->textCursor();
-        const int start = c.selectionStart();
-        const int startByte = mirror_.byteOfPos(start);
-        c.setPosition(start);
-        c.setPosition(static_cast<int>(mirror_.posOfByte(startByte + std::max(0, length))), QTextCursor::KeepAnchor);
+        if (moveTo >= 0) {
+            c.setPosition(static_cast<int>(mirror_.posOfByte(moveTo)));
+            memo_->setTextCursor(c);
+        }
+        reading::EditorLook l;
+        l.selStart = mirror_.byteOfPos(c.selectionStart());
+        l.window = mirror_.window(l.selStart, maxBytes);
+        l.lineCount = visualLineCount();
+        l.previousLine = caretLineOf(previousStart);
+        // Where the caret would land: a byte inside a character rounds up to the next one.
+        l.stepOffset = mirror_.byteOfPos(mirror_.posOfByte(l.selStart + maxBytes));
+        l.stepLine = caretLineOf(l.stepOffset);
+        return l;
+    });
+}
+
+void MemoPort::showPiece(int start, int length, bool scrollOneMore) {
+    postToUi([this, start, length, scrollOneMore] {
+        select(start, length);
+        if (scrollOneMore) memo_->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    });
+}
+
+void MemoPort::moveCaret(int offset) {
+    postToUi([this, offset] {
+        QTextCursor c = memo_->textCursor();
+        c.setPosition(static_cast<int>(mirror_.posOfByte(std::max(0, offset))));
         memo_->setTextCursor(c);
-        memo_->ensureCursorVisible();
     });
 }
 

@@ -37,10 +37,17 @@ public:
     int lineOfOffset(int offset) override;
     void scrollOneLine() override;
     void runFinished() override;
+    reading::EditorLook look(int moveTo, int previousStart, int maxBytes) override;
+    void showPiece(int start, int length, bool scrollOneMore) override;
+    void moveCaret(int offset) override;
 
 private:
     template <typename F>
     auto onUi(F&& f) -> decltype(f());
+    // Runs f on the UI thread without waiting for it.
+    template <typename F>
+    void postToUi(F&& f);
+    void select(int start, int length);
     void mirrorChange(int position, int removed, int added);
     void resync();
 

@@ -1,6 +1,7 @@
 #include "ui/export/export_controller.h"
 
 #include "audio/wav_formats.h"
+#include "audio/wav_writer.h"
 #include "music/track_list.h"
 #include "reading/reading_state.h"
 #include "reading/speech_engine.h"
@@ -10,6 +11,7 @@
 #include "ui/common/dialogs.h"
 #include "ui/common/reading_gate.h"
 #include "ui/export/export_target.h"
+#include "ui/export/export_job.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -19,13 +21,13 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QEventLoop>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSlider>
@@ -33,7 +35,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include <thread>
 
 namespace sayvell::ui {
 namespace {
@@ -42,7 +43,7 @@ const QString kChooseVoice = QStringLiteral("請選擇語音引擎!");
 const QString kReadingRuns = QStringLiteral("正在朗讀，請先停止朗讀再輸出聲音文件。");
 const QString kDone = QStringLiteral("文本已成功轉換為聲音文件,并存放在");
 const QString kFailed = QStringLiteral("聲音文件未能輸出：");
-const QString kSoundFilter = QStringLiteral("聲音文件 (*.wav *.mp3 *.ogg *.opus *.flac)");
+const QString kSoundFilter = QStringLiteral("聲音文件 (%1)").arg(audio::soundExtensions(QStringLiteral("*.%1")));
 
 // The dialog of the export as read: where to, and what goes with the speech.
 class ReadExportDialog : public QDialog {
@@ -175,6 +176,7 @@ void ExportController::N14Click() {
 }
 
 bool ExportController::prepareEngine(QString* voiceId) {
+    if (job_ && job_->running()) return false;  // its progress dialog is up
     if (gate_.readingActive()) {
         dialogs_.warning(kReadingRuns);
         return false;
@@ -205,12 +207,14 @@ void ExportController::exportwav() {
     job.path = audio::withExtension(name, QStringLiteral(".wav"));
     job.format = audio::pcmFormatOf(ComboBox1_->currentIndex());
     reading::SpeechEngine& speech = speech_;
-    const audio::ExportResult r = render(QStringLiteral("正在把文本轉換為聲音文件…"),
-                                         [&speech, job](audio::ExportControl& c) { return audio::exportSpeech(speech, job, c); });
-    if (r.ok)
-        dialogs_.information(kDone + job.path);
-    else if (!r.cancelled)
-        dialogs_.error(kFailed + r.error);
+    render(QStringLiteral("正在把文本轉換為聲音文件…"),
+           [&speech, job](audio::ExportControl& c) { return audio::exportSpeech(speech, job, c); },
+           [this, path = job.path](const audio::ExportResult& r) {
+               if (r.ok)
+                   dialogs_.information(kDone + path);
+               else if (!r.cancelled)
+                   dialogs_.error(kFailed + r.error);
+           });
 }
 
 void ExportController::exportAsReadClick() {
@@ -250,55 +254,54 @@ void ExportController::exportAsReadClick() {
             job.music = bed;
     }
     reading::SpeechEngine& speech = speech_;
-    const audio::ExportResult r = render(QStringLiteral("正在輸出朗讀效果…"),
-                                         [&speech, job](audio::ExportControl& c) { return audio::exportAsRead(speech, job, c); });
-    if (r.ok)
-        dialogs_.information(kDone + r.written.join(QStringLiteral("、")));
-    else if (!r.cancelled)
-        dialogs_.error(kFailed + r.error);
+    render(QStringLiteral("正在輸出朗讀效果…"),
+           [&speech, job](audio::ExportControl& c) { return audio::exportAsRead(speech, job, c); },
+           [this](const audio::ExportResult& r) {
+               if (r.ok)
+                   dialogs_.information(kDone + r.written.join(QStringLiteral("、")));
+               else if (!r.cancelled)
+                   dialogs_.error(kFailed + r.error);
+           });
 }
 
-audio::ExportResult ExportController::render(const QString& caption,
-                                             const std::function<audio::ExportResult(audio::ExportControl&)>& work) {
-    QProgressDialog progress(caption, QStringLiteral("取消"), 0, 1000, w_.window);
-    progress.setObjectName(QStringLiteral("exportProgress"));
-    progress.setWindowTitle(QStringLiteral("輸出聲音文件"));
-    progress.setAccessibleName(caption);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(0);
-    progress.setAutoClose(false);
-    progress.setAutoReset(false);
-    progress.setValue(0);
+void ExportController::endExport() {
+    delete job_;
+    job_ = nullptr;
+}
 
-    audio::ExportControl control;
-    QPointer<QProgressDialog> shown(&progress);
-    control.progress = [shown](int permille) {
-        QMetaObject::invokeMethod(
-            qApp, [shown, permille] { if (shown) shown->setValue(std::min(permille, 999)); }, Qt::QueuedConnection);
-    };
-    reading::SpeechEngine& speech = speech_;
-    connect(&progress, &QProgressDialog::canceled, &progress, [&control, &speech] {
-        control.cancel = true;
-        speech.speak(QString(), reading::SpeechEngine::PurgeBeforeSpeak);  // ends the part being spoken
-    });
+void ExportController::render(const QString& caption,
+                              const std::function<audio::ExportResult(audio::ExportControl&)>& work,
+                              std::function<void(const audio::ExportResult&)> done) {
+    if (!job_) job_ = new ExportJob(speech_, readingLock_, this);
+    if (job_->running()) return;
+    auto* progress = new QProgressDialog(caption, QStringLiteral("取消"), 0, 1000, w_.window);
+    progress->setObjectName(QStringLiteral("exportProgress"));
+    progress->setWindowTitle(QStringLiteral("輸出聲音文件"));
+    progress->setAccessibleName(caption);
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setAttribute(Qt::WA_DeleteOnClose);
+    progress->setAutoClose(false);
+    progress->setAutoReset(false);
+    // The bar is set directly: QProgressDialog::setValue of a modal dialog runs the event loop.
+    auto* bar = new QProgressBar(progress);
+    bar->setRange(0, 1000);
+    bar->setValue(0);
+    progress->setBar(bar);
+    progress->show();
 
-    QEventLoop loop;
-    audio::ExportResult result;
-    std::thread worker([&] {
-        {
-            std::lock_guard lock(readingLock_);
-            try {
-                result = work(control);
-            } catch (const std::exception& e) {
-                result.error = QString::fromLocal8Bit(e.what());
-            }
-        }
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    connect(job_, &ExportJob::progress, bar, [bar](int permille) { bar->setValue(std::min(permille, 999)); });
+    // It stays up until the job has really ended, so that its end is what the user sees.
+    disconnect(progress, &QProgressDialog::canceled, progress, &QProgressDialog::cancel);
+    connect(progress, &QProgressDialog::canceled, job_, &ExportJob::cancel);
+    connect(progress, &QDialog::rejected, job_, &ExportJob::cancel);
+    auto once = std::make_shared<QMetaObject::Connection>();
+    *once = connect(job_, &ExportJob::finished, this, [this, progress, once, done = std::move(done)](const audio::ExportResult& r) {
+        disconnect(*once);
+        disconnect(progress, nullptr, job_, nullptr);  // closing it would cancel
+        progress->close();
+        done(r);
     });
-    loop.exec();
-    worker.join();
-    progress.close();
-    return result;
+    job_->start(work);
 }
 
 }  // namespace sayvell::ui

@@ -5,7 +5,8 @@
 //
 // An export and a reading never share the engine: an export is refused while a reading runs,
 // and holds the reading lock while it renders, so a reading started meanwhile (a hotkey)
-// waits until the export has finished.
+// waits until the export has finished. An export is a job (export_job.h): the window goes on
+// with its own event loop meanwhile, and a second export is not started while one runs.
 #include "audio/speech_export.h"
 #include "reading/tts.h"
 
@@ -15,6 +16,9 @@
 #include <mutex>
 
 class QAction;
+namespace sayvell::ui {
+class ExportJob;
+}
 class QComboBox;
 class QMenu;
 class QPlainTextEdit;
@@ -68,6 +72,10 @@ public:
     // Without one, the export as read offers no music.
     void setMusicSource(std::function<MusicSettings()> source) { music_ = std::move(source); }
 
+    // Cancels a running export and waits for its thread: the window is going, and with it the
+    // reading lock the export holds.
+    void endExport();
+
 public slots:
     void SB_outwavClick();
     void WAV1Click();
@@ -80,8 +88,9 @@ private:
     // Voice and rate on the engine; false (and a warning) when no voice is chosen or a
     // reading runs.
     bool prepareEngine(QString* voiceId);
-    // Runs `work` on its own thread behind a progress dialog; returns its result.
-    audio::ExportResult render(const QString& caption, const std::function<audio::ExportResult(audio::ExportControl&)>& work);
+    // Starts `work` as the job behind a progress dialog; `done` gets its result.
+    void render(const QString& caption, const std::function<audio::ExportResult(audio::ExportControl&)>& work,
+                std::function<void(const audio::ExportResult&)> done);
 
     ExportWidgets w_;
     reading::SpeechEngine& speech_;
@@ -93,6 +102,7 @@ private:
     std::function<MusicSettings()> music_;
     QComboBox* ComboBox1_ = nullptr;
     QAction* exportAsRead_ = nullptr;
+    ExportJob* job_ = nullptr;
 };
 
 }  // namespace sayvell::ui

@@ -1,5 +1,6 @@
 #include "ui/export/export_target.h"
 
+#include "audio/wav_writer.h"
 #include "ui/common/dialogs.h"
 
 #include <QDir>
@@ -7,18 +8,6 @@
 #include <QStandardPaths>
 
 namespace sayvell::ui {
-
-namespace {
-
-bool knownSoundExtension(const QString& name) {
-    static const QStringList known{QStringLiteral(".wav"), QStringLiteral(".mp3"), QStringLiteral(".ogg"),
-                                   QStringLiteral(".oga"), QStringLiteral(".opus"), QStringLiteral(".flac")};
-    for (const QString& e : known)
-        if (name.endsWith(e, Qt::CaseInsensitive)) return true;
-    return false;
-}
-
-}  // namespace
 
 QString defaultSoundFolder() {
     const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
@@ -29,7 +18,7 @@ QString defaultSoundFolder() {
 QString exportSoundPath(const QString& typed, const QString& folder) {
     QString name = typed;
     if (name == QLatin1String("~") || name.startsWith(QLatin1String("~/"))) name = QDir::homePath() + name.mid(1);
-    if (!knownSoundExtension(name)) name += QStringLiteral(".wav");
+    if (!audio::soundKindOf(name)) name += QStringLiteral(".wav");
     return QDir::cleanPath(QDir(folder).absoluteFilePath(name));
 }
 

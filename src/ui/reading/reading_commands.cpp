@@ -153,7 +153,7 @@ void ReadingCommands::gundong1() {
     tellNoSoundOnce();
     const QString voice = voice_.selectVoice();
     w_.Memo1->setFocus();
-    state_.beginRun(reading::RunMode::Single);
+    state_.beginRun();
     runner_.start({port_.selStart(), 0, voice});
 }
 
@@ -167,7 +167,7 @@ void ReadingCommands::skipTo(int offset) {
 void ReadingCommands::startPass(int selStart, int selLength) {
     const QString voice = voice_.selectVoice();
     w_.Memo1->setFocus();
-    runner_.start({selStart, selLength, voice});
+    runner_.start({selStart, selLength, voice, reading::RunMode::Range});
 }
 
 void ReadingCommands::tellNoSoundOnce() {

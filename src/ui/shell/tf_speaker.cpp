@@ -10,6 +10,7 @@
 #include "ui/common/dialogs.h"
 #include "ui/common/memo_port.h"
 #include "ui/common/settings_writes.h"
+#include "ui/export/export_controller.h"
 #include "ui/document/appearance_controller.h"
 #include "ui/document/documents_controller.h"
 #include "ui/document/find_controller.h"
@@ -85,7 +86,6 @@ Tf_speaker::Tf_speaker(Services services, QWidget* parent) : QMainWindow(parent)
         services_.dialogs);
 
     // Start-up sequence.
-    state_.singleRun = true;
     const QDate today = services_.clock.now().date();
     ui.statusPanel[1]->setText(today.toString(QStringLiteral("yyyy-MM-dd")) + u' ' + weekdayName(today));
     applySettings();
@@ -109,6 +109,7 @@ Tf_speaker::Tf_speaker(Services services, QWidget* parent) : QMainWindow(parent)
 Tf_speaker::~Tf_speaker() { endWorker(); }
 
 void Tf_speaker::endWorker() {
+    if (auto* exporter = findChild<ExportController*>()) exporter->endExport();
     // The worker may be waiting for this thread to serve the editor: serve it until the
     // worker has finished, then join it.
     runner_->abort();

@@ -1,4 +1,4 @@
-#include "app/cli/plan_command.h"
+#include "cli/plan_command.h"
 
 #include "audio/audio_engine.h"
 #include "document/text_file.h"

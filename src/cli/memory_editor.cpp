@@ -1,4 +1,4 @@
-#include "app/cli/memory_editor.h"
+#include "cli/memory_editor.h"
 
 #include <algorithm>
 

@@ -1,6 +1,7 @@
-#include "app/cli/output_target.h"
+#include "cli/output_target.h"
 
 #include "audio/wav_formats.h"
+#include "audio/wav_writer.h"
 
 #include <QFileInfo>
 
@@ -37,11 +38,11 @@ std::optional<OutputTarget> outputTarget(const QString& given, QString* error) {
         }
         return target;
     }
-    target.wav = suffix == QLatin1String("wav");
-    if (target.wav || suffix == QLatin1String("mp3") || suffix == QLatin1String("ogg") ||
-        suffix == QLatin1String("opus") || suffix == QLatin1String("flac"))
+    if (const std::optional<audio::FileKind> kind = audio::soundKindOf(given)) {
+        target.wav = *kind == audio::FileKind::Wav;
         return target;
-    *error = QStringLiteral("輸出檔須是 .wav .mp3 .ogg .opus 或 .flac：%1").arg(given);
+    }
+    *error = QStringLiteral("輸出檔須是 %1：%2").arg(audio::soundExtensions(QStringLiteral(".%1")), given);
     return std::nullopt;
 }
 

@@ -1,4 +1,4 @@
-#include "app/cli/piece_list.h"
+#include "cli/piece_list.h"
 
 #include "text/byte_text.h"
 

@@ -1,4 +1,7 @@
-#include "app/cli/cli_args.h"
+#include "cli/cli_args.h"
+
+#include <QCommandLineParser>
+#include <QRegularExpression>
 
 #include <functional>
 
@@ -109,41 +112,45 @@ ParseResult parseArguments(const QStringList& args) {
     else
         return fail(QStringLiteral("不明的指令：%1").arg(first));
 
-    const std::vector<Flag> flags = flagsOf(o.command);
-    bool operandsOnly = false;
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        if (!operandsOnly && (arg == QLatin1String("--help") || arg == QLatin1String("-h"))) {
+    // Help anywhere before "--" wins, whatever else is wrong.
+    for (qsizetype i = 1; i < args.size() && args[i] != QLatin1String("--"); ++i) {
+        if (args[i] == QLatin1String("--help") || args[i] == QLatin1String("-h")) {
             o = Options{};
             o.command = Command::Help;
             return result;
         }
-        if (!operandsOnly && arg == QLatin1String("--")) {
-            operandsOnly = true;
-            continue;
+    }
+
+    const std::vector<Flag> flags = flagsOf(o.command);
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const Flag& f : flags) {
+        const QString name = QString::fromLatin1(f.name).remove(QRegularExpression(QStringLiteral("^-+")));
+        parser.addOption(f.takesValue ? QCommandLineOption(name, QString(), QStringLiteral("value"))
+                                      : QCommandLineOption(name));
+    }
+    // The parser wants the program's name first.
+    if (!parser.parse(QStringList{QStringLiteral("sayvell")} + args.mid(1))) {
+        const QStringList unknown = parser.unknownOptionNames();
+        if (!unknown.isEmpty()) {
+            const QString& n = unknown.first();
+            return fail(QStringLiteral("%1 不接受選項 %2").arg(first, (n.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + n));
         }
-        if (!operandsOnly && arg.startsWith(u'-') && arg != QLatin1String("-")) {
-            const qsizetype eq = arg.indexOf(u'=');
-            const QString name = eq > 0 ? arg.left(eq) : arg;
-            const Flag* flag = nullptr;
-            for (const Flag& f : flags)
-                if (name == QLatin1String(f.name)) flag = &f;
-            if (!flag) return fail(QStringLiteral("%1 不接受選項 %2").arg(first, name));
-            QString value;
-            if (flag->takesValue) {
-                if (eq > 0)
-                    value = arg.mid(eq + 1);
-                else if (i + 1 < args.size())
-                    value = args[++i];
-                else
-                    return fail(QStringLiteral("選項 %1 缺少值").arg(name));
-            } else if (eq > 0) {
-                return fail(QStringLiteral("選項 %1 不帶值").arg(name));
-            }
-            const QString error = flag->apply(o, value);
-            if (!error.isEmpty()) return fail(error);
-            continue;
-        }
+        // Its own words name the option between quotes: "Missing value after '--rate'."
+        const QString text = parser.errorText();
+        const QString name = text.section(u'\'', 1, 1);
+        if (text.startsWith(QLatin1String("Missing value")))
+            return fail(QStringLiteral("選項 %1 缺少值").arg(name));
+        return fail(QStringLiteral("選項 %1 不帶值").arg(name));
+    }
+    for (const Flag& f : flags) {
+        const QString name = QString::fromLatin1(f.name).remove(QRegularExpression(QStringLiteral("^-+")));
+        if (!parser.isSet(name)) continue;
+        const QString error = f.apply(o, f.takesValue ? parser.value(name) : QString());
+        if (!error.isEmpty()) return fail(error);
+    }
+    const QStringList operands = parser.positionalArguments();
+    for (const QString& arg : operands) {
         if (!needsInput(o.command) || !o.input.isEmpty())
             return fail(QStringLiteral("多餘的參數：%1").arg(arg));
         o.input = arg;

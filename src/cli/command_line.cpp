@@ -1,10 +1,10 @@
-#include "app/cli/command_line.h"
+#include "cli/command_line.h"
 
-#include "app/cli/cli_args.h"
-#include "app/cli/memory_editor.h"
-#include "app/cli/output_target.h"
-#include "app/cli/piece_list.h"
-#include "app/cli/plan_command.h"
+#include "cli/cli_args.h"
+#include "cli/memory_editor.h"
+#include "cli/output_target.h"
+#include "cli/piece_list.h"
+#include "cli/plan_command.h"
 #include "audio/audio_engine.h"
 #include "audio/speech_export.h"
 #include "audio/wav_formats.h"
@@ -228,7 +228,9 @@ public:
     void enableControls() override {}
     void stopTimer() override { timer_.stop(); }
     void setSelection(int, int) override {}
-    void startPass(int selStart, int selLength) override { runner_.start({selStart, selLength, voiceId_}); }
+    void startPass(int selStart, int selLength) override {
+        runner_.start({selStart, selLength, voiceId_, reading::RunMode::Range});
+    }
 
 private:
     reading::TtsRunner& runner_;
@@ -304,7 +306,7 @@ int speak(const Options& o, int argc, char** argv) {
             if (loop.tick() == reading::LoopReading::Tick::Finished) QCoreApplication::exit(kOk);
         });
     } else {
-        state.beginRun(reading::RunMode::Single);
+        state.beginRun();
         runner.start({0, 0, voice.id});
     }
     code = QCoreApplication::exec();
