@@ -210,6 +210,12 @@ bool TtsRunner::busy() const {
     return running_ || pending_.has_value();
 }
 
+bool TtsRunner::rangeRunning() const {
+    std::lock_guard lock(mutex_);
+    if (pending_) return pending_->mode == RunMode::Range;
+    return running_ && runningMode_ == RunMode::Range;
+}
+
 bool TtsRunner::waitIdle(int timeoutMs) {
     std::unique_lock lock(mutex_);
     return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
@@ -248,6 +254,7 @@ void TtsRunner::threadMain() {
             if (quit_) return;
             request = *pending_;
             single = request.mode == RunMode::Single;
+            runningMode_ = request.mode;
             token = pendingToken_;
             pending_.reset();
             pendingToken_.reset();

@@ -93,6 +93,8 @@ public:
     void requestStop();
     // True while a run is executing or waiting to execute.
     bool busy() const;
+    // True while the run executing or waiting is one pass of a loop over a range.
+    bool rangeRunning() const;
     // Waits until no run is executing or waiting, at most timeoutMs; true when idle.
     bool waitIdle(int timeoutMs);
     // Ends the run in progress at once (silences the engine, cuts pauses short) and accepts no
@@ -120,6 +122,7 @@ private:
     std::shared_ptr<RunToken> pendingToken_;
     std::shared_ptr<RunToken> currentToken_;
     bool running_ = false;
+    RunMode runningMode_ = RunMode::Single;
     bool quit_ = false;
     bool holdPending_ = false;
     std::thread thread_;

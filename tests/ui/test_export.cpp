@@ -253,6 +253,7 @@ TEST(ExportWindow, ABareNameGoesToTheFolderShownAndExistingFilesAreReplacedOnlyA
                 if (stayedOpen) d->findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
             }, [](QDialog* d) { return d->objectName() == QStringLiteral("ReadExportDialog"); });
             item->trigger();
+            ASSERT_TRUE(exportEnded());
         };
 
         exportAs();
@@ -281,6 +282,7 @@ TEST(ExportWindow, ABareNameGoesToTheFolderShownAndExistingFilesAreReplacedOnlyA
     }
     QDir::setCurrent(savedCwd);
     qputenv("HOME", savedHome);
+}
 
 // An export runs beside the window's own event loop, not inside a loop of its own: the window's
 // timers go on, and a second export asked for meanwhile (a menu shortcut) starts nothing.

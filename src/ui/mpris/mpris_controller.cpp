@@ -130,7 +130,7 @@ bool MprisController::readingRuns() const {
 }
 
 bool MprisController::singleRunActive() const {
-    return reading_.state->readingActive.load() && !reading_.state->rangeMode.load() && !reading_.looping();
+    return reading_.state->readingActive.load() && !reading_.looping();
 }
 
 // During a run the selection is the piece being spoken (or just spoken, in its pause).

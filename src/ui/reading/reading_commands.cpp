@@ -158,9 +158,9 @@ void ReadingCommands::gundong1() {
 }
 
 void ReadingCommands::skipTo(int offset) {
-    if (closed_ || !state_.readingActive.load() || state_.rangeMode.load()) return;
+    if (closed_ || !state_.readingActive.load() || runner_.rangeRunning()) return;
     const QString voice = voice_.selectVoice();
-    state_.beginRun(reading::RunMode::Single);
+    state_.beginRun();
     runner_.skipTo({offset, 0, voice});
 }
 

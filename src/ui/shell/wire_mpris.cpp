@@ -33,7 +33,7 @@ void Tf_speaker::wireMpris() {
         ui.Memo1->ensureCursorVisible();
     };
     reading.startPending = [this] { return reading_->startPending(); };
-    reading.looping = [this] { return loop_->readcycled()->isActive(); };
+    reading.looping = [this] { return loop_->readcycled()->isActive() || runner().rangeRunning(); };
     reading.documentPath = [this] { return currentFile(); };
     reading.voiceName = [this] { return ui.flatComboBox1->currentText(); };
     reading.voiceId = [this] {

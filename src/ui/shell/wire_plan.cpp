@@ -80,7 +80,7 @@ void Tf_speaker::wirePlan() {
     auto resumeAt = std::make_shared<int>(-1);
     parts.readingBusy = [this] { return runner().busy(); };
     parts.pauseReading = [this, resumeAt] {
-        *resumeAt = state_.singleRun.load() && !state_.rangeMode.load() ? 0 : -1;
+        *resumeAt = runner().rangeRunning() ? -1 : 0;
         runner().requestStop();
     };
     parts.resumeReading = [this, resumeAt] {
