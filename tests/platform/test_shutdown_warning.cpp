@@ -97,7 +97,7 @@ TEST_F(LastMinutes, APointerClickOnCancelInTheTaskWindowCancelsThePowerOff) {
 
     rig_->clock.advance(6 * 60 * 1000);  // past the task's time
     QTest::qWait(1500);
-    EXPECT_TRUE(logind_->calls().isEmpty());
+    EXPECT_TRUE(logind_->calls().filter(QStringLiteral("PowerOff")).isEmpty()) << logind_->calls().join(u' ').toStdString();
     EXPECT_FALSE(prompt->isVisible());
     EXPECT_EQ(rig_->exitCode, -1);
 }

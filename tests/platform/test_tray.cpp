@@ -82,7 +82,7 @@ TEST_F(Tray, IconMenuMarksAndHidingAndShowing) {
     QStringList captions;
     for (QAction* a : desktop_->trayMenu()->actions()) captions << a->text();
     EXPECT_EQ(captions, (QStringList{QStringLiteral("顯示Sayvell (&S)"), QStringLiteral("隱藏Sayvell (&H)"),
-                                     QStringLiteral("退出  (&C)")}));
+                                     QStringLiteral("播報計畫(&P)"), QStringLiteral("退出  (&C)")}));
     EXPECT_FALSE(desktop_->trayShow->isChecked() || desktop_->trayHide->isChecked());
     EXPECT_TRUE(rig_->window->statusBar()->currentMessage().isEmpty());
 

@@ -29,6 +29,8 @@ struct Copy {
         QFile::setPermissions(exe(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QFile::copy(QStringLiteral(SAYVELL_BIN_DIR "/draft.dat"), dir.filePath("draft.dat"));
         QFile::setPermissions(dir.filePath("draft.dat"), QFile::ReadOwner | QFile::WriteOwner);
+        // The readings of words go with a portable copy as they do with the build.
+        QFile::copy(QStringLiteral(SAYVELL_BIN_DIR "/readings-cmn.tsv"), dir.filePath("readings-cmn.tsv"));
         QFile ini(dir.filePath("setinfo.ini"));
         ini.open(QIODevice::WriteOnly);
         ini.write(settings);

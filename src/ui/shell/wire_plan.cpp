@@ -116,7 +116,8 @@ void Tf_speaker::wirePlan() {
         if (QMenu* menu = desktop->trayMenu()) {
             auto* trayItem = new QAction(QStringLiteral("播報計畫(&P)"), menu);
             trayItem->setObjectName(QStringLiteral("trayPlan"));
-            menu->insertAction(menu->actions().value(0), trayItem);
+            // Above 退出, so the tray's own first items stay where they were.
+            menu->insertAction(menu->actions().value(menu->actions().size() - 1), trayItem);
             connect(trayItem, &QAction::triggered, this, open);
         }
         plan_->onStatus = [desktop](const QString& text) {
