@@ -32,6 +32,7 @@ QString resourcePath(Glyph g)
     case Glyph::Settings: name = "settings"; break;
     case Glyph::DateTime: name = "date_time"; break;
     case Glyph::Schedule: name = "schedule"; break;
+    case Glyph::Plan: name = "plan"; break;
     case Glyph::Panel: name = "panel"; break;
     case Glyph::Exit: name = "exit"; break;
     case Glyph::MusicPlay: name = "music_play"; break;

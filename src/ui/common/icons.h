@@ -23,6 +23,7 @@ enum class Glyph {
     Settings,
     DateTime,
     Schedule,
+    Plan,  // the announcement plan: a loudspeaker
     Panel,
     Exit,
     MusicPlay,

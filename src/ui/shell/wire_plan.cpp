@@ -97,12 +97,12 @@ void Tf_speaker::wirePlan() {
     dynamic_cast<QObject*>(announcer)->setParent(plan_);
 
     auto open = [this] { plan_->showWindow(); };
-    auto* menuItem = ui.M_settings->addAction(icons::icon(icons::Glyph::Schedule), QStringLiteral("播報計畫(&P)"));
+    auto* menuItem = ui.M_settings->addAction(icons::icon(icons::Glyph::Plan), QStringLiteral("播報計畫(&P)"));
     menuItem->setObjectName(QStringLiteral("N_plan"));
     connect(menuItem, &QAction::triggered, this, open);
     auto* tool = new QToolButton(ui.ToolBar1);
     tool->setObjectName(QStringLiteral("SB_plan"));
-    tool->setIcon(icons::icon(icons::Glyph::Schedule));
+    tool->setIcon(icons::icon(icons::Glyph::Plan));
     tool->setIconSize(QSize(22, 22));
     tool->setFixedSize(31, 30);
     tool->setToolTip(QStringLiteral("播報計畫"));
