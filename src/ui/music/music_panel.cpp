@@ -169,7 +169,7 @@ void MusicPanel::bj_playClick() {
     const QString path = folder_ + QLatin1Char('/') + w_.BJListBox1->item(musicTrackIndex)->text();
     w_.statusPanel3->setText(path);
     musicLevel = w_.bj_v1->value();
-    if (player_->live()) player_->free();
+    // create() replaces the stream; after a finished one it lets its tail play out first.
     if (!player_->create(path)) {
         skipUndecodable(path);
         return;
