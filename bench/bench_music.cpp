@@ -169,7 +169,7 @@ private:
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (!testing::haveLame() || QStandardPaths::findExecutable("sox").isEmpty()) {
+    if (!sayvell::testing::haveLame() || QStandardPaths::findExecutable("sox").isEmpty()) {
         std::printf("bench_music: needs lame and sox\n");
         return 1;
     }
@@ -197,7 +197,7 @@ int main(int argc, char** argv) {
     if (mpg123Cpu > 0) std::printf(", ratio %.2f (goal <= 1.5)", ours / mpg123Cpu);
     std::printf("\n");
 
-    const bool sound = testing::pulseAvailable();
+    const bool sound = sayvell::testing::pulseAvailable();
     // 2. Playing in real time: the share of one core.
     if (sound) {
         audio::AudioEngine engine(audio::makePulseOutput("Sayvell bench"));
@@ -249,7 +249,7 @@ int main(int argc, char** argv) {
             QFile f(big.filePath(QStringLiteral("%1 track.mp3").arg(i, 5, 10, QLatin1Char('0'))));
             f.open(QIODevice::WriteOnly);
         }
-        testing::FakeSpeechEngine speech;
+        sayvell::testing::FakeSpeechEngine speech;
         bench::BenchWindow w(speech);
         auto* panel = w.window->findChild<ui::MusicPanel*>();
         panel->setFolderChooser(std::make_unique<Answer>(big.path()));
@@ -268,7 +268,7 @@ int main(int argc, char** argv) {
         store::setAppDirForTesting(home.path());
         QFile::copy(QStringLiteral(SAYVELL_BIN_DIR "/draft.dat"), home.filePath("draft.dat"));
         QDir().mkpath(home.filePath("music"));
-        testing::writeMp3Tone(home.filePath("music/tone.mp3"), 10.0, 44100, 2, 440, 0.5);
+        sayvell::testing::writeMp3Tone(home.filePath("music/tone.mp3"), 10.0, 44100, 2, 440, 0.5);
         QFile ini(home.filePath("setinfo.ini"));
         ini.open(QIODevice::WriteOnly);
         ini.write("[System]\nPrompt_tone=0\nMp3bj=" + home.filePath("music").toUtf8() + "\n");
@@ -277,11 +277,11 @@ int main(int argc, char** argv) {
         engine.start();
         ToneSpeech speech(engine);
         auto dm = store::TDM::open(home.filePath("draft.dat"));
-        testing::FakeClock clock;
+        sayvell::testing::FakeClock clock;
         bench::BenchDialogs dialogs;
         {
             ui::Tf_speaker window(ui::Services{speech, *dm, dialogs, clock, &engine});
-            testing::MonitorRecorder rec;
+            sayvell::testing::MonitorRecorder rec;
             rec.start();
             window.ui.bj_play->click();
             waitUntil([&] { return rec.sampleCount() > 48000 * 3 / 2; }, 10000);

@@ -20,6 +20,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     testing::FakeSpeechEngine engine;
     bench::BenchWindow bw(engine);
+    // Made at its first showing.
+    bw.window->ui.sb_delay->click();
     auto* settings = bw.window->findChild<ui::TFdelaytime*>();
     if (!settings) {
         std::fprintf(stderr, "the main window has no settings window\n");

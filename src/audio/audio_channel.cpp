@@ -229,6 +229,12 @@ bool AudioEngine::waitQueuedBelow(Channel channel, std::int64_t frames, int time
     return !timedOut && d->running && c.generation == generation;
 }
 
+std::int64_t AudioEngine::appendedFrames(Channel channel) const {
+    std::lock_guard lk(d->m);
+    const Chan& c = d->ch[static_cast<std::size_t>(channel)];
+    return c.mixedTotal + c.queued;
+}
+
 std::int64_t AudioEngine::channelPlayedFrames(Channel channel) const {
     // Asked before the lock: the device's thread takes the lock to pull.
     const auto out = d->currentOutput();

@@ -68,6 +68,9 @@ public:
     // Frames of the channel's own sound the device has played since its last clear(): where
     // a listener is in what was appended, gaps of silence not counted.
     std::int64_t channelPlayedFrames(Channel ch) const;
+    // Frames of the channel's own sound appended since its last clear(), at the mix rate (what
+    // the resampler still holds not counted): where the next append will start.
+    std::int64_t appendedFrames(Channel ch) const;
 
     // Receives every mixed block (mixer thread, keep it short): the recorder's tap.
     using Tap = std::function<void(const float* interleaved, std::size_t frames)>;

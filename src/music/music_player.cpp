@@ -21,6 +21,9 @@ using audio::Channel;
 constexpr std::int64_t kQueueHigh = AudioEngine::kRate;
 constexpr std::int64_t kQueueLow = AudioEngine::kRate / 2;
 constexpr std::size_t kBlockFrames = 4096;
+// A stream counts as finished while this much of it still waits in the mixer: the next one
+// is queued behind it before the mixer runs dry, however late the UI thread answers.
+constexpr std::int64_t kTailLead = AudioEngine::kRate * 2 / 5;
 constexpr int kWaitSliceMs = 100;
 
 struct Stream {
@@ -48,10 +51,20 @@ public:
     }
 
     bool create(const QString& path) override {
-        free();
+        // After a finished stream the new one follows its tail, which plays on.
+        const bool tail = finished();
+        if (tail) {
+            std::lock_guard lk(m_);
+            current_.reset();
+            length_ = 0.0;
+            playing_ = false;
+        } else {
+            free();
+        }
         QString why;
         auto decoder = MusicDecoder::open(path, &why);
         std::lock_guard lk(m_);
+        followTail_ = tail;
         if (!decoder) {
             lastError_ = why;
             return false;
@@ -78,6 +91,7 @@ public:
     void play() override {
         // Under the feed lock no block of an earlier play can slip in after the clear.
         std::lock_guard feed(feed_);
+        bool follow = false;
         {
             std::lock_guard lk(m_);
             if (!current_)
@@ -85,8 +99,13 @@ public:
             ++generation_;
             job_ = {current_, generation_};
             playing_ = true;
+            follow = followTail_;
+            followTail_ = false;
+            // The earlier stream is all in the mixer: this one's frames start after it.
+            startFrame_ = follow ? engine_.appendedFrames(Channel::Music) : 0;
         }
-        engine_.clear(Channel::Music);
+        if (!follow)
+            engine_.clear(Channel::Music);
         cv_.notify_all();
     }
 
@@ -97,6 +116,7 @@ public:
             ++generation_;
             job_ = {};
             playing_ = false;
+            followTail_ = false;
         }
         engine_.clear(Channel::Music);
         cv_.notify_all();
@@ -110,12 +130,15 @@ public:
     }
 
     double positionSeconds() const override {
+        std::int64_t start = 0;
         {
             std::lock_guard lk(m_);
             if (!current_ || !playing_)
                 return 0.0;
+            start = startFrame_;
         }
-        return static_cast<double>(engine_.channelPlayedFrames(Channel::Music)) / AudioEngine::kRate;
+        const std::int64_t heard = engine_.channelPlayedFrames(Channel::Music) - start;
+        return static_cast<double>(std::max<std::int64_t>(0, heard)) / AudioEngine::kRate;
     }
 
     bool finished() const override {
@@ -184,9 +207,9 @@ private:
                 return;
             engine_.flush(Channel::Music);
         }
-        // Finished once the mixer has taken the last frame: what the device still holds plays
-        // on while the next track starts, so nothing is cut and the change leaves no gap.
-        if (!waitForRoom(job.generation, 1))
+        // Finished shortly before the mixer takes the last frame: the tail plays on while the
+        // next track is queued behind it, so nothing is cut and the change leaves no gap.
+        if (!waitForRoom(job.generation, kTailLead))
             return;
         {
             std::lock_guard lk(m_);
@@ -221,6 +244,8 @@ private:
     std::uint64_t generation_ = 0;
     std::uint64_t finishedGeneration_ = 0;
     bool playing_ = false;
+    bool followTail_ = false;       // the created stream is to follow the finished one's tail
+    std::int64_t startFrame_ = 0;  // the channel's frames before the playing stream's first
     bool quit_ = false;
     double length_ = 0.0;
     QString lastError_;

@@ -21,7 +21,8 @@ public:
     virtual QString startError() const { return {}; }
 
     // Replaces the current stream by one of the file, ready to play. False (and no stream)
-    // when the file cannot be decoded; lastError() says why.
+    // when the file cannot be decoded; lastError() says why. A finished() stream is not cut:
+    // its last moments play out and the new one follows without a gap.
     virtual bool create(const QString& path) = 0;
     // Stops and drops the current stream.
     virtual void free() = 0;
@@ -36,8 +37,8 @@ public:
     // it has been heard, in seconds; 0 without a stream.
     virtual double lengthSeconds() const = 0;
     virtual double positionSeconds() const = 0;
-    // The playing stream has given all of its sound to the mixer: nothing of it is lost if
-    // the next one starts now.
+    // The playing stream has given all of its sound to the mixer and is about to end: the
+    // moment to create and play the next one.
     virtual bool finished() const = 0;
     virtual QString lastError() const = 0;
 

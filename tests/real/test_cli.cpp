@@ -368,6 +368,7 @@ TEST(CommandLine, SpeakPlaysEachPieceWithItsPauseAndEnds) {
     ASSERT_TRUE(rec.start(&error)) << error;
     const Outcome r = run(c, {"speak", "-", "--voice", "0"}, QStringLiteral("一。二。三。").toUtf8());
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    ASSERT_TRUE(rec.recordUntil(testing::burstsHeard(3, -40.0, 300)));
     const auto bursts = testing::findBursts(rec.stop(), testing::MonitorRecorder::kRate, -40.0, 300);
     ASSERT_EQ(bursts.size(), 3u);
     // 600 ms after each "。" (the delivered pause table), minus what the engine's own edges blur.
@@ -385,19 +386,13 @@ TEST(CommandLine, CtrlCStopsAfterThePieceBeingSpoken) {
     QProcess p;
     p.start(c.exe(), {"speak", text, "--voice", "0"});
     ASSERT_TRUE(p.waitForStarted(5000));
-    // Listen in short takes until the first piece is heard, then interrupt it.
-    QElapsedTimer t;
-    t.start();
-    bool heard = false;
-    while (!heard && t.elapsed() < 20000) {
-        testing::MonitorRecorder take;
-        ASSERT_TRUE(take.start(&error)) << error;
-        take.waitForSamples(4800, 2000);
-        heard = !testing::findBursts(take.stop(), testing::MonitorRecorder::kRate).empty();
-    }
-    ASSERT_TRUE(heard);
+    // Listen until the first piece is heard, then interrupt it.
+    ASSERT_TRUE(all.recordUntil([](const testing::Samples& s) {
+        return !testing::findBursts(s, testing::MonitorRecorder::kRate).empty();
+    }));
     ::kill(static_cast<pid_t>(p.processId()), SIGINT);
     ASSERT_TRUE(p.waitForFinished(20000));
+    ASSERT_TRUE(all.recordUntil(testing::burstsHeard(1, -40.0, 400)));
     EXPECT_EQ(p.exitCode(), 130);
     EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError()).contains(QStringLiteral("讀完這一段就停止")));
     // One piece, heard to its end: ten syllables last well over a second.

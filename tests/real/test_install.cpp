@@ -147,6 +147,7 @@ TEST(Install, AFreshUserGetsTheFilesInTheXdgPlacesAndHearsTheReading) {
     ASSERT_TRUE(rec.start(&error)) << error;
     const Result speak = exec(exe, {"speak", "-"}, env, QStringLiteral("你好。").toUtf8());
     EXPECT_EQ(speak.code, 0) << speak.out.toStdString();
+    ASSERT_TRUE(rec.recordUntil(sayvell::testing::burstsHeard(1)));
     EXPECT_EQ(sayvell::testing::findBursts(rec.stop(), sayvell::testing::MonitorRecorder::kRate).size(), 1u);
 }
 

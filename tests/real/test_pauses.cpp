@@ -76,8 +76,8 @@ public:
         EXPECT_TRUE(recorder.start(&error)) << error;
         runner_->start({0, 0});
         EXPECT_TRUE(runner_->waitIdle(60000)) << "the reading did not end";
-        // Let the end of the last piece come through the monitor.
-        recorder.waitForSamples(recorder.sampleCount() + MonitorRecorder::kRate / 3, 3000);
+        // The reading has been played: record until its end has come through the monitor.
+        EXPECT_TRUE(recorder.recordUntil(soundOverBy(recorder.sampleAt(std::chrono::steady_clock::now()), -45.0, minGapMs)));
         Heard heard;
         heard.samples = recorder.stop();
         heard.bursts = findBursts(heard.samples, MonitorRecorder::kRate, -45.0, minGapMs);

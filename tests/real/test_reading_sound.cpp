@@ -66,7 +66,7 @@ TEST(ReadingSound, TwoPiecesAreHeardAsTwoBurstsEachSelectedWhileItSounds) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
         ASSERT_FALSE(window.runner().busy()) << "reading did not end";
-        recorder.waitForSamples(recorder.sampleCount() + MonitorRecorder::kRate / 5, 2000);
+        ASSERT_TRUE(recorder.recordUntil(burstsHeard(2, -45.0, 150)));
         const std::vector<std::int16_t> samples = recorder.stop();
         const std::vector<Burst> bursts = findBursts(samples, MonitorRecorder::kRate, -45.0, 150);
         ASSERT_EQ(bursts.size(), 2u) << "expected two stretches of speech";

@@ -89,7 +89,12 @@ TEST(RecorderSound, MethodOneWritesThePromisedHeaderFirstAndRecordsTheProgramsOw
     ASSERT_TRUE(speech.speak(QStringLiteral("歡迎光臨。"), 0));
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     ASSERT_TRUE(speech.speak(QStringLiteral("謝謝惠顧。"), 0));
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // Until the file holds the end of the speech and a little quiet after it, however late the
+    // record stream runs (44100 Hz, two channels of 16 bits).
+    const double spoken = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const auto wanted = static_cast<qint64>((spoken + 0.4) * 44100) * 4 + 44;
+    ASSERT_TRUE(waitFor([&] { return QFileInfo(rig.path("take.wav")).size() >= wanted; }, kRecordDeadlineMs))
+        << "recording too short: " << QFileInfo(rig.path("take.wav")).size() << " of " << wanted << " bytes";
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     window.btn_stop->click();
     EXPECT_EQ(rig.dialogs.shown.last(), QStringLiteral("information:聲音錄制完畢,保存在：") + rig.path("take.wav"));

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <limits>
+#include <QCoreApplication>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -137,6 +138,63 @@ bool MonitorRecorder::waitForSamples(std::size_t samples, int timeoutMs) const {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return sampleCount() >= samples;
+}
+
+Samples MonitorRecorder::snapshot() const {
+    std::lock_guard lk(m_);
+    return samples_;
+}
+
+std::size_t MonitorRecorder::sampleAt(Clock::time_point t) const {
+    const auto since = t - firstSampleTime();
+    if (since.count() <= 0)
+        return 0;
+    return static_cast<std::size_t>(std::chrono::duration<double>(since).count() * kRate);
+}
+
+::testing::AssertionResult MonitorRecorder::recordUntil(const SoundCheck& heard, int deadlineMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(deadlineMs);
+    std::size_t looked = 0;
+    for (;;) {
+        // Analysed again only when something new came in: 50 ms of sound at least.
+        const std::size_t have = sampleCount();
+        if (have >= looked + kRate / 20 || looked == 0) {
+            looked = std::max<std::size_t>(have, 1);
+            if (heard(snapshot()))
+                return ::testing::AssertionSuccess();
+        }
+        if (Clock::now() > deadline)
+            return ::testing::AssertionFailure()
+                   << "recording too short: what the test measures was not heard within " << deadlineMs << " ms ("
+                   << static_cast<double>(sampleCount()) / kRate << " s recorded)";
+        if (QCoreApplication::instance())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+SoundCheck burstsHeard(std::size_t count, double thresholdDb, int minGapMs) {
+    return [=](const Samples& s) {
+        const std::vector<Burst> bursts = findBursts(s, MonitorRecorder::kRate, thresholdDb, minGapMs);
+        if (bursts.size() > count)
+            return true;
+        const double recordedMs = 1000.0 * static_cast<double>(s.size()) / MonitorRecorder::kRate;
+        return bursts.size() == count && bursts.back().endMs + minGapMs + 20 <= recordedMs;
+    };
+}
+
+SoundCheck soundOverBy(std::size_t index, double thresholdDb, int quietMs) {
+    return [=](const Samples& s) {
+        if (s.size() < index)
+            return false;
+        const std::vector<Burst> bursts = findBursts(s, MonitorRecorder::kRate, thresholdDb, quietMs);
+        const double recordedMs = 1000.0 * static_cast<double>(s.size()) / MonitorRecorder::kRate;
+        return !bursts.empty() && bursts.back().endMs + quietMs <= recordedMs;
+    };
+}
+
+SoundCheck allOf(SoundCheck a, SoundCheck b) {
+    return [a = std::move(a), b = std::move(b)](const Samples& s) { return a(s) && b(s); };
 }
 
 std::vector<Burst> findBursts(const std::vector<std::int16_t>& samples, int rate, double thresholdDb, int minGapMs) {

@@ -171,7 +171,7 @@ void MusicPanel::bj_playClick() {
     trackPath_ = path;
     w_.statusPanel3->setText(QFileInfo(path).fileName());
     musicLevel = w_.bj_v1->value();
-    if (player_->live()) player_->free();
+    // create() replaces the stream; after a finished one it lets its tail play out first.
     if (!player_->create(path)) {
         skipUndecodable(path);
         emit stateChanged();

@@ -21,21 +21,25 @@
 namespace sayvell::ui {
 
 void Tf_speaker::wireSettings() {
-    // Created hidden at start-up and only shown afterwards; it reloads its values on every showing.
-    auto* settings = new TFdelaytime(services_.dm.q_delaytime, state_, services_.dialogs, this);
-    settings->setPronunciationTable(pronunciationTable());
-    // A saved output format is the next export's at once, without a restart.
-    settings->setExportFormatHandler([this](int index) {
-        if (auto* exporter = findChild<ExportController*>()) exporter->ComboBox1()->setCurrentIndex(index);
-    });
-    const auto show = [this, settings] {
+    // Made at its first showing, not at start-up: it reloads its values on every showing anyway,
+    // and building its four pages would delay the main window's first frame.
+    const auto show = [this] {
+        auto* settings = findChild<TFdelaytime*>();
+        if (!settings) {
+            settings = new TFdelaytime(services_.dm.q_delaytime, state_, services_.dialogs, this);
+            settings->setPronunciationTable(pronunciationTable());
+            // A saved output format is the next export's at once, without a restart.
+            settings->setExportFormatHandler([this](int index) {
+                if (auto* exporter = findChild<ExportController*>()) exporter->ComboBox1()->setCurrentIndex(index);
+            });
+        }
         if (!settings->isVisible()) centreOnScreenOf(settings, this);
         settings->show();
         settings->raise();
         settings->activateWindow();
     };
-    connect(ui.sb_delay, &QToolButton::clicked, settings, show);
-    connect(ui.N_sysset, &QAction::triggered, settings, show);
+    connect(ui.sb_delay, &QToolButton::clicked, this, show);
+    connect(ui.N_sysset, &QAction::triggered, this, show);
 
     // The preview takes what a reading started now would use: the chosen voice's language,
     // the pause table, the date format and the table's current snapshot.
