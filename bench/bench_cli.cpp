@@ -62,16 +62,18 @@ int main(int argc, char** argv) {
     const QString big = dir.filePath(QStringLiteral("big.txt"));
     writeFile(big, shopText(qsizetype(megabytes) * 1000 * 1000));
     int rc = 0;
-    const double pieces = run(sayvell, {QStringLiteral("pieces"), big, QStringLiteral("--voice"), QStringLiteral("0")}, &rc);
+    const double pieces =
+        run(sayvell, {QStringLiteral("pieces"), big, QStringLiteral("--voice"), QStringLiteral("0")}, &rc);
     std::printf("sayvell pieces, %d MB: %.2f s (rc %d; goal <= 2 s)\n", megabytes, pieces, rc);
 
     const QString text = dir.filePath(QStringLiteral("text.txt"));
     writeFile(text, shopText(18000).left(6000));  // three bytes a character in UTF-8
     int exportRc = 0;
-    const double exported = run(sayvell,
-                                {QStringLiteral("export"), text, QStringLiteral("-o"), dir.filePath(QStringLiteral("out.wav")),
-                                 QStringLiteral("--format"), QStringLiteral("30"), QStringLiteral("--voice"), QStringLiteral("0")},
-                                &exportRc);
+    const double exported =
+        run(sayvell,
+            {QStringLiteral("export"), text, QStringLiteral("-o"), dir.filePath(QStringLiteral("out.wav")),
+             QStringLiteral("--format"), QStringLiteral("30"), QStringLiteral("--voice"), QStringLiteral("0")},
+            &exportRc);
     int espeakRc = 0;
     int soxRc = 0;
     const double espeak = run(QStringLiteral("espeak-ng"),
@@ -86,11 +88,12 @@ int main(int argc, char** argv) {
     std::printf("espeak-ng -w + sox: %.2f s (rc %d, %d); export / pair = %.2f (goal <= 1.1)\n", espeak + sox, espeakRc,
                 soxRc, exported / (espeak + sox));
     int asReadRc = 0;
-    const double asRead = run(sayvell,
-                              {QStringLiteral("export"), text, QStringLiteral("-o"), dir.filePath(QStringLiteral("read.wav")),
-                               QStringLiteral("--format"), QStringLiteral("30"), QStringLiteral("--voice"), QStringLiteral("0"),
-                               QStringLiteral("--as-read")},
-                              &asReadRc);
+    const double asRead =
+        run(sayvell,
+            {QStringLiteral("export"), text, QStringLiteral("-o"), dir.filePath(QStringLiteral("read.wav")),
+             QStringLiteral("--format"), QStringLiteral("30"), QStringLiteral("--voice"), QStringLiteral("0"),
+             QStringLiteral("--as-read")},
+            &asReadRc);
     std::printf("sayvell export --as-read, 6000 characters at format 30: %.2f s (rc %d)\n", asRead, asReadRc);
     return pieces >= 0 && rc == 0 && exportRc == 0 && asReadRc == 0 ? 0 : 1;
 }

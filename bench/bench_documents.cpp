@@ -81,9 +81,10 @@ int main(int argc, char** argv) {
         start = Steady::now();
         const int whole = document::findDownward(w.memoPort().bytes(), 0, QStringLiteral("目標詞"), true, true);
         const double pureWhole = msSince(start);
-        std::printf("find last in 20 MB from the top: %.0f ms through the window (%s), search alone %.0f ms "
-                    "(at byte %d), whole entry %.0f ms (%d) (goal <= 200 ms)\n",
-                    viaWindow, found ? "selected" : "NOT FOUND", pure, at, pureWhole, whole);
+        std::printf(
+            "find last in 20 MB from the top: %.0f ms through the window (%s), search alone %.0f ms "
+            "(at byte %d), whole entry %.0f ms (%d) (goal <= 200 ms)\n",
+            viaWindow, found ? "selected" : "NOT FOUND", pure, at, pureWhole, whole);
     }
 
     // 3. Replace following, 10,000 occurrences in 5 MB.

@@ -49,16 +49,13 @@ QString announcementText(int chars) {
     QString text;
     for (int i = 0; text.size() < chars; ++i) {
         text += sentences[i % sentences.size()];
-        if (i % 9 == 8)
-            text += QLatin1Char('\n');
+        if (i % 9 == 8) text += QLatin1Char('\n');
     }
     text.truncate(chars);
     return text;
 }
 
-double seconds(const QElapsedTimer& t) {
-    return static_cast<double>(t.nsecsElapsed()) / 1e9;
-}
+double seconds(const QElapsedTimer& t) { return static_cast<double>(t.nsecsElapsed()) / 1e9; }
 
 // User and system time of the whole process (every thread) so far.
 double cpuSeconds() {
@@ -88,13 +85,13 @@ bool writeTone(const QString& path, double secs, int rate, bool mp3) {
     info.channels = 2;
     info.format = mp3 ? SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III : SF_FORMAT_WAV | SF_FORMAT_PCM_16;
     SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
-    if (!f)
-        return false;
+    if (!f) return false;
     const auto frames = static_cast<std::size_t>(rate);
     std::vector<float> buf(2 * frames);
     for (int s = 0; s < secs; ++s) {
         for (std::size_t i = 0; i < frames; ++i)
-            buf[2 * i] = buf[2 * i + 1] = 0.3f * static_cast<float>(std::sin(2 * M_PI * 330 * static_cast<double>(i) / rate));
+            buf[2 * i] = buf[2 * i + 1] =
+                0.3f * static_cast<float>(std::sin(2 * M_PI * 330 * static_cast<double>(i) / rate));
         sf_writef_float(f, buf.data(), static_cast<sf_count_t>(frames));
     }
     sf_close(f);
@@ -121,7 +118,8 @@ void recordBench(int secs) {
     // Reads on and on while a tone plays as music.
     std::vector<std::int16_t> tone(48000 * 2);
     for (std::size_t i = 0; i < tone.size() / 2; ++i)
-        tone[2 * i] = tone[2 * i + 1] = static_cast<std::int16_t>(6000 * std::sin(2 * M_PI * 220 * static_cast<double>(i) / 48000));
+        tone[2 * i] = tone[2 * i + 1] =
+            static_cast<std::int16_t>(6000 * std::sin(2 * M_PI * 220 * static_cast<double>(i) / 48000));
     const QString text = announcementText(200);
     while (std::chrono::steady_clock::now() - start < std::chrono::seconds(secs)) {
         mix.append(audio::Channel::Music, tone.data(), tone.size() / 2, 48000, 2);
@@ -132,8 +130,7 @@ void recordBench(int secs) {
     SF_INFO info{};
     SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
     const double frames = f ? static_cast<double>(info.frames) : 0;
-    if (f)
-        sf_close(f);
+    if (f) sf_close(f);
     std::printf("recording: %.1f s, %.0f frames, expected %.0f (%.3f %%)\n", elapsed, frames, elapsed * 44100,
                 100.0 * (frames - elapsed * 44100) / (elapsed * 44100));
 }
@@ -191,16 +188,15 @@ int main(int argc, char** argv) {
     audio::ExportControl control;
     std::vector<double> ratios;
     for (int round = 0; round < rounds; ++round) {
-        if (rounds > 1)
-            std::printf("round %d\n", round + 1);
+        if (rounds > 1) std::printf("round %d\n", round + 1);
         Timed plain;
         if (only.isEmpty()) {
             audio::ExportResult r;
             plain = timed([&] {
-                r = audio::exportSpeech(speech,
-                                        {dir.filePath(QStringLiteral("plain.wav")), text, QStringLiteral("404"),
-                                         audio::pcmFormatOf(30)},
-                                        control);
+                r = audio::exportSpeech(
+                    speech,
+                    {dir.filePath(QStringLiteral("plain.wav")), text, QStringLiteral("404"), audio::pcmFormatOf(30)},
+                    control);
             });
             std::printf("export, 6000 characters at index 30: %.2f s, CPU %.2f s (%s, %.0f s of speech)\n", plain.wall,
                         plain.cpu, r.ok ? "ok" : qPrintable(r.error),
@@ -210,12 +206,12 @@ int main(int argc, char** argv) {
             int espeakRc = 0, soxRc = 0;
             const Timed pair = timed([&] {
                 espeakRc = QProcess::execute(QStringLiteral("espeak-ng"),
-                                             {QStringLiteral("-v"), QStringLiteral("cmn-latn-pinyin"), QStringLiteral("-w"),
-                                              dir.filePath(QStringLiteral("cli.wav")), QStringLiteral("-f"),
-                                              dir.filePath(QStringLiteral("text.txt"))});
+                                             {QStringLiteral("-v"), QStringLiteral("cmn-latn-pinyin"),
+                                              QStringLiteral("-w"), dir.filePath(QStringLiteral("cli.wav")),
+                                              QStringLiteral("-f"), dir.filePath(QStringLiteral("text.txt"))});
                 soxRc = QProcess::execute(QStringLiteral("sox"),
-                                          {dir.filePath(QStringLiteral("cli.wav")), QStringLiteral("-r"), QStringLiteral("44100"),
-                                           dir.filePath(QStringLiteral("cli44.wav"))});
+                                          {dir.filePath(QStringLiteral("cli.wav")), QStringLiteral("-r"),
+                                           QStringLiteral("44100"), dir.filePath(QStringLiteral("cli44.wav"))});
             });
             std::printf("espeak-ng -w + sox: %.2f s (rc %d, %d); export / pair = %.2f (goal <= 1.2)\n", pair.wall,
                         espeakRc, soxRc, plain.wall / pair.wall);
@@ -226,29 +222,29 @@ int main(int argc, char** argv) {
             job.music.reset();
             audio::ExportResult r;
             const Timed bare = timed([&] { r = audio::exportAsRead(speech, job, control); });
-            std::printf("export as read without music: %.2f s, CPU %.2f s (%s, %.0f s of sound); / plain export = %.2f\n",
-                        bare.wall, bare.cpu, r.ok ? "ok" : qPrintable(r.error), r.seconds, ratio(bare.wall));
+            std::printf(
+                "export as read without music: %.2f s, CPU %.2f s (%s, %.0f s of sound); / plain export = %.2f\n",
+                bare.wall, bare.cpu, r.ok ? "ok" : qPrintable(r.error), r.seconds, ratio(bare.wall));
         }
         if (only.isEmpty() || only == "music") {
             job.path = out + QStringLiteral("/read-music.wav");
             job.music = bed;
             audio::ExportResult r;
             const Timed read = timed([&] { r = audio::exportAsRead(speech, job, control); });
-            std::printf("export as read with music (%s, %d Hz): %.2f s, CPU %.2f s (%s, %.0f s of sound); / plain export = "
-                        "%.2f (goal <= 1.5)\n",
-                        mp3 ? "MP3" : "WAV", musicRate, read.wall, read.cpu, r.ok ? "ok" : qPrintable(r.error), r.seconds,
-                        ratio(read.wall));
-            if (plain.wall > 0)
-                ratios.push_back(ratio(read.wall));
+            std::printf(
+                "export as read with music (%s, %d Hz): %.2f s, CPU %.2f s (%s, %.0f s of sound); / plain export = "
+                "%.2f (goal <= 1.5)\n",
+                mp3 ? "MP3" : "WAV", musicRate, read.wall, read.cpu, r.ok ? "ok" : qPrintable(r.error), r.seconds,
+                ratio(read.wall));
+            if (plain.wall > 0) ratios.push_back(ratio(read.wall));
         }
     }
     if (ratios.size() > 1) {
         std::sort(ratios.begin(), ratios.end());
-        std::printf("with music / plain export over %zu rounds: median %.2f, %.2f to %.2f (goal <= 1.5)\n", ratios.size(),
-                    ratios[ratios.size() / 2], ratios.front(), ratios.back());
+        std::printf("with music / plain export over %zu rounds: median %.2f, %.2f to %.2f (goal <= 1.5)\n",
+                    ratios.size(), ratios[ratios.size() / 2], ratios.front(), ratios.back());
     }
 
-    if (recordSeconds > 0)
-        recordBench(recordSeconds);
+    if (recordSeconds > 0) recordBench(recordSeconds);
     return 0;
 }

@@ -3,11 +3,11 @@
 #include "audio/audio_engine.h"
 #include "reading/clock.h"
 #include "reading/espeak_engine.h"
+#include "reading/tts.h"
 #include "store/app_paths.h"
 #include "store/tdm.h"
 #include "support/sound_capture.h"
 #include "ui/common/dialogs.h"
-#include "reading/tts.h"
 #include "ui/shell/tf_speaker.h"
 
 #include <QApplication>
@@ -64,8 +64,10 @@ int main(int argc, char** argv) {
     }
     std::sort(latencies.begin(), latencies.end());
     if (latencies.empty()) return 1;
-    std::printf("click to first sound in the monitor: median %.1f ms, best %.1f ms, worst %.1f ms over %zu runs (goal <= 40 ms)\n",
-                latencies[latencies.size() / 2], latencies.front(), latencies.back(), latencies.size());
+    std::printf(
+        "click to first sound in the monitor: median %.1f ms, best %.1f ms, worst %.1f ms over %zu runs (goal <= 40 "
+        "ms)\n",
+        latencies[latencies.size() / 2], latencies.front(), latencies.back(), latencies.size());
     store::setAppDirForTesting(QString());
     return 0;
 }

@@ -21,7 +21,8 @@ using namespace sayvell;
 
 namespace {
 
-const int kRounds = qEnvironmentVariableIntValue("BENCH_ROUNDS") > 0 ? qEnvironmentVariableIntValue("BENCH_ROUNDS") : 20;
+const int kRounds = qEnvironmentVariableIntValue("BENCH_ROUNDS") > 0 ? qEnvironmentVariableIntValue("BENCH_ROUNDS")
+                                                                     : 20;
 
 template <typename Done>
 double untilDone(const QString& keyName, Done done) {

@@ -3,13 +3,13 @@
 // by the panel, and the ducking timing heard in the monitor (run under with_pulse.sh for the
 // sound figures).
 #include "audio/audio_engine.h"
+#include "bench_window.h"
 #include "music/music_decoder.h"
 #include "music/music_player.h"
 #include "reading/speech_engine.h"
 #include "support/sound_capture.h"
 #include "ui/music/folder_chooser.h"
 #include "ui/music/music_panel.h"
-#include "bench_window.h"
 #include "unit/test_music_fixtures.h"
 
 #include <QApplication>
@@ -65,8 +65,7 @@ bool run(const QString& program, const QStringList& args, double* childCpu = nul
     int status = 0;
     rusage u{};
     wait4(pid, &status, 0, &u);
-    if (childCpu)
-        *childCpu = u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    if (childCpu) *childCpu = u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
@@ -191,9 +190,10 @@ int main(int argc, char** argv) {
         const double mine = playToTheEnd(mp3);
         ours = ours < 0 ? mine : std::min(ours, mine);
     }
-    std::printf("CPU per second of music (best of 3): mpg123 -w /dev/null %.2f ms, the program (decode, resample, "
-                "mix) %.2f ms",
-                mpg123Cpu * 1000 / seconds, ours * 1000 / seconds);
+    std::printf(
+        "CPU per second of music (best of 3): mpg123 -w /dev/null %.2f ms, the program (decode, resample, "
+        "mix) %.2f ms",
+        mpg123Cpu * 1000 / seconds, ours * 1000 / seconds);
     if (mpg123Cpu > 0) std::printf(", ratio %.2f (goal <= 1.5)", ours / mpg123Cpu);
     std::printf("\n");
 
@@ -211,7 +211,8 @@ int main(int argc, char** argv) {
         const auto t0 = Clock::now();
         std::this_thread::sleep_for(std::chrono::seconds(10));
         const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
-        std::printf("Playing through PulseAudio: %.2f %% of one core (goal <= 2 %%)\n", 100 * (cpuSeconds() - c0) / wall);
+        std::printf("Playing through PulseAudio: %.2f %% of one core (goal <= 2 %%)\n",
+                    100 * (cpuSeconds() - c0) / wall);
     } else {
         std::printf("Playing through PulseAudio: skipped (run under tests/support/with_pulse.sh)\n");
     }
@@ -237,9 +238,10 @@ int main(int argc, char** argv) {
         waitUntil([&] { return player->lengthSeconds() > 7000; }, 60000);
         const double exactMs = t.nsecsElapsed() / 1e6;
         std::this_thread::sleep_for(std::chrono::seconds(3));
-        std::printf("2-hour file (%.0f MB): create on the UI thread %.1f ms; exact length %.0f s known after %.0f ms "
-                    "(decoding thread); memory while playing +%ld kB\n",
-                    bytes.size() * 120 / 1e6, createMs, player->lengthSeconds(), exactMs, rssKb() - rss0);
+        std::printf(
+            "2-hour file (%.0f MB): create on the UI thread %.1f ms; exact length %.0f s known after %.0f ms "
+            "(decoding thread); memory while playing +%ld kB\n",
+            bytes.size() * 120 / 1e6, createMs, player->lengthSeconds(), exactMs, rssKb() - rss0);
     }
 
     // 4. The panel shows a folder of 10,000 files.
@@ -258,8 +260,8 @@ int main(int argc, char** argv) {
         w.window->ui.bj_ok->click();
         QCoreApplication::processEvents();
         w.window->ui.BJListBox1->repaint();
-        std::printf("Folder of %d files listed and drawn in %.1f ms (goal <= 200 ms)\n", w.window->ui.BJListBox1->count(),
-                    t.nsecsElapsed() / 1e6);
+        std::printf("Folder of %d files listed and drawn in %.1f ms (goal <= 200 ms)\n",
+                    w.window->ui.BJListBox1->count(), t.nsecsElapsed() / 1e6);
     }
 
     // 5. Ducking heard in the monitor.
@@ -309,10 +311,11 @@ int main(int argc, char** argv) {
                 std::size_t drop = first - 50, back = last;
                 while (drop < music.size() && music[drop] > before - 11) ++drop;
                 while (back < music.size() && music[back] < before - 1) ++back;
-                std::printf("Ducking: drop %+d ms from the reading's first sound (goal <= 40 ms), %.1f dB (goal 12.0 "
-                            "+-1); back up %d ms after its end (goal 600 +-100 ms)\n",
-                            (static_cast<int>(drop) - static_cast<int>(first)) * 10, before - music[(first + last) / 2],
-                            static_cast<int>(back - last) * 10);
+                std::printf(
+                    "Ducking: drop %+d ms from the reading's first sound (goal <= 40 ms), %.1f dB (goal 12.0 "
+                    "+-1); back up %d ms after its end (goal 600 +-100 ms)\n",
+                    (static_cast<int>(drop) - static_cast<int>(first)) * 10, before - music[(first + last) / 2],
+                    static_cast<int>(back - last) * 10);
             } else {
                 std::printf("Ducking: the reading was not heard\n");
             }

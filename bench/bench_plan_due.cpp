@@ -54,10 +54,11 @@ int main(int argc, char** argv) {
     }
     QFile plan(dir.filePath(QStringLiteral("plan.json")));
     plan.open(QIODevice::WriteOnly);
-    plan.write(QStringLiteral("{\"format\":\"sayvell-plan\",\"version\":1,\"entries\":[{\"name\":\"鐘\",\"text\":\"好。\","
-                              "\"chime\":\"builtin\",\"times\":[%1]}]}")
-                   .arg(times.join(u','))
-                   .toUtf8());
+    plan.write(
+        QStringLiteral("{\"format\":\"sayvell-plan\",\"version\":1,\"entries\":[{\"name\":\"鐘\",\"text\":\"好。\","
+                       "\"chime\":\"builtin\",\"times\":[%1]}]}")
+            .arg(times.join(u','))
+            .toUtf8());
     plan.close();
     if (QProcess::execute(exe, {QStringLiteral("plan"), QStringLiteral("import"), plan.fileName()}) != 0) return 1;
 

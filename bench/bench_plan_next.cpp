@@ -26,7 +26,8 @@ int main() {
             e.fromSecond = 8 * 3600 + int(rng() % 4) * 1800;
             e.toSecond = 20 * 3600 + int(rng() % 4) * 900;
         } else {
-            for (int k = 0, n = 1 + int(rng() % 3); k < n; ++k) e.times.push_back(int(rng() % (16 * 60)) * 60 + 7 * 3600);
+            for (int k = 0, n = 1 + int(rng() % 3); k < n; ++k)
+                e.times.push_back(int(rng() % (16 * 60)) * 60 + 7 * 3600);
         }
         e.weekdays = quint8(1 + rng() % 127);
         if (i % 3 == 0) {
@@ -37,7 +38,8 @@ int main() {
         plan.entries.push_back(e);
     }
     for (int k = 0; k < 50; ++k)
-        plan.exceptions.push_back({jan1.addDays(int(rng() % 365)), k % 5 ? DayKind::DayOff : DayKind::WorkingDay, 1 + k % 7, {}});
+        plan.exceptions.push_back(
+            {jan1.addDays(int(rng() % 365)), k % 5 ? DayKind::DayOff : DayKind::WorkingDay, 1 + k % 7, {}});
 
     const QTimeZone zone = QTimeZone::systemTimeZone();
     std::vector<double> ms;

@@ -108,8 +108,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     QString error;
-    const auto dictionary =
-        reading::ReadingDictionary::load(QStringLiteral(SAYVELL_BIN_DIR "/") + reading::ReadingDictionary::kFileName, &error);
+    const auto dictionary = reading::ReadingDictionary::load(
+        QStringLiteral(SAYVELL_BIN_DIR "/") + reading::ReadingDictionary::kFileName, &error);
     const auto table = store::PronunciationTable::open(QStringLiteral(SAYVELL_BIN_DIR "/draft.dat"), &error);
     if (!dictionary || !table) {
         std::fprintf(stderr, "cannot load: %s\n", error.toStdString().c_str());
@@ -143,8 +143,9 @@ int main(int argc, char** argv) {
     std::printf("normaliser with table and dictionary: %.4f ms per piece (%lld)\n", perPiece, (long long)sink);
     QElapsedTimer load;
     load.start();
-    const auto again =
-        reading::ReadingDictionary::load(QStringLiteral(SAYVELL_BIN_DIR "/") + reading::ReadingDictionary::kFileName, &error);
-    std::printf("loading the dictionary (%d words): %lld ms\n", again ? again->wordCount() : 0, (long long)load.elapsed());
+    const auto again = reading::ReadingDictionary::load(
+        QStringLiteral(SAYVELL_BIN_DIR "/") + reading::ReadingDictionary::kFileName, &error);
+    std::printf("loading the dictionary (%d words): %lld ms\n", again ? again->wordCount() : 0,
+                (long long)load.elapsed());
     return 0;
 }

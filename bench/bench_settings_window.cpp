@@ -54,8 +54,9 @@ int main(int argc, char** argv) {
         ms.push_back(double(t.nsecsElapsed()) / 1e6);
     }
     std::sort(ms.begin(), ms.end());
-    std::printf("settings window, %d rows: opening median %.2f ms, worst %.2f ms over %zu; made and shown afresh "
-                "%.2f ms (goal <= 50 ms)\n",
-                settings->DBGrid1->model()->rowCount(), ms[ms.size() / 2], ms.back(), ms.size(), coldMs);
+    std::printf(
+        "settings window, %d rows: opening median %.2f ms, worst %.2f ms over %zu; made and shown afresh "
+        "%.2f ms (goal <= 50 ms)\n",
+        settings->DBGrid1->model()->rowCount(), ms[ms.size() / 2], ms.back(), ms.size(), coldMs);
     return settings->DBGrid1->model()->rowCount() == store::kMaxDelayRows ? 0 : 1;
 }

@@ -32,7 +32,9 @@ long residentKb() {
     }
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
-int entries(const char* dir) { return int(QDir(QString::fromLatin1(dir)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size()); }
+int entries(const char* dir) {
+    return int(QDir(QString::fromLatin1(dir)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size());
+}
 
 bool readToEnd(ui::Tf_speaker& w, int limitSeconds) {
     const auto deadline = Steady::now() + std::chrono::seconds(limitSeconds);
@@ -95,23 +97,23 @@ int main(int argc, char** argv) {
                 filesAt1000 = entries("/proc/self/fd");
                 threadsAt1000 = entries("/proc/self/task");
             }
-    }
-    const double seconds = std::chrono::duration<double>(Steady::now() - t0).count();
-    auto mean = [&](size_t from, size_t n) {
-        double s = 0;
-        for (size_t i = from; i < from + n; ++i) s += double(rss[i]);
-        return s / double(n);
-    };
-    const double first = mean(0, 1000), last = mean(rss.size() - 1000, 1000);
-    const int filesEnd = entries("/proc/self/fd"), threadsEnd = entries("/proc/self/task");
-    const double growth = 100.0 * (last - first) / first;
-    std::printf("soak: %d passes in %.0f s (%.2f ms a pass), %d did not end in time\n", passes, seconds,
-                1000.0 * seconds / passes, failed);
-    std::printf("resident memory: first 1000 passes %.1f MB, last 1000 %.1f MB (%+.2f %%, goal within 5 %%)\n",
-                first / 1024, last / 1024, growth);
-    std::printf("open files: %d after 1000 passes, %d at the end; threads: %d and %d\n", filesAt1000, filesEnd,
-                threadsAt1000, threadsEnd);
-    ok = failed == 0 && std::abs(growth) <= 5.0 && filesEnd <= filesAt1000 && threadsEnd <= threadsAt1000;
+        }
+        const double seconds = std::chrono::duration<double>(Steady::now() - t0).count();
+        auto mean = [&](size_t from, size_t n) {
+            double s = 0;
+            for (size_t i = from; i < from + n; ++i) s += double(rss[i]);
+            return s / double(n);
+        };
+        const double first = mean(0, 1000), last = mean(rss.size() - 1000, 1000);
+        const int filesEnd = entries("/proc/self/fd"), threadsEnd = entries("/proc/self/task");
+        const double growth = 100.0 * (last - first) / first;
+        std::printf("soak: %d passes in %.0f s (%.2f ms a pass), %d did not end in time\n", passes, seconds,
+                    1000.0 * seconds / passes, failed);
+        std::printf("resident memory: first 1000 passes %.1f MB, last 1000 %.1f MB (%+.2f %%, goal within 5 %%)\n",
+                    first / 1024, last / 1024, growth);
+        std::printf("open files: %d after 1000 passes, %d at the end; threads: %d and %d\n", filesAt1000, filesEnd,
+                    threadsAt1000, threadsEnd);
+        ok = failed == 0 && std::abs(growth) <= 5.0 && filesEnd <= filesAt1000 && threadsEnd <= threadsAt1000;
     }
 
     if (novelMb > 0) {
@@ -127,20 +129,21 @@ int main(int argc, char** argv) {
                 const auto k0 = Steady::now();
                 w.ui.Memo1->insertPlainText(QStringLiteral("字"));
                 QCoreApplication::processEvents();
-                slowestKey = std::max(slowestKey, std::chrono::duration<double, std::milli>(Steady::now() - k0).count());
+                slowestKey =
+                    std::max(slowestKey, std::chrono::duration<double, std::milli>(Steady::now() - k0).count());
                 const auto pauseEnd = Steady::now() + std::chrono::milliseconds(k == 39 ? 2600 : 30);
                 while (Steady::now() < pauseEnd) {
                     const auto l0 = Steady::now();
                     QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-                    slowestLoop = std::max(slowestLoop,
-                                           std::chrono::duration<double, std::milli>(Steady::now() - l0).count());
+                    slowestLoop =
+                        std::max(slowestLoop, std::chrono::duration<double, std::milli>(Steady::now() - l0).count());
                 }
             }
         }
-        std::printf("typing in %.1f MB: slowest keystroke %.1f ms, longest event-loop stall %.1f ms over %.0f s "
-                    "(records written meanwhile)\n",
-                    bytes / 1e6, slowestKey, slowestLoop,
-                    std::chrono::duration<double>(Steady::now() - typingStart).count());
+        std::printf(
+            "typing in %.1f MB: slowest keystroke %.1f ms, longest event-loop stall %.1f ms over %.0f s "
+            "(records written meanwhile)\n",
+            bytes / 1e6, slowestKey, slowestLoop, std::chrono::duration<double>(Steady::now() - typingStart).count());
         if (!readNovel) {
             audio.stop();
             return ok ? 0 : 1;

@@ -108,11 +108,12 @@ int main() {
         settings.date = &date;
         settings.lexicon = lexicon.get();
         const Figures after = walk(text, language, [&](const QString& piece) { return spokenCopy(piece, settings); });
-        std::printf("%s: %ld pieces, %.1f ms, %.5f ms per piece (date token only: %.5f ms per piece), "
-                    "spoken %lld units\n",
-                    language == SpeechLanguage::Mandarin ? "Mandarin" : "Cantonese", after.pieces, after.ms,
-                    after.ms / double(after.pieces), before.ms / double(before.pieces),
-                    static_cast<long long>(after.spokenSize));
+        std::printf(
+            "%s: %ld pieces, %.1f ms, %.5f ms per piece (date token only: %.5f ms per piece), "
+            "spoken %lld units\n",
+            language == SpeechLanguage::Mandarin ? "Mandarin" : "Cantonese", after.pieces, after.ms,
+            after.ms / double(after.pieces), before.ms / double(before.pieces),
+            static_cast<long long>(after.spokenSize));
     }
     return 0;
 }

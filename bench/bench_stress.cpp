@@ -35,8 +35,7 @@ public:
         if (text.isEmpty()) return inner_.speak(text, flags);
         const int now = ++inFlight;
         int seen = most.load();
-        while (now > seen && !most.compare_exchange_weak(seen, now)) {
-        }
+        while (now > seen && !most.compare_exchange_weak(seen, now)) {}
         ++pieces;
         const bool r = inner_.speak(text, flags);
         --inFlight;
@@ -81,7 +80,8 @@ int main(int argc, char** argv) {
     // Every sixth start is let reach its first piece, so stops also land inside speech.
     for (int i = 0; i < presses; ++i) {
         QToolButton* b = i % 2 ? w.ui.SB_stop : w.ui.SB_play;
-        QMetaObject::invokeMethod(b, [b] { b->click(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            b, [b] { b->click(); }, Qt::QueuedConnection);
         if (i % 4 == 3) QCoreApplication::processEvents();
         if (i % 12 == 0) {
             const int before = speech.pieces.load();

@@ -1,12 +1,12 @@
 #pragma once
 // The main window on fakes in a private folder, and novel-sized Chinese text: what the
 // benchmarks that time the window's own work share.
+#include "reading/tts.h"
 #include "store/app_paths.h"
 #include "store/tdm.h"
 #include "support/fakes.h"
 #include "text/byte_text.h"
 #include "ui/common/dialogs.h"
-#include "reading/tts.h"
 #include "ui/shell/tf_speaker.h"
 
 #include <QFile>

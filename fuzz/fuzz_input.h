@@ -50,8 +50,8 @@ private:
     std::abort();
 }
 
-#define FUZZ_REQUIRE(cond) \
-    do {                   \
+#define FUZZ_REQUIRE(cond)                           \
+    do {                                             \
         if (!(cond)) ::sayvell::fuzz::broken(#cond); \
     } while (0)
 

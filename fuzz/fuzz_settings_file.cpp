@@ -29,12 +29,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // A key name a file can hold: not blank, no '=', no brackets, no line break, nothing the
     // reader trims away.
-    const bool plainName = [](const QString& s) {
-        if (s.trimmed().isEmpty() || s.trimmed() != s) return false;
-        for (QChar c : s)
-            if (c == u'=' || c == u'[' || c == u']' || c == u';' || c.unicode() < 0x20 || c.isSpace()) return false;
-        return true;
-    }(key) && !section.contains(u']') && !section.isEmpty() && section.trimmed() == section;
+    const bool plainName =
+        [](const QString& s) {
+            if (s.trimmed().isEmpty() || s.trimmed() != s) return false;
+            for (QChar c : s)
+                if (c == u'=' || c == u'[' || c == u']' || c == u';' || c.unicode() < 0x20 || c.isSpace()) return false;
+            return true;
+        }(key) &&
+        !section.contains(u']') && !section.isEmpty() && section.trimmed() == section;
     for (QChar c : section)
         if (c.unicode() < 0x20) return 0;
     if (!plainName || !tryWrite) return 0;

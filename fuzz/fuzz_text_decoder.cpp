@@ -37,6 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const document::DecodedText chosen = document::decodeTextAs(bytes, d.format.encoding);
         FUZZ_REQUIRE(chosen.text == d.text && !chosen.undecodable);
     }
-    for (const document::Encoding e : document::choosableEncodings()) writtenBackReadsTheSame(document::decodeTextAs(bytes, e));
+    for (const document::Encoding e : document::choosableEncodings())
+        writtenBackReadsTheSame(document::decodeTextAs(bytes, e));
     return 0;
 }

@@ -59,18 +59,23 @@ int main(int argc, char** argv) {
     root = QString::fromLocal8Bit(argv[1]);
     const QString chinese = QStringLiteral("歡迎光臨！今日特價：蘋果每斤二十元，%Date% 開始。\r\n第二行※停頓");
 
-    const QByteArray ini = text::toBig5(QStringLiteral(
-        "[System]\r\nPrompt_tone=1\r\ndefault_volume=40\r\nYinping=0x18\r\nReadtimes=$10\r\nMp3bj=\"/home/使用者/音樂\"\r\n"
-        "F7=true\r\n[Memo]\r\nmemocolor=clTeal\r\nfontcolor=$00FF8000\r\nfontname=細明體\r\nFontStyle=[fsBold,fsItalic]\r\n"
-        "[Speaker]\r\nSpeaker=-1\r\nRate= 40 \r\n[Position]\r\nLastposi=12\r\nLine=3\r\n"));
+    const QByteArray ini =
+        text::toBig5(QStringLiteral("[System]\r\nPrompt_tone=1\r\ndefault_volume=40\r\nYinping=0x18\r\nReadtimes=$"
+                                    "10\r\nMp3bj=\"/home/使用者/音樂\"\r\n"
+                                    "F7=true\r\n[Memo]\r\nmemocolor=clTeal\r\nfontcolor=$00FF8000\r\nfontname="
+                                    "細明體\r\nFontStyle=[fsBold,fsItalic]\r\n"
+                                    "[Speaker]\r\nSpeaker=-1\r\nRate= 40 \r\n[Position]\r\nLastposi=12\r\nLine=3\r\n"));
     seed("fuzz_settings_file", "\x01" + parts({"System", "Readtimes", "0x10", ini}));
-    seed("fuzz_settings_file", "\x01" + parts({"Memo", "fontsize", "-12", "\xEF\xBB\xBF" + u8(u"[Memo]\nfontname=新細明體\n")}));
+    seed("fuzz_settings_file",
+         "\x01" + parts({"Memo", "fontsize", "-12", "\xEF\xBB\xBF" + u8(u"[Memo]\nfontname=新細明體\n")}));
     seed("fuzz_settings_file", QByteArray(1, 0) + parts({"Speaker", "Rate", "", "[Speaker\nRate=\nrate=5\n[]\n=x\n"}));
 
     seed("fuzz_big5_text", QByteArray("\x01\x02", 2) + text::toBig5(chinese));
-    seed("fuzz_big5_text", QByteArray("\x00\x10", 2) + "ab\xA4\r\n\xFF\xA4\x40\x81\x30\x00z" + text::toBig5(chinese).left(9));
+    seed("fuzz_big5_text",
+         QByteArray("\x00\x10", 2) + "ab\xA4\r\n\xFF\xA4\x40\x81\x30\x00z" + text::toBig5(chinese).left(9));
 
-    seed("fuzz_find", parts({"\x10", u8(u"蘋果"), u8(u"香蕉"), chinese.toUtf8() + u8(u"\n蘋果 蘋果") + "\x01\x00\x00\x05"}));
+    seed("fuzz_find",
+         parts({"\x10", u8(u"蘋果"), u8(u"香蕉"), chinese.toUtf8() + u8(u"\n蘋果 蘋果") + "\x01\x00\x00\x05"}));
     seed("fuzz_find", parts({"\x0B", "ab", "", "xx ab AB\nab\tab  ab"}));
     seed("fuzz_find", parts({"\x14", " ", "  ", u8(u"一 二  三\n 四 ")}));
 
@@ -79,18 +84,19 @@ int main(int argc, char** argv) {
                                      parts({reading::dateFormatPattern(type).toUtf8(), u8(u"現在是%Date%，%DATE%")}));
     seed("fuzz_date_format", QByteArray(14, '\x01') + parts({"'yy' \"m\" h:m:s hh:mm dddd mmmm tt z t", "%Date%"}));
 
-    const QByteArray docxBody = u8(
-        u"<?xml version=\"1.0\" encoding=\"UTF-8\"?><w:document xmlns:w=\"http://schemas.openxmlformats.org/"
-        u"wordprocessingml/2006/main\"><w:body><w:p><w:r><w:t>第一段</w:t><w:tab/><w:t xml:space=\"preserve\"> 文字 "
-        u"</w:t><w:br/><w:t>&amp;&lt;</w:t></w:r></w:p><w:p><w:r><w:t>二</w:t></w:r></w:p></w:body></w:document>");
+    const QByteArray docxBody =
+        u8(u"<?xml version=\"1.0\" encoding=\"UTF-8\"?><w:document xmlns:w=\"http://schemas.openxmlformats.org/"
+           u"wordprocessingml/2006/main\"><w:body><w:p><w:r><w:t>第一段</w:t><w:tab/><w:t xml:space=\"preserve\"> 文字 "
+           u"</w:t><w:br/><w:t>&amp;&lt;</w:t></w:r></w:p><w:p><w:r><w:t>二</w:t></w:r></w:p></w:body></w:document>");
     seed("fuzz_word_reader", testing::makeZip({{"[Content_Types].xml", "<Types/>"}, {"word/document.xml", docxBody}}));
-    const QByteArray odtBody = u8(
-        u"<?xml version=\"1.0\"?><office:document-content xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
-        u"xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:body><office:text><text:p>第一段"
-        u"<text:tab/>字<text:s text:c=\"3\"/>尾<text:line-break/>換行</text:p><text:h>標題</text:h></office:text>"
-        u"</office:body></office:document-content>");
-    seed("fuzz_word_reader", testing::makeZip({{"mimetype", "application/vnd.oasis.opendocument.text", false},
-                                               {"content.xml", odtBody}}));
+    const QByteArray odtBody =
+        u8(u"<?xml version=\"1.0\"?><office:document-content "
+           u"xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+           u"xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\"><office:body><office:text><text:p>第一段"
+           u"<text:tab/>字<text:s text:c=\"3\"/>尾<text:line-break/>換行</text:p><text:h>標題</text:h></office:text>"
+           u"</office:body></office:document-content>");
+    seed("fuzz_word_reader",
+         testing::makeZip({{"mimetype", "application/vnd.oasis.opendocument.text", false}, {"content.xml", odtBody}}));
 
     seed("fuzz_text_decoder", text::toBig5(chinese));
     seed("fuzz_text_decoder", "\xEF\xBB\xBF" + chinese.toUtf8());
@@ -112,7 +118,8 @@ int main(int argc, char** argv) {
                                   u"第2位，2位客人，共102人，3.14", u"21:30~22:00 12/25 1/2"})
         seed("fuzz_spoken_text", QByteArray(1, '\x00') + u8(piece));
     seed("fuzz_spoken_text", QByteArray(1, '\x02') + u8(u"銀行 100 號"));
-    seed("fuzz_spoken_text", QByteArray(1, '\x01') + u8(u"\uFEFF詞語,讀音,語言\r\n銀行,yin2 hang2,cmn\r\n\"引號\"\"內\",\"a\nb\",yue\r\n"));
+    seed("fuzz_spoken_text",
+         QByteArray(1, '\x01') + u8(u"\uFEFF詞語,讀音,語言\r\n銀行,yin2 hang2,cmn\r\n\"引號\"\"內\",\"a\nb\",yue\r\n"));
     std::printf("%d seeds in %s\n", written, argv[1]);
     return 0;
 }

@@ -1,5 +1,5 @@
-#include "cli/command_line.h"
 #include "app/startup.h"
+#include "cli/command_line.h"
 
 // No arguments: the window. Anything else is the command line, which needs no display.
 int main(int argc, char** argv) {

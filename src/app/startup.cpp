@@ -1,8 +1,8 @@
 #include "app/startup.h"
 
 #include "app/single_instance.h"
-#include "platform/power_control.h"
 #include "audio/audio_engine.h"
+#include "platform/power_control.h"
 #include "reading/clock.h"
 #include "reading/espeak_engine.h"
 #include "reading/reading_dictionary.h"
@@ -13,9 +13,9 @@
 #include "ui/shell/tf_speaker.h"
 
 #include <QApplication>
-#include <fontconfig/fontconfig.h>
 #include <QTimer>
 #include <cstdio>
+#include <fontconfig/fontconfig.h>
 #include <memory>
 #include <thread>
 
@@ -31,10 +31,11 @@ bool displayAvailable() {
 
 int runSayvell(int argc, char** argv, const std::function<void()>& onShown) {
     if (!displayAvailable()) {
-        std::fputs("Sayvell needs a graphical desktop, and none was found (DISPLAY is not set).\n"
-                   "On a machine without one, start it on a virtual display:\n"
-                   "  Xvfb :99 -screen 0 1280x800x24 -nolisten tcp &  DISPLAY=:99 ./run.sh\n",
-                   stderr);
+        std::fputs(
+            "Sayvell needs a graphical desktop, and none was found (DISPLAY is not set).\n"
+            "On a machine without one, start it on a virtual display:\n"
+            "  Xvfb :99 -screen 0 1280x800x24 -nolisten tcp &  DISPLAY=:99 ./run.sh\n",
+            stderr);
         return 2;
     }
     app::SingleInstance instance(QStringLiteral("Sayvell"));

@@ -18,8 +18,7 @@ constexpr float kInt16Scale = 1.0f / 32768.0f;
 // plain for each common layout so that they vectorise.
 void toSplitStereo(const std::int16_t* pcm, std::size_t frames, int channels, float* left, float* right) {
     if (channels == 1) {
-        for (std::size_t i = 0; i < frames; ++i)
-            left[i] = right[i] = static_cast<float>(pcm[i]) * kInt16Scale;
+        for (std::size_t i = 0; i < frames; ++i) left[i] = right[i] = static_cast<float>(pcm[i]) * kInt16Scale;
     } else if (channels == 2) {
         for (std::size_t i = 0; i < frames; ++i) {
             left[i] = static_cast<float>(pcm[2 * i]) * kInt16Scale;
@@ -39,11 +38,9 @@ Chunk toInterleavedStereo(const std::int16_t* pcm, std::size_t frames, int chann
     Chunk chunk(frames * 2);
     float* out = chunk.samples.get();
     if (channels == 1) {
-        for (std::size_t i = 0; i < frames; ++i)
-            out[2 * i] = out[2 * i + 1] = static_cast<float>(pcm[i]) * kInt16Scale;
+        for (std::size_t i = 0; i < frames; ++i) out[2 * i] = out[2 * i + 1] = static_cast<float>(pcm[i]) * kInt16Scale;
     } else if (channels == 2) {
-        for (std::size_t i = 0; i < frames * 2; ++i)
-            out[i] = static_cast<float>(pcm[i]) * kInt16Scale;
+        for (std::size_t i = 0; i < frames * 2; ++i) out[i] = static_cast<float>(pcm[i]) * kInt16Scale;
     } else {
         const auto stride = static_cast<std::size_t>(channels);
         for (std::size_t i = 0; i < frames; ++i) {
@@ -95,16 +92,14 @@ void AudioEngine::Impl::flushResampler(Chan& c) {
         std::lock_guard lk(m);
         held = c.unflushed;
     }
-    if (!c.soxr || !held)
-        return;
+    if (!c.soxr || !held) return;
     constexpr std::size_t kCap = 4096;
     c.out.resize(kCap * 2);
     float* planes[2] = {c.out.data(), c.out.data() + kCap};
     for (;;) {
         std::size_t produced = 0;
         soxr_process(c.soxr, nullptr, 0, nullptr, planes, kCap, &produced);
-        if (produced == 0)
-            break;
+        if (produced == 0) break;
         enqueue(c, interleave(planes[0], planes[1], produced), true);
     }
     soxr_clear(c.soxr);
@@ -112,35 +107,30 @@ void AudioEngine::Impl::flushResampler(Chan& c) {
 }
 
 bool AudioEngine::Impl::useRate(Chan& c, int rate) {
-    if (c.soxr && c.soxrRate == rate)
-        return true;
+    if (c.soxr && c.soxrRate == rate) return true;
     flushResampler(c);
     if (c.soxr) {
         soxr_delete(c.soxr);
         c.soxr = nullptr;
         c.soxrRate = 0;
     }
-    if (rate == kRate)
-        return true;
+    if (rate == kRate) return true;
     const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_S, SOXR_FLOAT32_S);
     const soxr_quality_spec_t quality = soxr_quality_spec(c.quality, 0);
     soxr_error_t err = nullptr;
     soxr_t s = soxr_create(rate, kRate, kChannels, &err, &io, &quality, nullptr);
-    if (err || !s)
-        return false;
+    if (err || !s) return false;
     c.soxr = s;
     c.soxrRate = rate;
     return true;
 }
 
 void AudioEngine::append(Channel channel, const std::int16_t* pcm, std::size_t frames, int rate, int channels) {
-    if (!pcm || frames == 0 || rate <= 0 || channels <= 0)
-        return;
+    if (!pcm || frames == 0 || rate <= 0 || channels <= 0) return;
     Chan& c = d->chan(channel);
     std::lock_guard feed(c.feed);
 
-    if (!d->useRate(c, rate))
-        return;
+    if (!d->useRate(c, rate)) return;
     if (!c.soxr) {
         d->enqueue(c, toInterleavedStereo(pcm, frames, channels), false);
         return;
@@ -157,16 +147,14 @@ void AudioEngine::append(Channel channel, const std::int16_t* pcm, std::size_t f
         float* outPlanes[2] = {c.out.data() + got, c.out.data() + cap + got};
         std::size_t used = 0;
         std::size_t produced = 0;
-        if (soxr_process(c.soxr, inPlanes, frames - done, &used, outPlanes, cap - got, &produced))
-            break;
+        if (soxr_process(c.soxr, inPlanes, frames - done, &used, outPlanes, cap - got, &produced)) break;
         done += used;
         got += produced;
         if (got == cap) {
             d->enqueue(c, interleave(c.out.data(), c.out.data() + cap, got), true);
             got = 0;
         }
-        if (used == 0 && produced == 0)
-            break;
+        if (used == 0 && produced == 0) break;
     }
     d->enqueue(c, interleave(c.out.data(), c.out.data() + cap, got), true);
 }
@@ -182,8 +170,7 @@ void AudioEngine::clear(Channel channel) {
     std::deque<Chunk> dropped;
     {
         std::lock_guard feed(c.feed);
-        if (c.soxr)
-            soxr_clear(c.soxr);
+        if (c.soxr) soxr_clear(c.soxr);
         std::lock_guard lk(d->m);
         dropped.swap(c.chunks);
         c.queued = 0;
@@ -242,8 +229,7 @@ std::int64_t AudioEngine::channelPlayedFrames(Channel channel) const {
     std::lock_guard lk(d->m);
     auto& segments = d->ch[static_cast<std::size_t>(channel)].segments;
     // Drop stretches the device has passed, keeping the one it is in (or passed last).
-    while (segments.size() > 1 && segments[1].writeStart <= played)
-        segments.pop_front();
+    while (segments.size() > 1 && segments[1].writeStart <= played) segments.pop_front();
     if (segments.empty() || played <= segments.front().writeStart)
         return segments.empty() ? 0 : segments.front().chanStart;
     const Segment& s = segments.front();

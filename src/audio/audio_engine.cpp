@@ -25,8 +25,7 @@ void mixRun(float* dst, const float* src, std::size_t n, detail::Chan& c) {
     };
     if (c.appliedGain == c.gain) {
         const float g = c.gain;
-        for (std::size_t i = 0; i < n * 2; ++i)
-            put(dst[i], g * src[i]);
+        for (std::size_t i = 0; i < n * 2; ++i) put(dst[i], g * src[i]);
     } else {
         for (std::size_t i = 0; i < n; ++i) {
             const float g = c.nextGain();
@@ -42,17 +41,14 @@ using detail::Chan;
 
 AudioEngine::AudioEngine(std::unique_ptr<AudioOutput> output) : d(std::make_unique<Impl>()) {
     d->primary = std::move(output);
-    if (!d->primary)
-        d->primary = makeNullOutput(true);
+    if (!d->primary) d->primary = makeNullOutput(true);
     d->output = d->primary;
     // Music plays under the speech, usually held low: soxr's low recipe (16-bit, flat to 16 kHz)
     // serves it as well as the 20-bit one that speech and effects keep, for less work.
     d->chan(Channel::Music).quality = SOXR_LQ;
 }
 
-AudioEngine::~AudioEngine() {
-    stop();
-}
+AudioEngine::~AudioEngine() { stop(); }
 
 void AudioEngine::Impl::pull(float* out, std::size_t frames) {
     std::array<std::unique_ptr<float[]>, kMaxSpentPerPull> spent;
@@ -88,8 +84,7 @@ void AudioEngine::Impl::pull(float* out, std::size_t frames) {
                 done += n;
                 c.frontPos += n * 2;
                 if (c.frontPos >= front.size) {
-                    if (spentCount < spent.size())
-                        spent[spentCount++] = std::move(front.samples);
+                    if (spentCount < spent.size()) spent[spentCount++] = std::move(front.samples);
                     c.chunks.pop_front();
                     c.frontPos = 0;
                 }
@@ -101,32 +96,27 @@ void AudioEngine::Impl::pull(float* out, std::size_t frames) {
                 c.segments.back().n += mixed;
             } else {
                 c.segments.push_back({writePos, c.mixedTotal, mixed});
-                if (c.segments.size() > kMaxSegments)
-                    c.segments.pop_front();
+                if (c.segments.size() > kMaxSegments) c.segments.pop_front();
             }
             c.mixedTotal += mixed;
             if (c.chunks.empty()) {
                 c.lastMixEnd = writePos + mixed;
                 wake = true;
             }
-            if (c.wantBelow > 0 && c.queued < c.wantBelow)
-                wake = true;
+            if (c.wantBelow > 0 && c.queued < c.wantBelow) wake = true;
             filled = std::max(filled, done);
             bound += gain * peak;
         }
         writePos += static_cast<std::int64_t>(frames);
     }
     if (bound > 1.0f)
-        for (std::size_t i = 0; i < filled * 2; ++i)
-            out[i] = std::clamp(out[i], -1.0f, 1.0f);
+        for (std::size_t i = 0; i < filled * 2; ++i) out[i] = std::clamp(out[i], -1.0f, 1.0f);
     std::fill(out + filled * 2, out + frames * 2, 0.0f);
     {
         std::lock_guard lk(tapMutex);
-        if (tap)
-            tap(out, frames);
+        if (tap) tap(out, frames);
     }
-    if (wake)
-        cv.notify_all();
+    if (wake) cv.notify_all();
 }
 
 bool AudioEngine::start(QString* error) {
@@ -136,27 +126,23 @@ bool AudioEngine::start(QString* error) {
         std::lock_guard lk(d->m);
         out = d->output = d->primary;
         d->writePos = 0;
-        for (auto& c : d->ch)
-            c.lastMixEnd = 0;
+        for (auto& c : d->ch) c.lastMixEnd = 0;
     }
     Impl* impl = d.get();
     const auto pull = [impl](float* buf, std::size_t frames) { impl->pull(buf, frames); };
     const auto probe = [impl] { return impl->demand(); };
-    if (auto* demand = dynamic_cast<DemandAware*>(out.get()))
-        demand->setDemandProbe(probe);
+    if (auto* demand = dynamic_cast<DemandAware*>(out.get())) demand->setDemandProbe(probe);
 
     QString why;
     const bool ok = out->start(pull, &why);
     if (!ok) {
         // Everything keeps working in real time, silently.
         std::shared_ptr<AudioOutput> fallback = makeNullOutput(true);
-        if (auto* demand = dynamic_cast<DemandAware*>(fallback.get()))
-            demand->setDemandProbe(probe);
+        if (auto* demand = dynamic_cast<DemandAware*>(fallback.get())) demand->setDemandProbe(probe);
         fallback->start(pull, nullptr);
         std::lock_guard lk(d->m);
         d->output = fallback;
-        if (error)
-            *error = why;
+        if (error) *error = why;
     }
     {
         std::lock_guard lk(d->m);
@@ -169,8 +155,7 @@ void AudioEngine::stop() {
     std::shared_ptr<AudioOutput> out;
     {
         std::lock_guard lk(d->m);
-        if (!d->running)
-            return;
+        if (!d->running) return;
         d->running = false;
         out = d->output;
     }
@@ -194,7 +179,8 @@ bool AudioEngine::moveToSink(const QString& sink, QString* error) {
 
 bool AudioEngine::waitPlayed(Channel channel, int timeoutMs) {
     using Clock = std::chrono::steady_clock;
-    const auto deadline = timeoutMs >= 0 ? Clock::now() + std::chrono::milliseconds(timeoutMs) : Clock::time_point::max();
+    const auto deadline =
+        timeoutMs >= 0 ? Clock::now() + std::chrono::milliseconds(timeoutMs) : Clock::time_point::max();
     // What the resampler still holds was appended too: it has to come out to be played.
     flush(channel);
 
@@ -202,8 +188,7 @@ bool AudioEngine::waitPlayed(Channel channel, int timeoutMs) {
     std::unique_lock lk(d->m);
     const std::uint64_t generation = c.generation;
     for (;;) {
-        if (!d->running || c.generation != generation)
-            return false;
+        if (!d->running || c.generation != generation) return false;
         if (c.chunks.empty() && !c.unflushed) {
             const std::int64_t target = c.lastMixEnd;
             const auto out = d->output;
@@ -211,14 +196,11 @@ bool AudioEngine::waitPlayed(Channel channel, int timeoutMs) {
             lk.unlock();
             const bool played = out->playedFrames() >= target;
             lk.lock();
-            if (!d->running || c.generation != generation)
-                return false;
-            if (played)
-                return true;
+            if (!d->running || c.generation != generation) return false;
+            if (played) return true;
         }
         const auto now = Clock::now();
-        if (now >= deadline)
-            return false;
+        if (now >= deadline) return false;
         const auto step = std::min<Clock::duration>(deadline - now, kPollStep);
         d->cv.wait_for(lk, step);
     }
@@ -230,17 +212,14 @@ bool AudioEngine::isIdle(Channel channel) const {
     {
         std::lock_guard lk(d->m);
         const Chan& c = d->ch[static_cast<std::size_t>(channel)];
-        if (!c.chunks.empty() || c.unflushed)
-            return false;
+        if (!c.chunks.empty() || c.unflushed) return false;
         target = c.lastMixEnd;
         out = d->output;
     }
     return out->playedFrames() >= target;
 }
 
-std::int64_t AudioEngine::playedFrames() const {
-    return d->currentOutput()->playedFrames();
-}
+std::int64_t AudioEngine::playedFrames() const { return d->currentOutput()->playedFrames(); }
 
 void AudioEngine::setTap(Tap tap) {
     const bool set = static_cast<bool>(tap);
@@ -249,8 +228,7 @@ void AudioEngine::setTap(Tap tap) {
         d->tap = std::move(tap);
     }
     d->tapSet.store(set);
-    if (set)
-        d->notifyOutputOfWork();
+    if (set) d->notifyOutputOfWork();
 }
 
 }  // namespace sayvell::audio

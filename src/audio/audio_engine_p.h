@@ -51,13 +51,13 @@ struct Chan {
 
     // Mixer side, guarded by Impl::m.
     std::deque<Chunk> chunks;
-    std::size_t frontPos = 0;               // samples of chunks.front() already mixed
-    bool unflushed = false;                 // the resampler still holds input
-    std::int64_t lastMixEnd = 0;            // write position right after the last mixed frame
-    std::uint64_t generation = 0;           // bumped by clear()
-    std::int64_t queued = 0;     // frames in chunks not yet mixed
-    std::int64_t wantBelow = 0;  // a feeder waits for `queued` to fall under this; 0: nobody
-    std::int64_t mixedTotal = 0; // frames of this channel mixed since its last clear()
+    std::size_t frontPos = 0;      // samples of chunks.front() already mixed
+    bool unflushed = false;        // the resampler still holds input
+    std::int64_t lastMixEnd = 0;   // write position right after the last mixed frame
+    std::uint64_t generation = 0;  // bumped by clear()
+    std::int64_t queued = 0;       // frames in chunks not yet mixed
+    std::int64_t wantBelow = 0;    // a feeder waits for `queued` to fall under this; 0: nobody
+    std::int64_t mixedTotal = 0;   // frames of this channel mixed since its last clear()
     std::deque<Segment> segments;
     float gain = 1.0f;
     float appliedGain = 1.0f;  // gain reached so far; glides towards `gain` by rampStep a frame
@@ -103,8 +103,7 @@ struct AudioEngine::Impl {
 
     ~Impl() {
         for (auto& c : ch)
-            if (c.soxr)
-                soxr_delete(c.soxr);
+            if (c.soxr) soxr_delete(c.soxr);
     }
 
     Chan& chan(Channel c) { return ch[static_cast<std::size_t>(c)]; }
@@ -116,8 +115,7 @@ struct AudioEngine::Impl {
 
     void notifyOutputOfWork() {
         const auto out = currentOutput();
-        if (auto* demand = dynamic_cast<DemandAware*>(out.get()))
-            demand->workArrived();
+        if (auto* demand = dynamic_cast<DemandAware*>(out.get())) demand->workArrived();
     }
 
     // While a tap listens, a real-time output runs on through silences, so a recording keeps
@@ -126,12 +124,10 @@ struct AudioEngine::Impl {
         {
             std::lock_guard lk(m);
             for (const auto& c : ch)
-                if (!c.chunks.empty())
-                    return Demand::Sound;
+                if (!c.chunks.empty()) return Demand::Sound;
         }
         return tapSet.load() ? Demand::Listen : Demand::None;
     }
-
 
     void enqueue(Chan& c, Chunk&& chunk, bool unflushed);
     // Drains the resampler's tail; the next append starts a fresh stream. Needs c.feed.

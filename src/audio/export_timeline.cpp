@@ -94,8 +94,7 @@ private:
             else
                 decoder_ = music::MusicDecoder::open(bed_.files[index_]);
         }
-        if (fromCache_)
-            return true;
+        if (fromCache_) return true;
         if (!decoder_) {
             dead_ = true;
             return false;
@@ -112,17 +111,14 @@ private:
 
     // Sets the span take() reads: the next block decoded, or a kept track whole.
     bool refill() {
-        if (dead_ || bed_.files.isEmpty())
-            return false;
+        if (dead_ || bed_.files.isEmpty()) return false;
         buffer_.clear();
         for (int attempts = 0; attempts < 4 && buffer_.empty(); ++attempts) {
-            if (!decoder_ && !fromCache_ && !openTrack())
-                return false;
+            if (!decoder_ && !fromCache_ && !openTrack()) return false;
             if (fromCache_) {
                 fromCache_ = false;  // next track after this one
                 const Samples& track = cache_[static_cast<std::size_t>(index_)];
-                if (track.empty())
-                    continue;
+                if (track.empty()) continue;
                 span_ = track.data();
                 spanSize_ = track.size();
                 return true;
@@ -132,15 +128,13 @@ private:
                 flushResampler();
                 endRecording(!decoder_->failed());
                 decoder_.reset();  // next track
-                if (!buffer_.empty())
-                    break;
+                if (!buffer_.empty()) break;
                 continue;
             }
             const std::size_t from = buffer_.size();
             const int ch = std::max(1, decoder_->channels());
             // At the mix rate the frames go straight to the buffer; else through the resampler.
-            if (soxr_)
-                stereo_.resize(2 * n);
+            if (soxr_) stereo_.resize(2 * n);
             float* stereo = soxr_ ? stereo_.data() : buffer_.append(2 * n);
             for (std::size_t i = 0; i < n; ++i) {
                 const float l = pcm_[i * static_cast<std::size_t>(ch)] / 32768.0f;
@@ -152,7 +146,8 @@ private:
                 record(from);
                 continue;
             }
-            const std::size_t room = n * static_cast<std::size_t>(rate_) / static_cast<std::size_t>(decoder_->rate()) + 512;
+            const std::size_t room =
+                n * static_cast<std::size_t>(rate_) / static_cast<std::size_t>(decoder_->rate()) + 512;
             const std::size_t at = buffer_.size();
             std::size_t used = 0, produced = 0;
             soxr_process(soxr_, stereo_.data(), n, &used, buffer_.append(2 * room), room, &produced);
@@ -166,8 +161,7 @@ private:
 
     // Keeps what the buffer gained from `from` on for the track being decoded.
     void record(std::size_t from) {
-        if (!recording_)
-            return;
+        if (!recording_) return;
         const std::size_t n = buffer_.size() - from;
         if (keptFloats_ + n > kCacheFloats) {
             kept_[static_cast<std::size_t>(index_)] = Kept::TooLong;
@@ -180,8 +174,7 @@ private:
 
     // A track decoded to its end is kept; one cut short by damage or the budget is not.
     void endRecording(bool whole) {
-        if (!recording_)
-            return;
+        if (!recording_) return;
         if (whole) {
             kept_[static_cast<std::size_t>(index_)] = Kept::Whole;
         } else {
@@ -192,16 +185,14 @@ private:
     }
 
     void flushResampler() {
-        if (!soxr_)
-            return;
+        if (!soxr_) return;
         const std::size_t from = buffer_.size();
         for (;;) {
             const std::size_t at = buffer_.size();
             std::size_t produced = 0;
             const bool failed = soxr_process(soxr_, nullptr, 0, nullptr, buffer_.append(2 * 4096), 4096, &produced);
             buffer_.shrink(at + 2 * (failed ? 0 : produced));
-            if (failed || produced == 0)
-                break;
+            if (failed || produced == 0) break;
         }
         record(from);
         dropResampler();
@@ -224,7 +215,7 @@ private:
     soxr_t soxr_ = nullptr;
     std::vector<std::int16_t> pcm_;
     std::vector<float> stereo_;
-    Samples buffer_;  // the block last decoded
+    Samples buffer_;               // the block last decoded
     const float* span_ = nullptr;  // what take() reads, from taken_ on
     std::size_t spanSize_ = 0, taken_ = 0;
     std::vector<float> silence_;
@@ -259,33 +250,25 @@ Timeline::Timeline(WavWriter& out, int rate, int channels, const MusicBed* bed)
     thread_ = std::thread([this] { run(); });
 }
 
-Timeline::~Timeline() {
-    abandon();
-}
+Timeline::~Timeline() { abandon(); }
 
 void Timeline::give(Step step) {
     const std::size_t frames = step.speech.empty() ? step.silence : step.speech.size();
     frames_ += static_cast<std::int64_t>(frames);
-    if (frames == 0)
-        return;
+    if (frames == 0) return;
     std::unique_lock lock(m_);
     changed_.wait(lock, [this] {
         return (queue_.size() < kQueuedSteps && queuedSpeech_ < kQueuedSpeech) || queue_.empty() || dropping_;
     });
-    if (closing_ || dropping_)
-        return;
+    if (closing_ || dropping_) return;
     queuedSpeech_ += step.speech.size();
     queue_.push_back(std::move(step));
     changed_.notify_all();
 }
 
-void Timeline::finish() {
-    stop(false);
-}
+void Timeline::finish() { stop(false); }
 
-void Timeline::abandon() {
-    stop(true);
-}
+void Timeline::abandon() { stop(true); }
 
 void Timeline::stop(bool drop) {
     {
@@ -298,8 +281,7 @@ void Timeline::stop(bool drop) {
         closing_ = true;
     }
     changed_.notify_all();
-    if (thread_.joinable())
-        thread_.join();
+    if (thread_.joinable()) thread_.join();
 }
 
 void Timeline::run() {
@@ -308,48 +290,40 @@ void Timeline::run() {
         {
             std::unique_lock lock(m_);
             changed_.wait(lock, [this] { return !queue_.empty() || closing_; });
-            if (dropping_)
-                return;
-            if (queue_.empty())
-                break;
+            if (dropping_) return;
+            if (queue_.empty()) break;
             step = std::move(queue_.front());
             queue_.pop_front();
             queuedSpeech_ -= step.speech.size();
         }
         changed_.notify_all();
-        if (failed_.load())
-            continue;
+        if (failed_.load()) continue;
         // The reading goes on through its pauses: the music stays down until the last piece.
         if (step.speech.empty())
             lay(nullptr, step.silence, true);
         else
             lay(step.speech.data(), step.speech.size(), true);
-        if (out_.failed())
-            failed_.store(true);
+        if (out_.failed()) failed_.store(true);
     }
     finishMusic();
     flushMixed();
-    if (out_.failed())
-        failed_.store(true);
+    if (out_.failed()) failed_.store(true);
 }
 
 void Timeline::finishMusic() {
-    if (!music_ || failed_.load())
-        return;
+    if (!music_ || failed_.load()) return;
     const auto layTail = [this](std::size_t frames) {
         lay(nullptr, frames, false);
         tailFrames_ += static_cast<std::int64_t>(frames);
     };
-    for (int guard = 0; level_ < musicVolume_ && guard < 200; ++guard)
-        layTail(static_cast<std::size_t>(tick_));
+    for (int guard = 0; level_ < musicVolume_ && guard < 200; ++guard) layTail(static_cast<std::size_t>(tick_));
     fadeFrames_ = static_cast<std::size_t>(rate_);
     fadeLeft_ = fadeFrames_;
     layTail(fadeFrames_);
 }
 
 void Timeline::flushMixed() {
-    if (mixed_ > 0)
-        out_.writeFloat(mix_.data(), mixed_);
+    if (mixed_ > 0) out_.writeFloat(mix_.data(), mixed_);
     mixed_ = 0;
 }
 
@@ -369,10 +343,8 @@ void Timeline::mix(float* out, const float* music, const float* speech, std::siz
     };
     if (startGain_ == targetGain_ && fadeFrames_ == 0) {
         // A held level: the ramp below would give this same gain to every frame.
-        for (std::size_t i = 0; i < frames; ++i)
-            put(i, startGain_);
-        if (frames > 0)
-            gain_ = startGain_;
+        for (std::size_t i = 0; i < frames; ++i) put(i, startGain_);
+        if (frames > 0) gain_ = startGain_;
         return;
     }
     for (std::size_t i = 0; i < frames; ++i) {
@@ -382,8 +354,7 @@ void Timeline::mix(float* out, const float* music, const float* speech, std::siz
         float g = gain_;
         if (fadeFrames_ > 0) {
             g *= static_cast<float>(fadeLeft_) / static_cast<float>(fadeFrames_);
-            if (fadeLeft_ > 0)
-                --fadeLeft_;
+            if (fadeLeft_ > 0) --fadeLeft_;
         }
         put(i, g);
     }
@@ -400,15 +371,13 @@ void Timeline::lay(const float* speech, std::size_t frames, bool active) {
     std::size_t done = 0;
     while (done < frames && !out_.failed()) {
         if (inTick_ == 0) {
-            const music::FollowerStep step =
-                music::followVolume({active, true, musicVolume_, readingVolume_, level_});
+            const music::FollowerStep step = music::followVolume({active, true, musicVolume_, readingVolume_, level_});
             level_ = step.level;
             startGain_ = gain_;
             targetGain_ = static_cast<float>(level_) / 100.0f;
         }
         const std::size_t n = std::min(frames - done, static_cast<std::size_t>(tick_ - inTick_));
-        if (mixed_ + n > kBlockFrames)
-            flushMixed();
+        if (mixed_ + n > kBlockFrames) flushMixed();
         float* out = mix_.data() + static_cast<std::size_t>(channels_) * mixed_;
         for (std::size_t k = 0; k < n;) {
             std::size_t got = 0;

@@ -47,8 +47,7 @@ public:
             stopping_ = true;
         }
         cv_.notify_all();
-        if (thread_.joinable())
-            thread_.join();
+        if (thread_.joinable()) thread_.join();
     }
 
     std::int64_t playedFrames() const override { return written_.load(); }
@@ -67,14 +66,12 @@ public:
 
 private:
     void pullBlock(std::vector<float>& buf) {
-        if (pull_)
-            pull_(buf.data(), kBlockFrames);
+        if (pull_) pull_(buf.data(), kBlockFrames);
         written_.fetch_add(static_cast<std::int64_t>(kBlockFrames));
     }
 
     bool wanted() const {
-        if (!probe_)
-            return true;
+        if (!probe_) return true;
         const Demand demand = probe_();
         return demand == Demand::Sound || (paced_ && demand == Demand::Listen);
     }
@@ -88,8 +85,7 @@ private:
             wake_ = false;
             lk.unlock();
             const bool work = wanted();
-            if (work)
-                pullBlock(buf);
+            if (work) pullBlock(buf);
             lk.lock();
             if (!work) {
                 cv_.wait(lk, [this] { return stopping_ || wake_; });
@@ -99,8 +95,7 @@ private:
             if (paced_) {
                 next += kBlockTime;
                 const auto now = std::chrono::steady_clock::now();
-                if (now - next > kMaxLag)
-                    next = now;
+                if (now - next > kMaxLag) next = now;
                 cv_.wait_until(lk, next, [this] { return stopping_; });
             }
         }
@@ -119,8 +114,6 @@ private:
 
 }  // namespace
 
-std::unique_ptr<AudioOutput> makeNullOutput(bool paced) {
-    return std::make_unique<NullOutput>(paced);
-}
+std::unique_ptr<AudioOutput> makeNullOutput(bool paced) { return std::make_unique<NullOutput>(paced); }
 
 }  // namespace sayvell::audio

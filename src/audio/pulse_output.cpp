@@ -78,23 +78,20 @@ private:
 void PulseOutput::onContextState(pa_context* c, void* self) {
     auto* out = static_cast<PulseOutput*>(self);
     const pa_context_state_t st = pa_context_get_state(c);
-    if (out->running_ && (st == PA_CONTEXT_FAILED || st == PA_CONTEXT_TERMINATED))
-        out->serverLost();
+    if (out->running_ && (st == PA_CONTEXT_FAILED || st == PA_CONTEXT_TERMINATED)) out->serverLost();
     pa_threaded_mainloop_signal(out->client_.loop(), 0);
 }
 
 void PulseOutput::onStreamState(pa_stream* s, void* self) {
     auto* out = static_cast<PulseOutput*>(self);
     const pa_stream_state_t st = pa_stream_get_state(s);
-    if (out->running_ && (st == PA_STREAM_FAILED || st == PA_STREAM_TERMINATED))
-        out->serverLost();
+    if (out->running_ && (st == PA_STREAM_FAILED || st == PA_STREAM_TERMINATED)) out->serverLost();
     pa_threaded_mainloop_signal(out->client_.loop(), 0);
 }
 
 void PulseOutput::onWrite(pa_stream*, std::size_t nbytes, void* self) {
     auto* out = static_cast<PulseOutput*>(self);
-    if (out->lost_.load() || out->corked_.load())
-        return;
+    if (out->lost_.load() || out->corked_.load()) return;
     if (out->probe_ && out->probe_() == Demand::None) {
         out->idleFrames_ += static_cast<std::int64_t>(nbytes / kFrameBytes);
         if (out->idleFrames_ >= kCorkAfterIdleFrames) {
@@ -111,16 +108,14 @@ void PulseOutput::fill(std::size_t nbytes) {
     while (nbytes >= kFrameBytes) {
         void* data = nullptr;
         std::size_t size = nbytes;
-        if (pa_stream_begin_write(stream_, &data, &size) < 0 || !data)
-            return;
+        if (pa_stream_begin_write(stream_, &data, &size) < 0 || !data) return;
         const std::size_t frames = std::min(size, nbytes) / kFrameBytes;
         if (frames == 0) {
             pa_stream_cancel_write(stream_);
             return;
         }
         pull_(static_cast<float*>(data), frames);
-        if (pa_stream_write(stream_, data, frames * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE) < 0)
-            return;
+        if (pa_stream_write(stream_, data, frames * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE) < 0) return;
         written_.fetch_add(static_cast<std::int64_t>(frames));
         nbytes -= frames * kFrameBytes;
     }
@@ -128,45 +123,34 @@ void PulseOutput::fill(std::size_t nbytes) {
 
 void PulseOutput::cork() {
     corked_.store(true);
-    if (pa_operation* op = pa_stream_cork(stream_, 1, nullptr, nullptr))
-        pa_operation_unref(op);
+    if (pa_operation* op = pa_stream_cork(stream_, 1, nullptr, nullptr)) pa_operation_unref(op);
     // Sound queued between the probe and the flag above found the stream still running.
-    if (probe_() != Demand::None)
-        uncork();
+    if (probe_() != Demand::None) uncork();
 }
 
 void PulseOutput::uncork() {
-    if (!stream_ || !corked_.exchange(false))
-        return;
+    if (!stream_ || !corked_.exchange(false)) return;
     idleFrames_ = 0;
-    if (pa_operation* op = pa_stream_cork(stream_, 0, nullptr, nullptr))
-        pa_operation_unref(op);
+    if (pa_operation* op = pa_stream_cork(stream_, 0, nullptr, nullptr)) pa_operation_unref(op);
     // Fill now rather than at the server's next request: that is the first sound's latency.
     const std::size_t writable = pa_stream_writable_size(stream_);
-    if (writable != static_cast<std::size_t>(-1))
-        fill(writable);
+    if (writable != static_cast<std::size_t>(-1)) fill(writable);
 }
 
 void PulseOutput::workArrived() {
-    if (!corked_.load())
-        return;
+    if (!corked_.load()) return;
     // Never wait for a start or stop in progress: a stream that is being set up is not corked.
     std::shared_lock life(life_, std::try_to_lock);
-    if (!life.owns_lock() || !client_.loop())
-        return;
+    if (!life.owns_lock() || !client_.loop()) return;
     pa_threaded_mainloop* loop = client_.loop();
     const bool inLoop = pa_threaded_mainloop_in_thread(loop);
-    if (!inLoop)
-        pa_threaded_mainloop_lock(loop);
-    if (running_ && !lost_.load())
-        uncork();
-    if (!inLoop)
-        pa_threaded_mainloop_unlock(loop);
+    if (!inLoop) pa_threaded_mainloop_lock(loop);
+    if (running_ && !lost_.load()) uncork();
+    if (!inLoop) pa_threaded_mainloop_unlock(loop);
 }
 
 void PulseOutput::serverLost() {
-    if (lost_.exchange(true))
-        return;
+    if (lost_.exchange(true)) return;
     // What sat in the server's buffer is gone: count it as played.
     played_.store(written_.load());
     fallback_ = makeNullOutput(true);
@@ -182,8 +166,7 @@ bool PulseOutput::start(Pull pull, QString* error) {
     stop();
     std::unique_lock life(life_);
     const auto fail = [&](const QString& why) {
-        if (error)
-            *error = why;
+        if (error) *error = why;
         teardown();
         return false;
     };
@@ -208,8 +191,7 @@ bool PulseOutput::start(Pull pull, QString* error) {
     pa_channel_map map;
     pa_channel_map_init_stereo(&map);
     stream_ = pa_stream_new(client_.context(), "Mix", &sampleSpec, &map);
-    if (!stream_)
-        return unlockWith(client_.lastError("無法建立聲音串流"));
+    if (!stream_) return unlockWith(client_.lastError("無法建立聲音串流"));
     pa_stream_set_state_callback(stream_, &PulseOutput::onStreamState, this);
     pa_stream_set_write_callback(stream_, &PulseOutput::onWrite, this);
 
@@ -289,28 +271,22 @@ void PulseOutput::stop() {
 }
 
 std::int64_t PulseOutput::playedFrames() const {
-    if (lost_.load())
-        return written_.load();
+    if (lost_.load()) return written_.load();
     // While start/stop holds the output, the last known position is the answer.
     std::shared_lock life(life_, std::try_to_lock);
-    if (!life.owns_lock() || !client_.loop())
-        return played_.load();
+    if (!life.owns_lock() || !client_.loop()) return played_.load();
     pa_threaded_mainloop* loop = client_.loop();
     const bool inLoop = pa_threaded_mainloop_in_thread(loop);
-    if (!inLoop)
-        pa_threaded_mainloop_lock(loop);
+    if (!inLoop) pa_threaded_mainloop_lock(loop);
     pa_usec_t usec = 0;
     const bool known = stream_ && !lost_.load() && pa_stream_get_time(stream_, &usec) == 0;
-    if (!inLoop)
-        pa_threaded_mainloop_unlock(loop);
-    if (lost_.load())
-        return written_.load();
+    if (!inLoop) pa_threaded_mainloop_unlock(loop);
+    if (lost_.load()) return written_.load();
     if (known) {
         // Interpolation may run a little ahead of what was written; never beyond it.
         const auto frames = std::min(static_cast<std::int64_t>(usec * kRate / 1000000), written_.load());
         std::int64_t prev = played_.load();
-        while (frames > prev && !played_.compare_exchange_weak(prev, frames)) {
-        }
+        while (frames > prev && !played_.compare_exchange_weak(prev, frames)) {}
     }
     return played_.load();
 }

@@ -21,8 +21,7 @@ void put16(std::uint8_t* p, std::uint32_t v) {
 }
 
 void put32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 std::array<std::uint8_t, 4> le32(std::uint32_t v) {
@@ -60,26 +59,22 @@ std::array<std::uint8_t, 44> wavHeader(const PcmFormat& format, std::uint32_t da
 // ---- RecordingFile ------------------------------------------------------------------------
 
 bool RecordingFile::open(const QString& path, const PcmFormat& format, QString* error) {
-    if (file_.isOpen())
-        file_.close();
+    if (file_.isOpen()) file_.close();
     format_ = format;
     dataBytes_ = 0;
     failed_ = false;
     if (QFileInfo(path).isDir()) {
-        if (error)
-            *error = QStringLiteral("%1 是一個文件夾。").arg(path);
+        if (error) *error = QStringLiteral("%1 是一個文件夾。").arg(path);
         return false;
     }
     file_.setFileName(path);
     if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        if (error)
-            *error = file_.errorString();
+        if (error) *error = file_.errorString();
         return false;
     }
     const auto header = wavHeader(format);
     if (file_.write(reinterpret_cast<const char*>(header.data()), 44) != 44 || !file_.flush()) {
-        if (error)
-            *error = file_.errorString();
+        if (error) *error = file_.errorString();
         file_.close();
         file_.remove();
         return false;
@@ -88,17 +83,14 @@ bool RecordingFile::open(const QString& path, const PcmFormat& format, QString* 
 }
 
 void RecordingFile::append(const void* bytes, std::size_t count) {
-    if (!file_.isOpen() || failed_ || count == 0)
-        return;
+    if (!file_.isOpen() || failed_ || count == 0) return;
     // The lengths are 32-bit: beyond that the file keeps what it can describe.
-    count = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(count), kMaxDataBytes - dataBytes_));
-    if (count == 0)
-        return;
+    count =
+        static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(count), kMaxDataBytes - dataBytes_));
+    if (count == 0) return;
     const auto written = file_.write(static_cast<const char*>(bytes), static_cast<qint64>(count));
-    if (written != static_cast<qint64>(count))
-        failed_ = true;
-    if (written > 0)
-        dataBytes_ += written;
+    if (written != static_cast<qint64>(count)) failed_ = true;
+    if (written > 0) dataBytes_ += written;
 }
 
 void RecordingFile::appendSilence(std::size_t count) {
@@ -113,8 +105,7 @@ void RecordingFile::appendSilence(std::size_t count) {
 
 bool RecordingFile::close(QString* error) {
     if (!file_.isOpen()) {
-        if (error)
-            *error = QStringLiteral("沒有打開的聲音文件。");
+        if (error) *error = QStringLiteral("沒有打開的聲音文件。");
         return false;
     }
     bool ok = !failed_ && file_.flush();
@@ -126,8 +117,7 @@ bool RecordingFile::close(QString* error) {
     ok = ok && file_.flush();
     const QString why = file_.errorString();
     file_.close();
-    if (!ok && error)
-        *error = why;
+    if (!ok && error) *error = why;
     return ok;
 }
 
@@ -140,8 +130,7 @@ public:
     PulseRecorder(QString app, QString device) : app_(std::move(app)), device_(std::move(device)) {}
     ~PulseRecorder() override {
         QString ignored;
-        if (recording())
-            stop(&ignored);
+        if (recording()) stop(&ignored);
         teardown();
     }
 
@@ -162,8 +151,7 @@ private:
     static void onStreamState(pa_stream* s, void* self) {
         auto* r = static_cast<PulseRecorder*>(self);
         const pa_stream_state_t state = pa_stream_get_state(s);
-        if (r->recording_.load() && (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED))
-            r->lost_.store(true);
+        if (r->recording_.load() && (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED)) r->lost_.store(true);
         pa_threaded_mainloop_signal(r->client_.loop(), 0);
     }
     static void onRead(pa_stream* s, std::size_t, void* self);
@@ -186,10 +174,8 @@ void PulseRecorder::onRead(pa_stream* s, std::size_t, void* self) {
     const void* data = nullptr;
     std::size_t bytes = 0;
     while (pa_stream_readable_size(s) > 0) {
-        if (pa_stream_peek(s, &data, &bytes) < 0)
-            return;
-        if (bytes == 0)
-            return;  // nothing buffered after all
+        if (pa_stream_peek(s, &data, &bytes) < 0) return;
+        if (bytes == 0) return;  // nothing buffered after all
         {
             std::lock_guard lock(r->fileMutex_);
             if (data)
@@ -204,19 +190,16 @@ void PulseRecorder::onRead(pa_stream* s, std::size_t, void* self) {
 
 bool PulseRecorder::start(const QString& path, const PcmFormat& format, QString* error) {
     if (recording_.load()) {
-        if (error)
-            *error = QStringLiteral("錄音已在進行。");
+        if (error) *error = QStringLiteral("錄音已在進行。");
         return false;
     }
     teardown();
     const auto fail = [&](const QString& why) {
-        if (error)
-            *error = why;
+        if (error) *error = why;
         teardown();
         std::lock_guard lock(fileMutex_);
         QString ignored;
-        if (file_.isOpen())
-            file_.close(&ignored);
+        if (file_.isOpen()) file_.close(&ignored);
         return false;
     };
     if ((format.bits != 8 && format.bits != 16) || (format.channels != 1 && format.channels != 2) ||
@@ -226,8 +209,7 @@ bool PulseRecorder::start(const QString& path, const PcmFormat& format, QString*
     lost_.store(false);
     frameBytes_ = static_cast<std::size_t>(format.channels * (format.bits / 8));
 
-    if (QString why; !client_.open(app_, &PulseRecorder::onContextState, this, &why))
-        return fail(why);
+    if (QString why; !client_.open(app_, &PulseRecorder::onContextState, this, &why)) return fail(why);
     const auto unlockWith = [&](const QString& why) {
         client_.endSetUp();
         return fail(why);
@@ -240,8 +222,7 @@ bool PulseRecorder::start(const QString& path, const PcmFormat& format, QString*
     pa_channel_map map;
     pa_channel_map_init_auto(&map, sampleSpec.channels, PA_CHANNEL_MAP_DEFAULT);
     stream_ = pa_stream_new(client_.context(), "Recording", &sampleSpec, &map);
-    if (!stream_)
-        return unlockWith(client_.lastError("無法建立錄音串流"));
+    if (!stream_) return unlockWith(client_.lastError("無法建立錄音串流"));
     pa_stream_set_state_callback(stream_, &PulseRecorder::onStreamState, this);
     pa_stream_set_read_callback(stream_, &PulseRecorder::onRead, this);
 
@@ -252,14 +233,12 @@ bool PulseRecorder::start(const QString& path, const PcmFormat& format, QString*
     if (pa_stream_connect_record(stream_, device.isEmpty() ? nullptr : device.constData(), &attr,
                                  PA_STREAM_ADJUST_LATENCY) < 0)
         return unlockWith(client_.lastError("無法打開錄音串流"));
-    if (QString why; !client_.waitReady(stream_, &why))
-        return unlockWith(why);
+    if (QString why; !client_.waitReady(stream_, &why)) return unlockWith(why);
     // The header goes down before any sample: the loop cannot deliver one while it is locked.
     {
         std::lock_guard lock(fileMutex_);
         QString why;
-        if (!file_.open(path, format, &why))
-            return unlockWith(why);
+        if (!file_.open(path, format, &why)) return unlockWith(why);
     }
     recording_.store(true);
     client_.endSetUp();
@@ -268,15 +247,13 @@ bool PulseRecorder::start(const QString& path, const PcmFormat& format, QString*
 
 bool PulseRecorder::stop(QString* error) {
     if (!recording_.exchange(false)) {
-        if (error)
-            *error = QStringLiteral("沒有正在進行的錄音。");
+        if (error) *error = QStringLiteral("沒有正在進行的錄音。");
         return false;
     }
     if (pa_threaded_mainloop* loop = client_.loop()) {
         // What the server still holds belongs to the recording.
         pa_threaded_mainloop_lock(loop);
-        if (stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY)
-            onRead(stream_, 0, this);
+        if (stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY) onRead(stream_, 0, this);
         pa_threaded_mainloop_unlock(loop);
     }
     teardown();
@@ -290,13 +267,11 @@ class NullRecorder final : public SoundRecorder {
 public:
     explicit NullRecorder(QString reason) : reason_(std::move(reason)) {}
     bool start(const QString&, const PcmFormat&, QString* error) override {
-        if (error)
-            *error = reason_;
+        if (error) *error = reason_;
         return false;
     }
     bool stop(QString* error) override {
-        if (error)
-            *error = QStringLiteral("沒有正在進行的錄音。");
+        if (error) *error = QStringLiteral("沒有正在進行的錄音。");
         return false;
     }
     bool recording() const override { return false; }

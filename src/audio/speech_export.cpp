@@ -13,8 +13,8 @@
 #include <sndfile.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -36,11 +36,10 @@ QString folderMissing(const QString& path) {
 QString partNameFor(const QString& target) {
     const QFileInfo info(target);
     for (;;) {
-        const QString name = info.absolutePath() + QStringLiteral("/.%1.%2.part")
-                                                       .arg(info.fileName())
-                                                       .arg(QRandomGenerator::global()->generate(), 0, 36);
-        if (!QFileInfo::exists(name))
-            return name;
+        const QString name =
+            info.absolutePath() +
+            QStringLiteral("/.%1.%2.part").arg(info.fileName()).arg(QRandomGenerator::global()->generate(), 0, 36);
+        if (!QFileInfo::exists(name)) return name;
     }
 }
 
@@ -56,15 +55,11 @@ QStringList splitIntoParts(const QString& text) {
         if (end < text.size()) {
             qsizetype cut = -1;
             for (qsizetype i = end - 1; i > from && cut < 0; --i)
-                if (sentenceEnds.contains(text[i]))
-                    cut = i + 1;
+                if (sentenceEnds.contains(text[i])) cut = i + 1;
             for (qsizetype i = end - 1; i > from && cut < 0; --i)
-                if (softEnds.contains(text[i]))
-                    cut = i + 1;
-            if (cut > from)
-                end = cut;
-            if (end < text.size() && text[end - 1].isHighSurrogate())
-                ++end;
+                if (softEnds.contains(text[i])) cut = i + 1;
+            if (cut > from) end = cut;
+            if (end < text.size() && text[end - 1].isHighSurrogate()) ++end;
         }
         parts << text.mid(from, end - from);
         from = end;
@@ -73,10 +68,8 @@ QStringList splitIntoParts(const QString& text) {
 }
 
 bool renameOver(const QString& from, const QString& to, QString* error) {
-    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
-        return true;
-    if (error)
-        *error = QStringLiteral("無法寫入聲音文件 %1：%2").arg(to, QString::fromLocal8Bit(std::strerror(errno)));
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0) return true;
+    if (error) *error = QStringLiteral("無法寫入聲音文件 %1：%2").arg(to, QString::fromLocal8Bit(std::strerror(errno)));
     return false;
 }
 
@@ -84,8 +77,7 @@ bool renameOver(const QString& from, const QString& to, QString* error) {
 bool readMono(const QString& path, std::vector<float>* out) {
     SF_INFO info{};
     SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
-    if (!f)
-        return false;
+    if (!f) return false;
     out->resize(static_cast<std::size_t>(std::max<sf_count_t>(info.frames, 0) * info.channels));
     const sf_count_t got = sf_readf_float(f, out->data(), info.frames);
     sf_close(f);
@@ -103,8 +95,7 @@ bool readMono(const QString& path, std::vector<float>* out) {
 std::vector<float> trimmedSpeech(const std::vector<float>& s) {
     auto loud = [](float v) { return std::fabs(v) > kSpeechFloor; };
     const auto first = std::find_if(s.begin(), s.end(), loud);
-    if (first == s.end())
-        return {};
+    if (first == s.end()) return {};
     const auto last = std::find_if(s.rbegin(), s.rend(), loud).base();
     return std::vector<float>(first, last);
 }
@@ -113,8 +104,7 @@ std::vector<float> trimmedSpeech(const std::vector<float>& s) {
 QString scratchFolder() {
     for (const QString& dir : {QStringLiteral("/dev/shm"), qEnvironmentVariable("XDG_RUNTIME_DIR")}) {
         const QFileInfo info(dir);
-        if (!dir.isEmpty() && info.isDir() && info.isWritable())
-            return dir;
+        if (!dir.isEmpty() && info.isDir() && info.isWritable()) return dir;
     }
     return QDir::tempPath();
 }
@@ -132,25 +122,21 @@ ExportResult exportSpeech(SpeechEngine& engine, const PlainExport& job, ExportCo
         return r;
     }
     const QString part = partNameFor(job.path);
-    if (!engine.setOutputFile(part, job.format, &r.error))
-        return r;
+    if (!engine.setOutputFile(part, job.format, &r.error)) return r;
     const QString tag = languageTag(job.languageCode);
     const QStringList parts = splitIntoParts(job.text);
     const double total = std::max<qsizetype>(1, job.text.size());
     qsizetype done = 0;
     bool spoken = true;
-    if (parts.isEmpty())
-        engine.speak(tag, 0);  // the tag alone: a file of no sound
+    if (parts.isEmpty()) engine.speak(tag, 0);  // the tag alone: a file of no sound
     for (const QString& p : parts) {
-        if (control.cancel.load())
-            break;
+        if (control.cancel.load()) break;
         if (!engine.speak(tag + p, 0)) {
             spoken = control.cancel.load();
             break;
         }
         done += p.size();
-        if (control.progress)
-            control.progress(static_cast<int>(1000.0 * static_cast<double>(done) / total));
+        if (control.progress) control.progress(static_cast<int>(1000.0 * static_cast<double>(done) / total));
     }
     QString closeError;
     const bool closed = engine.setOutputDefault(&closeError);
@@ -196,8 +182,7 @@ ExportResult exportAsRead(SpeechEngine& engine, const ReadExport& job, ExportCon
     format.sampleRate = fileRateFor(kind, format.sampleRate);
     const int rate = format.sampleRate;
     const int channels = withMusic ? format.channels : 1;
-    if (!out.open(job.path, rate, format, &r.error, channels, kind))
-        return r;
+    if (!out.open(job.path, rate, format, &r.error, channels, kind)) return r;
     Timeline line(out, rate, channels, withMusic ? &*job.music : nullptr);
 
     const reading::DateFormatter formatter;
@@ -232,24 +217,18 @@ ExportResult exportAsRead(SpeechEngine& engine, const ReadExport& job, ExportCon
     };
 
     while (const std::optional<reading::WalkPiece> piece = walk.next()) {
-        if (control.cancel.load())
-            return cancelled();
+        if (control.cancel.load()) return cancelled();
         if (piece->speaks) {
-            if (piece->pauseBeforeMs > 0)
-                line.silence(framesOfMs(piece->pauseBeforeMs, rate));
+            if (piece->pauseBeforeMs > 0) line.silence(framesOfMs(piece->pauseBeforeMs, rate));
             speech.clear();
             if (reading::hasText(piece->spoken)) {
                 QString why;
-                if (!engine.setOutputFile(piecePath, {rate, 16, 1}, &why))
-                    return failed(why);
+                if (!engine.setOutputFile(piecePath, {rate, 16, 1}, &why)) return failed(why);
                 const bool said = engine.speak(piece->spoken, 0);
                 const bool closed = engine.setOutputDefault(&why);
-                if (control.cancel.load())
-                    return cancelled();
-                if (!said || !closed)
-                    return failed(closed ? QStringLiteral("語音引擎未能完成轉換。") : why);
-                if (!readMono(piecePath, &raw))
-                    return failed(QStringLiteral("無法讀回語音。"));
+                if (control.cancel.load()) return cancelled();
+                if (!said || !closed) return failed(closed ? QStringLiteral("語音引擎未能完成轉換。") : why);
+                if (!readMono(piecePath, &raw)) return failed(QStringLiteral("無法讀回語音。"));
                 speech = trimmedSpeech(raw);
             }
             if (!speech.empty()) {
@@ -262,16 +241,12 @@ ExportResult exportAsRead(SpeechEngine& engine, const ReadExport& job, ExportCon
             }
             line.silence(framesOfMs(piece->pauseAfterMs, rate));
         }
-        if (line.failed())
-            break;
-        if (control.progress)
-            control.progress(static_cast<int>(1000LL * walk.position() / total));
+        if (line.failed()) break;
+        if (control.progress) control.progress(static_cast<int>(1000LL * walk.position() / total));
     }
     line.finish();
-    if (control.cancel.load())
-        return cancelled();
-    if (!out.finish(&r.error))
-        return r;
+    if (control.cancel.load()) return cancelled();
+    if (!out.finish(&r.error)) return r;
     r.written << job.path;
     r.seconds = line.ms() / 1000.0;
     if (job.subtitles) {

@@ -54,11 +54,11 @@ struct PlainExport {
 ExportResult exportSpeech(reading::SpeechEngine& engine, const PlainExport& job, ExportControl& control);
 
 struct MusicBed {
-    QStringList files;        // full paths in list order
-    int startIndex = 0;       // the line to start with
-    bool random = false;      // play order: random instead of in turn
-    int musicVolume = 40;     // hundredths, between readings
-    int readingVolume = 10;   // hundredths, while a piece is spoken
+    QStringList files;       // full paths in list order
+    int startIndex = 0;      // the line to start with
+    bool random = false;     // play order: random instead of in turn
+    int musicVolume = 40;    // hundredths, between readings
+    int readingVolume = 10;  // hundredths, while a piece is spoken
 };
 
 struct ReadExport {
@@ -69,7 +69,7 @@ struct ReadExport {
     int symbolDelayMs = 800;
     int dateFormatType = 1;
     QDateTime now;
-    QString voiceId;  // decides the spoken copy's language
+    QString voiceId;                                               // decides the spoken copy's language
     std::shared_ptr<const reading::PronunciationLexicon> lexicon;  // none: no word is replaced
     std::optional<MusicBed> music;
     bool subtitles = false;  // .srt and .lrc beside the sound file

@@ -7,9 +7,7 @@
 namespace sayvell::audio {
 namespace {
 
-qint64 roundMs(double ms) {
-    return std::max<qint64>(0, std::llround(ms));
-}
+qint64 roundMs(double ms) { return std::max<qint64>(0, std::llround(ms)); }
 
 QString srtTime(double ms) {
     const qint64 t = roundMs(ms);
@@ -43,7 +41,8 @@ QString srtText(const QList<Cue>& cues) {
     QString out;
     int n = 0;
     for (const Cue& c : cues) {
-        out += QStringLiteral("%1\n%2 --> %3\n%4\n\n").arg(++n).arg(srtTime(c.startMs), srtTime(c.endMs), oneLine(c.text));
+        out +=
+            QStringLiteral("%1\n%2 --> %3\n%4\n\n").arg(++n).arg(srtTime(c.startMs), srtTime(c.endMs), oneLine(c.text));
     }
     return out;
 }
@@ -53,9 +52,9 @@ QString lrcText(const QList<Cue>& cues) {
     for (qsizetype i = 0; i < cues.size(); ++i) {
         const Cue& c = cues[i];
         out += lrcTime(c.startMs) + oneLine(c.text) + QLatin1Char('\n');
-        const bool nextStartsHere = i + 1 < cues.size() && roundMs(cues[i + 1].startMs / 10.0) == roundMs(c.endMs / 10.0);
-        if (!nextStartsHere)
-            out += lrcTime(c.endMs) + QLatin1Char('\n');
+        const bool nextStartsHere =
+            i + 1 < cues.size() && roundMs(cues[i + 1].startMs / 10.0) == roundMs(c.endMs / 10.0);
+        if (!nextStartsHere) out += lrcTime(c.endMs) + QLatin1Char('\n');
     }
     return out;
 }
@@ -64,8 +63,7 @@ bool writeTextFile(const QString& path, const QString& text, QString* error) {
     QSaveFile f(path);
     const QByteArray bytes = text.toUtf8();
     if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
-        if (error)
-            *error = QStringLiteral("無法寫入 %1：%2").arg(path, f.errorString());
+        if (error) *error = QStringLiteral("無法寫入 %1：%2").arg(path, f.errorString());
         return false;
     }
     return true;

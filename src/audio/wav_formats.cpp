@@ -47,8 +47,7 @@ const std::array<WavFormatEntry, kWavFormatCount>& wavFormats() {
 }
 
 PcmFormat pcmFormatOf(int index) {
-    if (index < 0 || index >= kWavFormatCount)
-        index = kDefaultWavFormat;
+    if (index < 0 || index >= kWavFormatCount) index = kDefaultWavFormat;
     const WavFormatEntry& e = wavFormats()[static_cast<std::size_t>(index)];
     return {e.rate, e.bits, e.channels};
 }
@@ -117,23 +116,18 @@ QString languageCodeOf(const QString& voiceId) {
     QString language = voiceId.section(QLatin1Char('+'), 0, 0).section(QLatin1Char('/'), -1).trimmed().toLower();
     while (!language.isEmpty()) {
         const auto it = codes.constFind(language);
-        if (it != codes.constEnd())
-            return it.value();
+        if (it != codes.constEnd()) return it.value();
         const qsizetype dash = language.lastIndexOf(QLatin1Char('-'));
-        if (dash < 0)
-            break;
+        if (dash < 0) break;
         language.truncate(dash);
     }
     return {};
 }
 
-QString languageTag(const QString& code) {
-    return QStringLiteral("<LANG LANGID=\"%1\">").arg(code);
-}
+QString languageTag(const QString& code) { return QStringLiteral("<LANG LANGID=\"%1\">").arg(code); }
 
 QString withExtension(const QString& name, const QString& extension) {
-    if (name.endsWith(extension, Qt::CaseInsensitive))
-        return name;
+    if (name.endsWith(extension, Qt::CaseInsensitive)) return name;
     return name + extension;
 }
 

@@ -51,8 +51,8 @@ public:
     // Creates the temporary file. `format` gives rate, bits and channels of the file (a
     // compressed kind keeps rate and channels; Opus takes 48 kHz when the rate is not one it
     // has). False with *error when the target's folder cannot take the file.
-    bool open(const QString& path, int inputRate, const PcmFormat& format, QString* error,
-              int inputChannels = 1, FileKind kind = FileKind::Wav);
+    bool open(const QString& path, int inputRate, const PcmFormat& format, QString* error, int inputChannels = 1,
+              FileKind kind = FileKind::Wav);
     // Appends interleaved frames at the input rate and channel count, scaled by gain. The first
     // failure is kept; later writes are ignored and finish() reports it.
     void write(const std::int16_t* samples, std::size_t frames, float gain = 1.0f);

@@ -17,7 +17,8 @@ struct Flag {
 QString integerIn(const QString& name, const QString& value, int low, int high, int* out) {
     bool ok = false;
     const int v = value.toInt(&ok);
-    if (!ok || v < low || v > high) return QStringLiteral("%1 須是 %2 到 %3 的整數：%4").arg(name).arg(low).arg(high).arg(value);
+    if (!ok || v < low || v > high)
+        return QStringLiteral("%1 須是 %2 到 %3 的整數：%4").arg(name).arg(low).arg(high).arg(value);
     *out = v;
     return {};
 }
@@ -46,34 +47,43 @@ std::vector<Flag> flagsOf(Command c) {
                                                     .arg(v, document::knownEncodingNames());
                         }};
     switch (c) {
-        case Command::Speak:
-            return {voice, rate, date, encoding, {"--volume", true, intOption("--volume", 0, 100, &Options::volume)},
-                    {"--loop", true, intOption("--loop", 1, 9999, &Options::loop)},
-                    {"--interval", true, intOption("--interval", 0, 86400, &Options::interval)}};
-        case Command::Export:
-            return {voice, rate, date, encoding, {"--format", true, intOption("--format", 0, 35, &Options::format)},
-                    {"-o", true, [](Options& o, const QString& v) {
-                         o.output = v;
-                         return QString();
-                     }},
-                    {"--as-read", false, [](Options& o, const QString&) {
-                         o.asRead = true;
-                         return QString();
-                     }},
-                    {"--music", true, [](Options& o, const QString& v) {
-                         o.musicDir = v;
-                         o.asRead = true;
-                         return QString();
-                     }},
-                    {"--srt", false, [](Options& o, const QString&) {
-                         o.subtitles = true;
-                         o.asRead = true;
-                         return QString();
-                     }}};
-        case Command::Pieces:
-            return {voice, date, encoding};
-        default:
-            return {};
+    case Command::Speak:
+        return {voice,
+                rate,
+                date,
+                encoding,
+                {"--volume", true, intOption("--volume", 0, 100, &Options::volume)},
+                {"--loop", true, intOption("--loop", 1, 9999, &Options::loop)},
+                {"--interval", true, intOption("--interval", 0, 86400, &Options::interval)}};
+    case Command::Export:
+        return {voice,
+                rate,
+                date,
+                encoding,
+                {"--format", true, intOption("--format", 0, 35, &Options::format)},
+                {"-o", true,
+                 [](Options& o, const QString& v) {
+                     o.output = v;
+                     return QString();
+                 }},
+                {"--as-read", false,
+                 [](Options& o, const QString&) {
+                     o.asRead = true;
+                     return QString();
+                 }},
+                {"--music", true,
+                 [](Options& o, const QString& v) {
+                     o.musicDir = v;
+                     o.asRead = true;
+                     return QString();
+                 }},
+                {"--srt", false, [](Options& o, const QString&) {
+                     o.subtitles = true;
+                     o.asRead = true;
+                     return QString();
+                 }}};
+    case Command::Pieces: return {voice, date, encoding};
+    default: return {};
     }
 }
 
@@ -134,13 +144,13 @@ ParseResult parseArguments(const QStringList& args) {
         const QStringList unknown = parser.unknownOptionNames();
         if (!unknown.isEmpty()) {
             const QString& n = unknown.first();
-            return fail(QStringLiteral("%1 不接受選項 %2").arg(first, (n.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + n));
+            return fail(QStringLiteral("%1 不接受選項 %2")
+                            .arg(first, (n.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + n));
         }
         // Its own words name the option between quotes: "Missing value after '--rate'."
         const QString text = parser.errorText();
         const QString name = text.section(u'\'', 1, 1);
-        if (text.startsWith(QLatin1String("Missing value")))
-            return fail(QStringLiteral("選項 %1 缺少值").arg(name));
+        if (text.startsWith(QLatin1String("Missing value"))) return fail(QStringLiteral("選項 %1 缺少值").arg(name));
         return fail(QStringLiteral("選項 %1 不帶值").arg(name));
     }
     for (const Flag& f : flags) {
@@ -151,14 +161,12 @@ ParseResult parseArguments(const QStringList& args) {
     }
     const QStringList operands = parser.positionalArguments();
     for (const QString& arg : operands) {
-        if (!needsInput(o.command) || !o.input.isEmpty())
-            return fail(QStringLiteral("多餘的參數：%1").arg(arg));
+        if (!needsInput(o.command) || !o.input.isEmpty()) return fail(QStringLiteral("多餘的參數：%1").arg(arg));
         o.input = arg;
     }
     if (needsInput(o.command) && o.input.isEmpty())
         return fail(QStringLiteral("%1 需要一個文字檔（或 - 代表標準輸入）").arg(first));
-    if (o.command == Command::Export && o.output.isEmpty())
-        return fail(QStringLiteral("export 需要 -o 輸出檔"));
+    if (o.command == Command::Export && o.output.isEmpty()) return fail(QStringLiteral("export 需要 -o 輸出檔"));
     if (o.command == Command::Speak && o.loop == 0 && o.interval != 0)
         return fail(QStringLiteral("--interval 只能與 --loop 一起使用"));
     return result;

@@ -14,14 +14,14 @@ struct Options {
     Command command = Command::Window;
     QString input;  // FILE, or "-" for standard input
     QString output;
-    std::optional<QString> voice;   // index, engine name or shown name
-    std::optional<int> rate;        // -10..15, the rate bar's positions
-    std::optional<int> volume;      // 0..100
-    std::optional<int> format;      // 0..35
-    std::optional<int> dateFormat;  // 1..8
+    std::optional<QString> voice;                // index, engine name or shown name
+    std::optional<int> rate;                     // -10..15, the rate bar's positions
+    std::optional<int> volume;                   // 0..100
+    std::optional<int> format;                   // 0..35
+    std::optional<int> dateFormat;               // 1..8
     std::optional<document::Encoding> encoding;  // of the input; none: found in it
-    int loop = 0;                   // passes; 0: one reading, no loop
-    int interval = 0;               // seconds between passes
+    int loop = 0;                                // passes; 0: one reading, no loop
+    int interval = 0;                            // seconds between passes
     bool asRead = false;
     QString musicDir;
     bool subtitles = false;

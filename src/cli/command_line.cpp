@@ -1,13 +1,13 @@
 #include "cli/command_line.h"
 
+#include "audio/audio_engine.h"
+#include "audio/speech_export.h"
+#include "audio/wav_formats.h"
 #include "cli/cli_args.h"
 #include "cli/memory_editor.h"
 #include "cli/output_target.h"
 #include "cli/piece_list.h"
 #include "cli/plan_command.h"
-#include "audio/audio_engine.h"
-#include "audio/speech_export.h"
-#include "audio/wav_formats.h"
 #include "document/text_file.h"
 #include "music/track_list.h"
 #include "reading/clock.h"
@@ -76,7 +76,8 @@ std::atomic<bool>* cancelFlag = nullptr;  // an export's cancel, set straight fr
 extern "C" void onSignal(int sig) {
     if (cancelFlag) cancelFlag->store(true);
     const char c = static_cast<char>(sig);
-    if (signalPipe[1] >= 0) [[maybe_unused]] auto n = ::write(signalPipe[1], &c, 1);
+    if (signalPipe[1] >= 0) [[maybe_unused]]
+        auto n = ::write(signalPipe[1], &c, 1);
 }
 
 void catchSignals() {
@@ -185,8 +186,8 @@ QString languageOf(const reading::Voice& v) { return v.id.section(u'+', 0, 0); }
 
 // The voice named on the command line (index, engine name or shown name) or the stored one;
 // a stored index that names no voice falls back to the first, as there is nobody to ask.
-bool chooseVoice(reading::SpeechEngine& engine, const Options& o, const store::SettingsFile& ini,
-                 reading::Voice* out, int* code) {
+bool chooseVoice(reading::SpeechEngine& engine, const Options& o, const store::SettingsFile& ini, reading::Voice* out,
+                 int* code) {
     const QList<reading::Voice> voices = engine.voices();
     if (voices.isEmpty()) {
         *code = failure(kFailed, QStringLiteral("沒有可用的語音"));
@@ -264,8 +265,9 @@ int speak(const Options& o, int argc, char** argv) {
     editor.setOnRunFinished([&app] { QMetaObject::invokeMethod(&app, [] { QCoreApplication::exit(kOk); }); });
     reading::TtsRunner runner(state, editor, *sp.engine, clock);
     const reading::DateFormatter formatter(QLocale::system());
-    runner.setDateSubstitution(
-        [formatter](const QString& piece, int type, const QDateTime& now) { return formatter.substitute(piece, type, now); });
+    runner.setDateSubstitution([formatter](const QString& piece, int type, const QDateTime& now) {
+        return formatter.substitute(piece, type, now);
+    });
     if (st.words) runner.setLexiconSource(st.words->source());
 
     QTimer loopTimer;
@@ -280,8 +282,7 @@ int speak(const Options& o, int argc, char** argv) {
     QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
         char c = 0;
-        while (::read(signalPipe[0], &c, 1) == 1) {
-        }
+        while (::read(signalPipe[0], &c, 1) == 1) {}
         loop.disarm();
         loopTimer.stop();
         if (interrupted || c == SIGTERM) {
@@ -458,8 +459,8 @@ int listPiecesOf(const Options& o) {
 int printPaths() {
     const bool beside = store::pathMode() == store::PathMode::BesideExecutable;
     QString out;
-    out += QStringLiteral("位置\t%1\n").arg(beside ? QStringLiteral("程式旁邊（%1）").arg(store::executableDir())
-                                                 : QStringLiteral("XDG"));
+    out += QStringLiteral("位置\t%1\n")
+               .arg(beside ? QStringLiteral("程式旁邊（%1）").arg(store::executableDir()) : QStringLiteral("XDG"));
     out += QStringLiteral("設定\t%1\n").arg(store::settingsPath());
     out += QStringLiteral("資料庫\t%1\n").arg(store::databasePath());
     out += QStringLiteral("資料\t%1\n").arg(store::appDir());
@@ -479,19 +480,15 @@ int runCommandLine(int argc, char** argv) {
     if (!parsed.error.isEmpty()) return failure(kUsage, parsed.error + QStringLiteral("（用法見 sayvell --help）"));
     const Options& o = parsed.options;
     switch (o.command) {
-        case Command::Help:
-            say(stdout, usageText());
-            return flushed(kOk);
-        case Command::Version:
-            say(stdout, QStringLiteral("sayvell " SAYVELL_VERSION "\n"));
-            return flushed(kOk);
-        case Command::Paths: return flushed(printPaths());
-        case Command::Speak: return flushed(speak(o, argc, argv));
-        case Command::Export: return flushed(exportFile(o));
-        case Command::Voices: return flushed(listVoices());
-        case Command::Formats: return flushed(listFormats());
-        case Command::Pieces: return flushed(listPiecesOf(o));
-        case Command::Window: break;
+    case Command::Help: say(stdout, usageText()); return flushed(kOk);
+    case Command::Version: say(stdout, QStringLiteral("sayvell " SAYVELL_VERSION "\n")); return flushed(kOk);
+    case Command::Paths: return flushed(printPaths());
+    case Command::Speak: return flushed(speak(o, argc, argv));
+    case Command::Export: return flushed(exportFile(o));
+    case Command::Voices: return flushed(listVoices());
+    case Command::Formats: return flushed(listFormats());
+    case Command::Pieces: return flushed(listPiecesOf(o));
+    case Command::Window: break;
     }
     return kUsage;
 }

@@ -9,7 +9,7 @@
 namespace sayvell::app::cli {
 
 struct ListedPiece {
-    int start = 0;    // CP950 bytes
+    int start = 0;  // CP950 bytes
     int length = 0;
     int pauseMs = 0;  // after the piece: its delimiter's pause
     QString written;

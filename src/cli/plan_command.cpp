@@ -63,7 +63,8 @@ std::unique_ptr<plan::PlanStore> openPlan(int* code) {
         return nullptr;
     }
     auto s = plan::PlanStore::open(store::databasePath(), &error);
-    if (!s) *code = failure(kFailed, store::kConnectFailedMessage + QStringLiteral("（%1）").arg(store::databasePath()));
+    if (!s)
+        *code = failure(kFailed, store::kConnectFailedMessage + QStringLiteral("（%1）").arg(store::databasePath()));
     return s;
 }
 
@@ -90,8 +91,8 @@ int next(const QStringList& args) {
     QString out;
     for (const plan::Occurrence& o : list) {
         const QDateTime at = QDateTime::fromSecsSinceEpoch(o.due, zone);
-        out += QStringLiteral("%1\t週%2\t%3\n").arg(when(o.due), days[at.date().dayOfWeek() - 1],
-                                                   p.entries[std::size_t(o.entry)].name);
+        out += QStringLiteral("%1\t週%2\t%3\n")
+                   .arg(when(o.due), days[at.date().dayOfWeek() - 1], p.entries[std::size_t(o.entry)].name);
     }
     if (list.empty()) say(stderr, QStringLiteral("sayvell: 計畫中沒有預定的播報\n"));
     say(stdout, out);
@@ -189,7 +190,8 @@ int signalPipe[2] = {-1, -1};
 
 extern "C" void onStopSignal(int sig) {
     const char c = static_cast<char>(sig);
-    if (signalPipe[1] >= 0) [[maybe_unused]] auto n = ::write(signalPipe[1], &c, 1);
+    if (signalPipe[1] >= 0) [[maybe_unused]]
+        auto n = ::write(signalPipe[1], &c, 1);
 }
 
 int runPlan(int argc, char** argv) {
@@ -202,7 +204,8 @@ int runPlan(int argc, char** argv) {
     QString error;
     store::SettingsFile ini(store::settingsPath());
     auto dm = store::TDM::open(store::databasePath(), &error);
-    if (!dm) return failure(kFailed, store::kConnectFailedMessage + QStringLiteral("（%1）").arg(store::databasePath()));
+    if (!dm)
+        return failure(kFailed, store::kConnectFailedMessage + QStringLiteral("（%1）").arg(store::databasePath()));
     auto words = store::PronunciationTable::open(store::databasePath());
 
     audio::AudioEngine audio(audio::makePulseOutput(QStringLiteral("Sayvell")));
@@ -251,8 +254,12 @@ int runPlan(int argc, char** argv) {
         inhibitor = platform::makeLogindSleepInhibitor(&notice);
         if (!notice.isEmpty()) say(stderr, QStringLiteral("sayvell: ") + notice + u'\n');
     }
-    plan::PlayerEnv env{timer, announcer, [] { return QDateTime::currentSecsSinceEpoch(); },
-                        [] { return QTimeZone::systemTimeZone(); }, planStore.get(), inhibitor.get()};
+    plan::PlayerEnv env{timer,
+                        announcer,
+                        [] { return QDateTime::currentSecsSinceEpoch(); },
+                        [] { return QTimeZone::systemTimeZone(); },
+                        planStore.get(),
+                        inhibitor.get()};
     plan::PlanPlayer player(env);
     player.setGrace(std::clamp(ini.read(store::keys::PlanGraceSeconds), 0, 24 * 3600));
     auto loadPlan = [&] {
@@ -292,8 +299,7 @@ int runPlan(int argc, char** argv) {
     QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
         char c = 0;
-        while (::read(signalPipe[0], &c, 1) == 1) {
-        }
+        while (::read(signalPipe[0], &c, 1) == 1) {}
         player.stopAnnouncements();
         exitCode = c == SIGTERM ? kOk : 130;
         QCoreApplication::quit();

@@ -149,7 +149,8 @@ bool DocumentSession::refuseWordProcessorTarget(const QString& path) {
 bool DocumentSession::write(const QString& path) {
     const QString text = editor_.text();
     if (undecodable_ && text.contains(QChar(QChar::ReplacementCharacter)) &&
-        !prompter_.confirm(QStringLiteral("此文件含有不是文字的位元組（顯示為 \uFFFD），保存後無法還原它們。要保存嗎？")))
+        !prompter_.confirm(
+            QStringLiteral("此文件含有不是文字的位元組（顯示為 \uFFFD），保存後無法還原它們。要保存嗎？")))
         return false;
     TextFormat format = format_;
     QByteArray bytes;

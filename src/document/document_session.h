@@ -22,7 +22,7 @@ class DocumentConverter;
 class DocumentEditor {
 public:
     virtual ~DocumentEditor() = default;
-    virtual QString text() const = 0;          // line breaks as \n
+    virtual QString text() const = 0;               // line breaks as \n
     virtual void setText(const QString& text) = 0;  // caret at the top, not modified
     virtual bool isModified() const = 0;
     virtual void setModified(bool modified) = 0;

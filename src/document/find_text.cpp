@@ -31,8 +31,8 @@ CharSpan charAt(QStringView s, qsizetype pos) {
 
 // The character ending at pos.
 CharSpan charBefore(QStringView s, qsizetype pos) {
-    if (pos >= 2 && ((s[pos - 1] == u'\n' && s[pos - 2] == u'\r') ||
-                     (s[pos - 1].isLowSurrogate() && s[pos - 2].isHighSurrogate())))
+    if (pos >= 2 &&
+        ((s[pos - 1] == u'\n' && s[pos - 2] == u'\r') || (s[pos - 1].isLowSurrogate() && s[pos - 2].isHighSurrogate())))
         return {2, 2};
     const QChar c = s[pos - 1];
     return {1, (isLineBreak(c) || c.unicode() >= 0x80) ? 2 : 1};
@@ -132,11 +132,13 @@ bool bounded(const std::vector<Cell>& w, size_t i, size_t len) {
     if (i == 0 || i + len >= w.size()) return false;
     const Cell before = w[i - 1];
     const Cell after = w[i + len];
-    return (before == ' ' || before == '\n' || before == kFiller) && (after == ' ' || after == '\r' || after == kFiller);
+    return (before == ' ' || before == '\n' || before == kFiller) &&
+           (after == ' ' || after == '\r' || after == kFiller);
 }
 
 bool matchesAt(const std::vector<Cell>& w, size_t i, const std::vector<Cell>& f, bool whole) {
-    return std::equal(f.begin(), f.end(), w.begin() + static_cast<std::ptrdiff_t>(i)) && (!whole || bounded(w, i, f.size()));
+    return std::equal(f.begin(), f.end(), w.begin() + static_cast<std::ptrdiff_t>(i)) &&
+           (!whole || bounded(w, i, f.size()));
 }
 
 // Leftmost occurrence in the window (cell index), -1 if none.

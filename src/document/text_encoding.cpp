@@ -59,8 +59,8 @@ QString knownEncodingNames() {
 }
 
 QList<Encoding> choosableEncodings() {
-    return {Encoding::Big5, Encoding::Big5Hkscs, Encoding::Gb18030, Encoding::Utf8, Encoding::Utf16Le,
-            Encoding::Utf16Be};
+    return {Encoding::Big5, Encoding::Big5Hkscs, Encoding::Gb18030,
+            Encoding::Utf8, Encoding::Utf16Le,   Encoding::Utf16Be};
 }
 
 namespace {

@@ -1,7 +1,7 @@
 #include "document/text_file.h"
 
-#include "text/charset.h"
 #include "text/byte_text.h"
+#include "text/charset.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -144,7 +144,6 @@ bool hasChinese(QStringView text) {
     return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x3400 && c.unicode() < 0xA000; });
 }
 
-
 }  // namespace
 
 bool isValidUtf8(const QByteArray& bytes, bool* hasNonAscii) {
@@ -195,7 +194,8 @@ DecodedText decodeText(const QByteArray& bytes) {
         // A few GBK characters can form valid UTF-8 (谢谢 is two Cyrillic letters): UTF-8
         // with neither a Chinese character nor an accented Latin letter ("café") gives way to a
         // code page that reads as common Chinese.
-        if (valid && (hasChinese(utf8) || hasAccentedLatin(utf8))) return decoded(std::move(utf8), Encoding::Utf8, false);
+        if (valid && (hasChinese(utf8) || hasAccentedLatin(utf8)))
+            return decoded(std::move(utf8), Encoding::Utf8, false);
         if (valid) {
             double share = 0;
             const std::optional<Encoding> page = bestCodePage(bytes, &share);
@@ -249,8 +249,7 @@ bool encodeText(const QString& text, const TextFormat& format, QByteArray* out) 
     case Encoding::Utf16Le:
     case Encoding::Utf16Be: {
         const bool big = format.encoding == Encoding::Utf16Be;
-        QStringEncoder encoder(big ? QStringEncoder::Utf16BE : QStringEncoder::Utf16LE,
-                               QStringEncoder::Flag::WriteBom);
+        QStringEncoder encoder(big ? QStringEncoder::Utf16BE : QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
         *out = encoder.encode(s);
         return true;
     }

@@ -129,25 +129,29 @@ bool docxToText(const QByteArray& fileBytes, QString* text, QString* error) {
             const bool inRun = !runs.empty() && runs.back();
             if (ours && name == u"t") inText = true;
             if (ours && inRun) {
-                if (name == u"tab") out += u'\t';
-                else if (name == u"br" || name == u"cr") out += u'\n';
-                else if (name == u"noBreakHyphen") out += u'-';
+                if (name == u"tab")
+                    out += u'\t';
+                else if (name == u"br" || name == u"cr")
+                    out += u'\n';
+                else if (name == u"noBreakHyphen")
+                    out += u'-';
             }
             runs.push_back(ours && name == u"r");
             break;
         }
         case QXmlStreamReader::EndElement:
             if (r.namespaceUri() == w) {
-                if (r.name() == u"t") inText = false;
-                else if (r.name() == u"p") out += u'\n';
+                if (r.name() == u"t")
+                    inText = false;
+                else if (r.name() == u"p")
+                    out += u'\n';
             }
             if (!runs.empty()) runs.pop_back();
             break;
         case QXmlStreamReader::Characters:
             if (inText) out += r.text();
             break;
-        default:
-            break;
+        default: break;
         }
     }
     return finishXml(r, &out, text, error);
@@ -176,8 +180,10 @@ bool odtToText(const QByteArray& fileBytes, QString* text, QString* error) {
         case QXmlStreamReader::StartElement: {
             const QStringView name = r.name();
             if (r.namespaceUri() == office) {
-                if (name == u"body") inBody = true;
-                else if (name == u"annotation") r.skipCurrentElement();
+                if (name == u"body")
+                    inBody = true;
+                else if (name == u"annotation")
+                    r.skipCurrentElement();
                 break;
             }
             if (!inBody || r.namespaceUri() != t) break;
@@ -221,8 +227,7 @@ bool odtToText(const QByteArray& fileBytes, QString* text, QString* error) {
                 }
             }
             break;
-        default:
-            break;
+        default: break;
         }
     }
     return finishXml(r, &out, text, error);
@@ -273,11 +278,16 @@ bool SystemConverter::viaLibreOffice(const QString& path, QString* text, QString
     const QString outDir = tmp.filePath(QStringLiteral("out"));
     // A profile of its own, so that a LibreOffice the user has open neither takes the job
     // nor is disturbed by it.
-    const QStringList args{QStringLiteral("--headless"), QStringLiteral("--norestore"), QStringLiteral("--nolockcheck"),
+    const QStringList args{QStringLiteral("--headless"),
+                           QStringLiteral("--norestore"),
+                           QStringLiteral("--nolockcheck"),
                            QStringLiteral("-env:UserInstallation=") +
                                QUrl::fromLocalFile(tmp.filePath(QStringLiteral("profile"))).toString(),
-                           QStringLiteral("--convert-to"), QStringLiteral("txt:Text (encoded):UTF8"),
-                           QStringLiteral("--outdir"), outDir, QFileInfo(path).absoluteFilePath()};
+                           QStringLiteral("--convert-to"),
+                           QStringLiteral("txt:Text (encoded):UTF8"),
+                           QStringLiteral("--outdir"),
+                           outDir,
+                           QFileInfo(path).absoluteFilePath()};
     QByteArray ignored;
     if (!runTool(office, args, &ignored, error)) return false;
     QFile result(QDir(outDir).filePath(QFileInfo(path).completeBaseName() + QStringLiteral(".txt")));

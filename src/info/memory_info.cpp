@@ -31,11 +31,16 @@ std::optional<MemoryStatus> parseMeminfo(QByteArrayView text) {
         const quint64 kib = parts.value(0).toULongLong(&ok);
         if (!ok) continue;
         const quint64 bytes = kib * 1024;
-        if (key == "MemTotal") total = bytes;
-        else if (key == "MemAvailable") available = bytes;
-        else if (key == "MemFree") free = bytes;
-        else if (key == "Buffers") buffers = bytes;
-        else if (key == "Cached") cached = bytes;
+        if (key == "MemTotal")
+            total = bytes;
+        else if (key == "MemAvailable")
+            available = bytes;
+        else if (key == "MemFree")
+            free = bytes;
+        else if (key == "Buffers")
+            buffers = bytes;
+        else if (key == "Cached")
+            cached = bytes;
     }
     if (!total || *total == 0) return std::nullopt;
     const quint64 avail = available ? *available : free.value_or(0) + buffers.value_or(0) + cached.value_or(0);

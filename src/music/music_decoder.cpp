@@ -34,8 +34,7 @@ public:
             mpg123_close(mh_);
             mpg123_delete(mh_);
         }
-        if (file_)
-            std::fclose(file_);
+        if (file_) std::fclose(file_);
     }
 
     bool open(const QString& path, QString* error) {
@@ -76,8 +75,7 @@ public:
     std::int64_t lengthFrames() const override { return length_ < 0 ? -1 : static_cast<std::int64_t>(length_); }
 
     std::int64_t scanLength() override {
-        if (mpg123_scan(mh_) == MPG123_OK)
-            length_ = mpg123_length(mh_);
+        if (mpg123_scan(mh_) == MPG123_OK) length_ = mpg123_length(mh_);
         rewind();
         return lengthFrames();
     }
@@ -154,8 +152,7 @@ private:
 class SndfileDecoder final : public MusicDecoder {
 public:
     ~SndfileDecoder() override {
-        if (file_)
-            sf_close(file_);
+        if (file_) sf_close(file_);
     }
 
     bool open(const QString& path, QString* error) {
@@ -186,8 +183,7 @@ public:
         const sf_count_t got = sf_readf_short(file_, pcm->data(), static_cast<sf_count_t>(maxFrames));
         const auto frames = static_cast<std::size_t>(std::max<sf_count_t>(got, 0));
         pcm->resize(frames * static_cast<std::size_t>(info_.channels));
-        if (frames == 0 && sf_error(file_) != SF_ERR_NO_ERROR)
-            failed_ = true;
+        if (frames == 0 && sf_error(file_) != SF_ERR_NO_ERROR) failed_ = true;
         return frames;
     }
 
@@ -203,8 +199,7 @@ private:
 // libsndfile would only hand it to libmpg123 again.
 bool inContainer(const QString& path) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
+    if (!f.open(QIODevice::ReadOnly)) return false;
     const QByteArray magic = f.read(4);
     return magic == "RIFF" || magic == "fLaC" || magic == "OggS" || magic == "FORM";
 }
@@ -212,8 +207,7 @@ bool inContainer(const QString& path) {
 template <class D>
 std::unique_ptr<MusicDecoder> tryOpen(const QString& path, QString* error) {
     auto d = std::make_unique<D>();
-    if (d->open(path, error))
-        return d;
+    if (d->open(path, error)) return d;
     return nullptr;
 }
 
@@ -224,26 +218,23 @@ std::unique_ptr<MusicDecoder> MusicDecoder::open(const QString& path, QString* e
     const QFileInfo info(path);
     // Never hand a folder or a FIFO to a decoder: it would block or read garbage.
     if (!info.isFile()) {
-        if (error)
-            *error = QStringLiteral("not a file");
+        if (error) *error = QStringLiteral("not a file");
         return nullptr;
     }
     const bool mp3 = info.suffix().compare(QLatin1String("mp3"), Qt::CaseInsensitive) == 0;
     // The name decides which decoder tries first; a file misnamed either way still plays.
-    std::unique_ptr<MusicDecoder> d =
-        mp3 ? tryOpen<Mpg123Decoder>(path, &why) : tryOpen<SndfileDecoder>(path, &why);
+    std::unique_ptr<MusicDecoder> d = mp3 ? tryOpen<Mpg123Decoder>(path, &why) : tryOpen<SndfileDecoder>(path, &why);
     if (!d && (!mp3 || inContainer(path))) {
         QString other;
         d = mp3 ? tryOpen<SndfileDecoder>(path, &other) : tryOpen<Mpg123Decoder>(path, &other);
     }
-    if (!d && error)
-        *error = why;
+    if (!d && error) *error = why;
     return d;
 }
 
 QStringList musicNameFilters() {
-    return {QStringLiteral("*.mp3"), QStringLiteral("*.ogg"), QStringLiteral("*.oga"), QStringLiteral("*.opus"),
-            QStringLiteral("*.flac"), QStringLiteral("*.wav")};
+    return {QStringLiteral("*.mp3"),  QStringLiteral("*.ogg"),  QStringLiteral("*.oga"),
+            QStringLiteral("*.opus"), QStringLiteral("*.flac"), QStringLiteral("*.wav")};
 }
 
 }  // namespace sayvell::music

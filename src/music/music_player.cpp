@@ -94,8 +94,7 @@ public:
         bool follow = false;
         {
             std::lock_guard lk(m_);
-            if (!current_)
-                return;
+            if (!current_) return;
             ++generation_;
             job_ = {current_, generation_};
             playing_ = true;
@@ -104,8 +103,7 @@ public:
             // The earlier stream is all in the mixer: this one's frames start after it.
             startFrame_ = follow ? engine_.appendedFrames(Channel::Music) : 0;
         }
-        if (!follow)
-            engine_.clear(Channel::Music);
+        if (!follow) engine_.clear(Channel::Music);
         cv_.notify_all();
     }
 
@@ -133,8 +131,7 @@ public:
         std::int64_t start = 0;
         {
             std::lock_guard lk(m_);
-            if (!current_ || !playing_)
-                return 0.0;
+            if (!current_ || !playing_) return 0.0;
             start = startFrame_;
         }
         const std::int64_t heard = engine_.channelPlayedFrames(Channel::Music) - start;
@@ -165,8 +162,7 @@ private:
     // Waits for the mixer's queue to fall under `below`; false when the job went stale.
     bool waitForRoom(std::uint64_t generation, std::int64_t below) {
         while (engine_.queuedFrames(Channel::Music) >= below) {
-            if (stale(generation))
-                return false;
+            if (stale(generation)) return false;
             if (!engine_.waitQueuedBelow(Channel::Music, below, kWaitSliceMs) &&
                 engine_.queuedFrames(Channel::Music) >= below) {
                 // The engine is not mixing (stopped) or the channel was cleared: rest, but hear orders.
@@ -184,37 +180,30 @@ private:
             s.scanned = true;
             d.scanLength();
             std::lock_guard lk(m_);
-            if (current_ == job.stream)
-                length_ = d.lengthSeconds();
+            if (current_ == job.stream) length_ = d.lengthSeconds();
         } else {
             d.rewind();
         }
         std::vector<std::int16_t> pcm;
         for (;;) {
-            if (engine_.queuedFrames(Channel::Music) >= kQueueHigh && !waitForRoom(job.generation, kQueueLow))
-                return;
+            if (engine_.queuedFrames(Channel::Music) >= kQueueHigh && !waitForRoom(job.generation, kQueueLow)) return;
             const std::size_t frames = d.read(&pcm, kBlockFrames);
-            if (frames == 0)
-                break;
+            if (frames == 0) break;
             std::lock_guard f(feed_);
-            if (stale(job.generation))
-                return;
+            if (stale(job.generation)) return;
             engine_.append(Channel::Music, pcm.data(), frames, d.rate(), d.channels());
         }
         {
             std::lock_guard f(feed_);
-            if (stale(job.generation))
-                return;
+            if (stale(job.generation)) return;
             engine_.flush(Channel::Music);
         }
         // Finished shortly before the mixer takes the last frame: the tail plays on while the
         // next track is queued behind it, so nothing is cut and the change leaves no gap.
-        if (!waitForRoom(job.generation, kTailLead))
-            return;
+        if (!waitForRoom(job.generation, kTailLead)) return;
         {
             std::lock_guard lk(m_);
-            if (quit_ || job.generation != generation_)
-                return;
+            if (quit_ || job.generation != generation_) return;
             finishedGeneration_ = job.generation;
         }
         notifyFinished();
@@ -226,8 +215,7 @@ private:
             {
                 std::unique_lock lk(m_);
                 cv_.wait(lk, [&] { return quit_ || job_.stream; });
-                if (quit_)
-                    return;
+                if (quit_) return;
                 job = std::move(job_);
                 job_ = {};
             }
@@ -244,7 +232,7 @@ private:
     std::uint64_t generation_ = 0;
     std::uint64_t finishedGeneration_ = 0;
     bool playing_ = false;
-    bool followTail_ = false;       // the created stream is to follow the finished one's tail
+    bool followTail_ = false;      // the created stream is to follow the finished one's tail
     std::int64_t startFrame_ = 0;  // the channel's frames before the playing stream's first
     bool quit_ = false;
     double length_ = 0.0;
@@ -257,8 +245,7 @@ public:
     bool create(const QString& path) override {
         free();
         auto decoder = MusicDecoder::open(path, &lastError_);
-        if (!decoder)
-            return false;
+        if (!decoder) return false;
         lastError_.clear();
         length_ = decoder->lengthSeconds();
         live_ = true;
@@ -289,8 +276,6 @@ std::unique_ptr<MusicPlayer> makeEngineMusicPlayer(audio::AudioEngine& engine) {
     return std::make_unique<EngineMusicPlayer>(engine);
 }
 
-std::unique_ptr<MusicPlayer> makeSilentMusicPlayer() {
-    return std::make_unique<SilentMusicPlayer>();
-}
+std::unique_ptr<MusicPlayer> makeSilentMusicPlayer() { return std::make_unique<SilentMusicPlayer>(); }
 
 }  // namespace sayvell::music

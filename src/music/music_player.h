@@ -47,8 +47,7 @@ public:
 
 protected:
     void notifyFinished() {
-        if (finishedHandler_)
-            finishedHandler_();
+        if (finishedHandler_) finishedHandler_();
     }
 
 private:

@@ -4,8 +4,7 @@ namespace sayvell::music {
 
 FollowerStep followVolume(const FollowerInput& in) {
     FollowerStep step{in.level, std::nullopt};
-    if (!in.live)
-        return step;
+    if (!in.live) return step;
     if (in.readingActive) {
         // Every tick, so a change of the reading volume during the reading lands within one.
         step.level = in.readingVolume;

@@ -92,7 +92,7 @@ bool daysOffFromIcs(const QByteArray& data, int fromYear, int toYear, std::vecto
     if (!checkShape(lines, &eventLines, error)) return false;
 
     std::unique_ptr<icalcomponent, void (*)(icalcomponent*)> root(icalparser_parse_string(data.constData()),
-                                                                 icalcomponent_free);
+                                                                  icalcomponent_free);
     if (!root) {
         *error = lineError(1, QStringLiteral("無法讀取"));
         return false;
@@ -106,7 +106,8 @@ bool daysOffFromIcs(const QByteArray& data, int fromYear, int toYear, std::vecto
          ev; ev = icalcomponent_get_next_component(calendar, ICAL_VEVENT_COMPONENT), ++index) {
         const int line = index < eventLines.size() ? eventLines[index] : 1;
         if (icalproperty* bad = icalcomponent_get_first_property(ev, ICAL_XLICERROR_PROPERTY)) {
-            *error = lineError(line, QStringLiteral("事件有誤：%1").arg(QString::fromUtf8(icalproperty_get_xlicerror(bad))));
+            *error =
+                lineError(line, QStringLiteral("事件有誤：%1").arg(QString::fromUtf8(icalproperty_get_xlicerror(bad))));
             return false;
         }
         const icaltimetype start = icalcomponent_get_dtstart(ev);
@@ -119,7 +120,8 @@ bool daysOffFromIcs(const QByteArray& data, int fromYear, int toYear, std::vecto
         const qint64 length = endDate.isValid() ? dateOf(start).daysTo(endDate) : 0;
         const bool allDay = start.is_date != 0;
         // A timed event ending at midnight ends the day before.
-        const bool exclusive = allDay || (!icaltime_is_null_time(end) && end.hour == 0 && end.minute == 0 && end.second == 0);
+        const bool exclusive =
+            allDay || (!icaltime_is_null_time(end) && end.hour == 0 && end.minute == 0 && end.second == 0);
         const char* summary = icalcomponent_get_summary(ev);
         const QString note = summary ? QString::fromUtf8(summary).trimmed() : QString();
 

@@ -30,7 +30,7 @@ struct Entry {
     QString chime;     // empty: none; kBuiltinChime or a sound file
     int repeat = 1;    // times the text is said
     int gapSeconds = 0;
-    QString sink;      // a sound server's sink name; empty: the default output
+    QString sink;  // a sound server's sink name; empty: the default output
 
     std::vector<int> times;  // seconds of the day
     int everyMinutes = 0;    // 0: no repeating times

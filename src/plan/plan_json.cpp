@@ -145,7 +145,8 @@ QByteArray planToJson(const Plan& plan) {
     QJsonArray exceptions;
     for (const Exception& x : plan.exceptions) {
         QJsonObject o{{QStringLiteral("date"), x.date.toString(Qt::ISODate)},
-                      {QStringLiteral("kind"), x.kind == DayKind::DayOff ? QStringLiteral("dayOff") : QStringLiteral("workingDay")}};
+                      {QStringLiteral("kind"),
+                       x.kind == DayKind::DayOff ? QStringLiteral("dayOff") : QStringLiteral("workingDay")}};
         if (x.kind == DayKind::WorkingDay) o[u"follows"] = x.followsWeekday;
         if (!x.note.isEmpty()) o[u"note"] = x.note;
         exceptions.append(o);

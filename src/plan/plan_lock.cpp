@@ -39,7 +39,8 @@ bool PlanLock::tryLock() {
     if (fd_ < 0 || ::flock(fd_, LOCK_EX | LOCK_NB) != 0) return false;
     held_ = true;
     const QByteArray text = QStringLiteral("%1（PID %2）").arg(who_).arg(::getpid()).toUtf8();
-    if (::ftruncate(fd_, 0) == 0) [[maybe_unused]] auto n = ::pwrite(fd_, text.constData(), size_t(text.size()), 0);
+    if (::ftruncate(fd_, 0) == 0) [[maybe_unused]]
+        auto n = ::pwrite(fd_, text.constData(), size_t(text.size()), 0);
     return true;
 }
 

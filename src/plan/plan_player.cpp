@@ -27,9 +27,7 @@ bool textOf(const Entry& e, QString* text, QString* error) {
     return true;
 }
 
-QString skipReason(Skip s) {
-    return s == Skip::DayOff ? QStringLiteral("休息日") : QStringLiteral("項目已停用");
-}
+QString skipReason(Skip s) { return s == Skip::DayOff ? QStringLiteral("休息日") : QStringLiteral("項目已停用"); }
 }  // namespace
 
 PlanPlayer::PlanPlayer(PlayerEnv env) : env_(std::move(env)) {
@@ -87,7 +85,8 @@ void PlanPlayer::arm() {
 }
 
 void PlanPlayer::holdAwake() {
-    const bool held = started_ && (current_ || !queue_.empty() || (next_ && next_->due - env_.now() <= kStayAwakeSeconds));
+    const bool held =
+        started_ && (current_ || !queue_.empty() || (next_ && next_->due - env_.now() <= kStayAwakeSeconds));
     if (held == awake_ || !env_.inhibitor) return;
     awake_ = held;
     env_.inhibitor->setHeld(held);

@@ -48,9 +48,9 @@ inline constexpr qint64 kStayAwakeSeconds = 3600;
 struct PlayerEnv {
     WakeTimer& timer;
     Announcer& announcer;
-    std::function<qint64()> now;        // seconds since the epoch
-    std::function<QTimeZone()> zone;    // looked up at each wake: the zone may change
-    PlanStore* store = nullptr;         // the log and the watermark; none in some tests
+    std::function<qint64()> now;          // seconds since the epoch
+    std::function<QTimeZone()> zone;      // looked up at each wake: the zone may change
+    PlanStore* store = nullptr;           // the log and the watermark; none in some tests
     SleepInhibitor* inhibitor = nullptr;  // none: the machine may sleep as it likes
 };
 
@@ -95,7 +95,8 @@ private:
     void finished(bool ok, const QString& error);
     void arm();
     void holdAwake();
-    void log(const Occurrence& o, const Entry& e, LogStatus status, std::optional<qint64> played, const QString& detail);
+    void log(const Occurrence& o, const Entry& e, LogStatus status, std::optional<qint64> played,
+             const QString& detail);
     void changed() {
         if (onChanged) onChanged();
     }

@@ -12,9 +12,9 @@ extern const char* const kPlanSql;
 
 namespace {
 
-using store::sql::Stmt;
 using store::sql::errorOf;
 using store::sql::exec;
+using store::sql::Stmt;
 
 QString dateText(QDate d) { return d.isValid() ? d.toString(Qt::ISODate) : QString(); }
 
@@ -34,18 +34,16 @@ std::vector<int> timesOf(const QString& text) {
     return out;
 }
 
-DbResult failed(sqlite3* db) {
-    return DbResult::failure(QStringLiteral("無法寫入資料庫：%1").arg(errorOf(db)));
-}
+DbResult failed(sqlite3* db) { return DbResult::failure(QStringLiteral("無法寫入資料庫：%1").arg(errorOf(db))); }
 
 }  // namespace
 
 QString statusText(LogStatus status) {
     switch (status) {
-        case LogStatus::Played: return QStringLiteral("已播放");
-        case LogStatus::Skipped: return QStringLiteral("已略過");
-        case LogStatus::Missed: return QStringLiteral("已錯過");
-        case LogStatus::Failed: return QStringLiteral("失敗");
+    case LogStatus::Played: return QStringLiteral("已播放");
+    case LogStatus::Skipped: return QStringLiteral("已略過");
+    case LogStatus::Missed: return QStringLiteral("已錯過");
+    case LogStatus::Failed: return QStringLiteral("失敗");
     }
     return {};
 }
@@ -133,10 +131,11 @@ DbResult PlanStore::save(Plan* plan) {
         return r;
     };
     if (!exec(db_, "DELETE FROM plan_entry; DELETE FROM plan_exception", nullptr)) return rollback();
-    Stmt ins(db_,
-             "INSERT INTO plan_entry (id, position, name, enabled, text, text_file, voice, rate, volume, chime,"
-             " repeat_count, gap_seconds, sink, times, every_minutes, from_second, to_second, weekdays, first_date,"
-             " last_date, on_days_off) VALUES (?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,?14,?15,?16,?17,?18,?19,?20,?21)");
+    Stmt ins(
+        db_,
+        "INSERT INTO plan_entry (id, position, name, enabled, text, text_file, voice, rate, volume, chime,"
+        " repeat_count, gap_seconds, sink, times, every_minutes, from_second, to_second, weekdays, first_date,"
+        " last_date, on_days_off) VALUES (?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,?12,?13,?14,?15,?16,?17,?18,?19,?20,?21)");
     if (!ins.ok()) return rollback();
     qint64 position = 0;
     for (const Entry& e : plan->entries) {
@@ -184,7 +183,8 @@ DbResult PlanStore::save(Plan* plan) {
 }
 
 DbResult PlanStore::appendLog(const LogRow& r) {
-    Stmt st(db_, "INSERT INTO plan_log (planned, played, entry_id, entry_name, status, detail) VALUES (?1,?2,?3,?4,?5,?6)");
+    Stmt st(db_,
+            "INSERT INTO plan_log (planned, played, entry_id, entry_name, status, detail) VALUES (?1,?2,?3,?4,?5,?6)");
     st.bind(1, r.planned);
     if (r.played)
         st.bind(2, *r.played);
@@ -238,10 +238,13 @@ DbResult PlanStore::setWatermark(qint64 secs) {
 
 QByteArray logCsv(const std::vector<LogRow>& rows) {
     auto field = [](QString s) {
-        if (s.contains(u',') || s.contains(u'"') || s.contains(u'\n')) s = u'"' + s.replace(u'"', QStringLiteral("\"\"")) + u'"';
+        if (s.contains(u',') || s.contains(u'"') || s.contains(u'\n'))
+            s = u'"' + s.replace(u'"', QStringLiteral("\"\"")) + u'"';
         return s;
     };
-    auto when = [](qint64 secs) { return QDateTime::fromSecsSinceEpoch(secs).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); };
+    auto when = [](qint64 secs) {
+        return QDateTime::fromSecsSinceEpoch(secs).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    };
     QString out = QStringLiteral("預定時間,實際時間,項目,結果,說明\n");
     for (const LogRow& r : rows)
         out += QStringLiteral("%1,%2,%3,%4,%5\n")

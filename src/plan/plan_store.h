@@ -18,12 +18,12 @@ enum class LogStatus { Played = 0, Skipped = 1, Missed = 2, Failed = 3 };
 QString statusText(LogStatus status);  // "已播放", "已略過", "已錯過", "失敗"
 
 struct LogRow {
-    qint64 planned = 0;               // seconds since the epoch
-    std::optional<qint64> played;     // when it started; none for skipped and missed ones
+    qint64 planned = 0;            // seconds since the epoch
+    std::optional<qint64> played;  // when it started; none for skipped and missed ones
     qint64 entryId = 0;
     QString entryName;
     LogStatus status = LogStatus::Played;
-    QString detail;                   // why it was skipped or failed
+    QString detail;  // why it was skipped or failed
 };
 
 class PlanStore {

@@ -16,8 +16,8 @@ Calendar::Calendar(const Plan& plan) {
 
 DayRule Calendar::rule(QDate day) const {
     const qint64 j = day.toJulianDay();
-    auto it = std::upper_bound(byJulian_.begin(), byJulian_.end(), j,
-                               [](qint64 v, const auto& e) { return v < e.first; });
+    auto it =
+        std::upper_bound(byJulian_.begin(), byJulian_.end(), j, [](qint64 v, const auto& e) { return v < e.first; });
     if (it != byJulian_.begin() && std::prev(it)->first == j) {
         const Exception& e = std::prev(it)->second;
         if (e.kind == DayKind::DayOff) return {true, day.dayOfWeek()};
@@ -85,9 +85,7 @@ void placeDay(const QTimeZone& zone, QDate day, Occurrence* first, Occurrence* l
         o->due = QDateTime(day, QTime::fromMSecsSinceStartOfDay(o->second * 1000), zone).toSecsSinceEpoch();
 }
 
-QDate localDay(const QTimeZone& zone, qint64 secs) {
-    return QDateTime::fromSecsSinceEpoch(secs, zone).date();
-}
+QDate localDay(const QTimeZone& zone, qint64 secs) { return QDateTime::fromSecsSinceEpoch(secs, zone).date(); }
 
 template <typename Keep>
 void walkDays(const Plan& plan, const QTimeZone& zone, qint64 from, QDate lastDay, bool withSkipped, Keep keep) {

@@ -10,10 +10,10 @@ namespace sayvell::plan {
 enum class Skip { None = 0, DayOff = 1, Disabled = 2 };
 
 struct Occurrence {
-    qint64 due = 0;      // seconds since the epoch (UTC)
-    int entry = 0;       // index into Plan::entries; plan order breaks ties
-    QDate day;           // the local day it belongs to
-    int second = 0;      // its local second of that day
+    qint64 due = 0;  // seconds since the epoch (UTC)
+    int entry = 0;   // index into Plan::entries; plan order breaks ties
+    QDate day;       // the local day it belongs to
+    int second = 0;  // its local second of that day
     Skip skip = Skip::None;
 
     bool operator==(const Occurrence&) const = default;

@@ -54,9 +54,12 @@ void SpeechAnnouncer::play(const Entry& entry, const QString& text, Done done) {
         QString error;
         const bool ok = run(entry, text, &error);
         active_ = false;
-        QMetaObject::invokeMethod(this, [self, ok, error, done] {
-            if (self && done) done(ok, error);
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [self, ok, error, done] {
+                if (self && done) done(ok, error);
+            },
+            Qt::QueuedConnection);
     });
 }
 

@@ -12,8 +12,8 @@
 #include <atomic>
 #include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 namespace sayvell::audio {

@@ -47,12 +47,9 @@ std::unique_ptr<GlobalHotkeys> makeGlobalHotkeys() {
     const bool portal = platform != QLatin1String("xcb") && platform != QLatin1String("offscreen") &&
                         portalOffersGlobalShortcuts(QDBusConnection::sessionBus());
     switch (chooseHotkeyBackend(platform, portal)) {
-    case HotkeyBackend::X11:
-        return makeX11Hotkeys();
-    case HotkeyBackend::Portal:
-        return makePortalHotkeys(QDBusConnection::sessionBus());
-    case HotkeyBackend::None:
-        break;
+    case HotkeyBackend::X11: return makeX11Hotkeys();
+    case HotkeyBackend::Portal: return makePortalHotkeys(QDBusConnection::sessionBus());
+    case HotkeyBackend::None: break;
     }
     return makeNoHotkeys({});
 }

@@ -36,16 +36,12 @@ private:
     static QString describe(const QString& name, const QString& message) {
         const QDBusError::ErrorType type = QDBusError(QDBusMessage::createError(name, message)).type();
         switch (type) {
-        case QDBusError::ServiceUnknown:
-            return QStringLiteral("系統沒有提供關機服務（systemd-logind），無法關機。");
+        case QDBusError::ServiceUnknown: return QStringLiteral("系統沒有提供關機服務（systemd-logind），無法關機。");
         case QDBusError::NoReply:
         case QDBusError::Timeout:
-        case QDBusError::TimedOut:
-            return QStringLiteral("系統沒有回應關機要求。");
-        case QDBusError::AccessDenied:
-            return QStringLiteral("沒有關機的權限：%1").arg(message);
-        default:
-            return QStringLiteral("系統拒絕關機：%1").arg(message.isEmpty() ? name : message);
+        case QDBusError::TimedOut: return QStringLiteral("系統沒有回應關機要求。");
+        case QDBusError::AccessDenied: return QStringLiteral("沒有關機的權限：%1").arg(message);
+        default: return QStringLiteral("系統拒絕關機：%1").arg(message.isEmpty() ? name : message);
         }
     }
 

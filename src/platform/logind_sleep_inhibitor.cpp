@@ -27,8 +27,8 @@ public:
         QDBusMessage call = QDBusMessage::createMethodCall(
             QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
             QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
-        call << QStringLiteral("idle:sleep") << QStringLiteral("Sayvell")
-             << QStringLiteral("播報計畫一小時內有播報") << QStringLiteral("block");
+        call << QStringLiteral("idle:sleep") << QStringLiteral("Sayvell") << QStringLiteral("播報計畫一小時內有播報")
+             << QStringLiteral("block");
         const QDBusMessage reply = QDBusConnection(name_).call(call, QDBus::Block, 5000);
         if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty())
             lock_ = qvariant_cast<QDBusUnixFileDescriptor>(reply.arguments().first());

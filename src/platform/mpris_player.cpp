@@ -3,13 +3,13 @@
 // two players cannot share a connection.
 #include "platform/media_player.h"
 
+#include <QCoreApplication>
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QVariantMap>
 #include <algorithm>
@@ -27,12 +27,9 @@ const QString kNameRefused = QStringLiteral("桌面的媒體面板無法登記 S
 
 QString statusName(MediaPlayerState::Status status) {
     switch (status) {
-    case MediaPlayerState::Status::Playing:
-        return QStringLiteral("Playing");
-    case MediaPlayerState::Status::Paused:
-        return QStringLiteral("Paused");
-    case MediaPlayerState::Status::Stopped:
-        break;
+    case MediaPlayerState::Status::Playing: return QStringLiteral("Playing");
+    case MediaPlayerState::Status::Paused: return QStringLiteral("Paused");
+    case MediaPlayerState::Status::Stopped: break;
     }
     return QStringLiteral("Stopped");
 }
@@ -57,7 +54,8 @@ bool sameTrack(const MediaPlayerState& a, const MediaPlayerState& b) {
 // Hands a request to the program after the desktop has had its answer.
 template <typename Signal>
 void later(MediaPlayer* player, Signal signal) {
-    QMetaObject::invokeMethod(player, [player, signal] { emit(player->*signal)(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        player, [player, signal] { emit(player->*signal)(); }, Qt::QueuedConnection);
 }
 
 class NoMediaPlayer : public MediaPlayer {
@@ -129,7 +127,8 @@ public:
     double volume() const { return state().volume; }
     void setVolume(double v) {
         v = std::clamp(v, 0.0, 1.0);
-        QMetaObject::invokeMethod(player_, [p = player_, v] { emit p->volumeRequested(v); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            player_, [p = player_, v] { emit p->volumeRequested(v); }, Qt::QueuedConnection);
     }
     qlonglong position() const { return position_ ? position_() : 0; }
     bool canGoNext() const { return state().canGoNext; }
@@ -183,7 +182,8 @@ public:
             return false;
         }
         const QString name = kBusPrefix + suffix;
-        const QString instance = name + QStringLiteral(".instance") + QString::number(QCoreApplication::applicationPid());
+        const QString instance =
+            name + QStringLiteral(".instance") + QString::number(QCoreApplication::applicationPid());
         for (const QString& candidate : {name, instance}) {
             if (bus_.registerService(candidate)) {
                 busName_ = candidate;

@@ -22,8 +22,7 @@ const QString kRequestInterface = QStringLiteral("org.freedesktop.portal.Request
 const QString kRefused = QStringLiteral("桌面沒有允許全域快捷鍵（%1），F7、F9、F11 在其他程式中不起作用。");
 
 const char* const kIds[kHotkeyCount] = {"stop-read-from-top", "stop-loop-whole-text", "stop"};
-const char16_t* const kDescriptions[kHotkeyCount] = {u"停止，再從頭朗讀", u"停止，再全文循環朗讀",
-                                                     u"停止朗讀"};
+const char16_t* const kDescriptions[kHotkeyCount] = {u"停止，再從頭朗讀", u"停止，再全文循環朗讀", u"停止朗讀"};
 
 QString pathOf(const QVariant& v) {
     if (v.canConvert<QDBusObjectPath>()) return v.value<QDBusObjectPath>().path();
@@ -43,8 +42,8 @@ public:
 
     ~PortalHotkeys() override {
         if (!session_.isEmpty())
-            bus_.asyncCall(QDBusMessage::createMethodCall(kService, session_, QStringLiteral("org.freedesktop.portal.Session"),
-                                                          QStringLiteral("Close")));
+            bus_.asyncCall(QDBusMessage::createMethodCall(
+                kService, session_, QStringLiteral("org.freedesktop.portal.Session"), QStringLiteral("Close")));
     }
 
     bool registerHotkey(int index) override {
@@ -215,8 +214,8 @@ int portalShortcutIndex(const QString& id) {
 
 bool portalOffersGlobalShortcuts(const QDBusConnection& bus) {
     if (!bus.isConnected()) return false;
-    QDBusMessage get = QDBusMessage::createMethodCall(kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                      QStringLiteral("Get"));
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     get << kInterface << QStringLiteral("version");
     // A portal that is started on demand needs a moment; a desktop without one answers at once.
     const QDBusMessage reply = QDBusConnection(bus).call(get, QDBus::Block, 2000);

@@ -62,8 +62,7 @@ private:
         notifier_ = new QSocketNotifier(termPipe[0], QSocketNotifier::Read, this);
         connect(notifier_, &QSocketNotifier::activated, this, [this] {
             char buf[64];
-            while (::read(termPipe[0], buf, sizeof buf) > 0) {
-            }
+            while (::read(termPipe[0], buf, sizeof buf) > 0) {}
             // A copy: a watch may go away while the notice is handled.
             std::vector<QPointer<ShutdownWatch>> watches(watches_.begin(), watches_.end());
             for (const auto& w : watches)

@@ -48,8 +48,8 @@ public:
         const xcb_keycode_t key = keycodes_[index];
         std::array<xcb_void_cookie_t, kLockStates.size()> cookies{};
         for (size_t i = 0; i < kLockStates.size(); ++i)
-            cookies[i] = xcb_grab_key_checked(conn_, 1, root_, kLockStates[i], key, XCB_GRAB_MODE_ASYNC,
-                                              XCB_GRAB_MODE_ASYNC);
+            cookies[i] =
+                xcb_grab_key_checked(conn_, 1, root_, kLockStates[i], key, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
         bool refused = false;
         for (auto cookie : cookies) {
             if (xcb_generic_error_t* error = xcb_request_check(conn_, cookie)) {

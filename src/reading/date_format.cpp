@@ -83,12 +83,12 @@ DateFormatter::DateFormatter(const QLocale& locale) : locale_(locale) {
     });
     // The long form ends with the time zone, which nobody wants spoken in an announcement.
     longTimeFormat_ = editUnquoted(locale_.timeFormat(QLocale::LongFormat), [](QString& out, QChar c) {
-        if (c == u'B') {
-            if (!out.endsWith(QStringLiteral("AP"))) out += QStringLiteral("AP");
-        } else if (c != u't' && c != u'[' && c != u']') {
-            out += c;
-        }
-    }).trimmed();
+                          if (c == u'B') {
+                              if (!out.endsWith(QStringLiteral("AP"))) out += QStringLiteral("AP");
+                          } else if (c != u't' && c != u'[' && c != u']') {
+                              out += c;
+                          }
+                      }).trimmed();
 }
 
 QString DateFormatter::shortTime(const QTime& t) const { return locale_.toString(t, shortTimeFormat_); }
@@ -135,18 +135,14 @@ QString DateFormatter::format(const QString& pattern, const QDateTime& at) const
         if (token == u'M' && lastLetter == u'H') token = u'N';
         lastLetter = token;
         switch (token.unicode()) {
-        case u'Y':
-            out += run <= 2 ? padded(d.year() % 100, 2) : padded(d.year(), 4);
-            break;
+        case u'Y': out += run <= 2 ? padded(d.year() % 100, 2) : padded(d.year(), 4); break;
         case u'M':
             if (run <= 2)
                 out += run == 1 ? QString::number(d.month()) : padded(d.month(), 2);
             else
                 out += locale_.monthName(d.month(), run == 3 ? QLocale::ShortFormat : QLocale::LongFormat);
             break;
-        case u'N':
-            out += run == 1 ? QString::number(t.minute()) : padded(t.minute(), 2);
-            break;
+        case u'N': out += run == 1 ? QString::number(t.minute()) : padded(t.minute(), 2); break;
         case u'D':
             if (run == 1)
                 out += QString::number(d.day());
@@ -159,21 +155,11 @@ QString DateFormatter::format(const QString& pattern, const QDateTime& at) const
             else
                 out += locale_.toString(d, run == 5 ? QLocale::ShortFormat : QLocale::LongFormat);
             break;
-        case u'H':
-            out += run == 1 ? QString::number(t.hour()) : padded(t.hour(), 2);
-            break;
-        case u'S':
-            out += run == 1 ? QString::number(t.second()) : padded(t.second(), 2);
-            break;
-        case u'Z':
-            out += run == 1 ? QString::number(t.msec()) : padded(t.msec(), 3);
-            break;
-        case u'T':
-            out += run == 1 ? shortTime(t) : longTime(t);
-            break;
-        default:
-            out += QStringView(pattern).mid(i, run);
-            break;
+        case u'H': out += run == 1 ? QString::number(t.hour()) : padded(t.hour(), 2); break;
+        case u'S': out += run == 1 ? QString::number(t.second()) : padded(t.second(), 2); break;
+        case u'Z': out += run == 1 ? QString::number(t.msec()) : padded(t.msec(), 3); break;
+        case u'T': out += run == 1 ? shortTime(t) : longTime(t); break;
+        default: out += QStringView(pattern).mid(i, run); break;
         }
         i += run;
     }

@@ -16,7 +16,7 @@ struct EditorGone : std::runtime_error {
 // What the worker reads of the editor before a piece, in one call.
 struct EditorLook {
     int selStart = 0;
-    QString window;        // up to maxBytes from selStart
+    QString window;  // up to maxBytes from selStart
     int lineCount = 0;
     int previousLine = 0;  // the line of the offset asked about (where the last piece started)
     int stepOffset = 0;    // where the caret lands when moved maxBytes on from selStart

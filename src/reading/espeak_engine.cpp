@@ -61,12 +61,10 @@ void EspeakEngine::Impl::finish(const JobPtr& job, bool result) {
 }
 
 void EspeakEngine::Impl::finishLocked(const JobPtr& job, bool result) {
-    if (job->done)
-        return;
+    if (job->done) return;
     job->done = true;
     job->result = result;
-    if (job->kind == Job::Kind::Speak)
-        --pendingSpeech;
+    if (job->kind == Job::Kind::Speak) --pendingSpeech;
     changed.notify_all();
 }
 
@@ -77,8 +75,7 @@ void EspeakEngine::Impl::purge() {
         std::lock_guard feedLock(feedMutex);
         generation.fetch_add(1);
         for (Pending& p : backlog)
-            if (p.endOf)
-                dropped.push_back(std::move(p.endOf));
+            if (p.endOf) dropped.push_back(std::move(p.endOf));
         backlog.clear();
         audio.clear(Channel::Speech);
     }
@@ -90,8 +87,7 @@ void EspeakEngine::Impl::purge() {
             ++it;
         }
     }
-    for (const JobPtr& job : dropped)
-        finishLocked(job, false);
+    for (const JobPtr& job : dropped) finishLocked(job, false);
     wake.notify_all();
 }
 
@@ -103,17 +99,14 @@ void EspeakEngine::Impl::shutdown() {
             std::lock_guard feedLock(feedMutex);
             generation.fetch_add(1);
             for (Pending& p : backlog)
-                if (p.endOf)
-                    finishLocked(p.endOf, false);
+                if (p.endOf) finishLocked(p.endOf, false);
             backlog.clear();
         }
-        for (const JobPtr& job : queue)
-            finishLocked(job, false);
+        for (const JobPtr& job : queue) finishLocked(job, false);
         queue.clear();
         wake.notify_all();
     }
-    if (thread.joinable())
-        thread.join();
+    if (thread.joinable()) thread.join();
 }
 
 // ---- EspeakEngine -----------------------------------------------------------------------------
@@ -126,21 +119,14 @@ EspeakEngine::EspeakEngine(audio::AudioEngine& audio, const QString& dataPath)
     d->changed.wait(lock, [impl] { return impl->started; });
 }
 
-EspeakEngine::~EspeakEngine() {
-    d->shutdown();
-}
+EspeakEngine::~EspeakEngine() { d->shutdown(); }
 
-bool EspeakEngine::ok() const {
-    return d->ok;
-}
+bool EspeakEngine::ok() const { return d->ok; }
 
-QString EspeakEngine::errorText() const {
-    return d->error;
-}
+QString EspeakEngine::errorText() const { return d->error; }
 
 QList<Voice> EspeakEngine::voices() {
-    if (!d->ok)
-        return {};
+    if (!d->ok) return {};
     {
         std::lock_guard lock(d->m);
         if (d->prefetched) {
@@ -168,9 +154,7 @@ void EspeakEngine::setVoice(const Voice& voice) {
     d->voiceDirty = true;
 }
 
-int EspeakEngine::rate() const {
-    return d->rateSteps.load();
-}
+int EspeakEngine::rate() const { return d->rateSteps.load(); }
 
 void EspeakEngine::setRate(int rate) {
     std::lock_guard lock(d->m);
@@ -184,19 +168,14 @@ void EspeakEngine::setVolume(int volume) {
     d->audio.setVolume(Channel::Speech, static_cast<float>(v) / 100.0f);
 }
 
-int EspeakEngine::volume() const {
-    return d->volume.load();
-}
+int EspeakEngine::volume() const { return d->volume.load(); }
 
 bool EspeakEngine::speak(const QString& text, int flags) {
-    if (!d->ok)
-        return false;
+    if (!d->ok) return false;
     const bool purgeFirst = (flags & PurgeBeforeSpeak) != 0;
-    if (purgeFirst)
-        d->purge();
+    if (purgeFirst) d->purge();
     const QString plain = plainText(text);
-    if (plain.trimmed().isEmpty())
-        return true;
+    if (plain.trimmed().isEmpty()) return true;
 
     auto job = std::make_shared<Job>(Job::Kind::Speak);
     const std::vector<SpokenSegment> segments = splitSegments(plain);
@@ -207,27 +186,23 @@ bool EspeakEngine::speak(const QString& text, int flags) {
             job->segments.emplace_back(segment.language, segment.text.toStdString());
     }
     d->enqueue(job);
-    if (flags & Async)
-        return true;
+    if (flags & Async) return true;
 
     d->waitDone(job);
     bool toFile = false;
     {
         std::lock_guard lock(d->m);
-        if (!job->result)
-            return false;
+        if (!job->result) return false;
         toFile = job->file != nullptr;
     }
-    if (toFile)
-        return true;
+    if (toFile) return true;
     // Spoken means heard: wait for the device, and a purge meanwhile makes it unspoken.
     const bool played = d->audio.waitPlayed(Channel::Speech);
     return played && job->generation == d->generation.load();
 }
 
 void EspeakEngine::waitUntilDone() {
-    if (!d->ok)
-        return;
+    if (!d->ok) return;
     {
         std::unique_lock lock(d->m);
         d->changed.wait(lock, [this] { return d->pendingSpeech == 0 || d->stopping; });

@@ -7,16 +7,13 @@ using detail::Job;
 
 bool EspeakEngine::setOutputFile(const QString& path, const PcmFormat& format, QString* error) {
     if (!d->ok) {
-        if (error)
-            *error = d->error.isEmpty() ? QStringLiteral("The speech engine is not available.") : d->error;
+        if (error) *error = d->error.isEmpty() ? QStringLiteral("The speech engine is not available.") : d->error;
         return false;
     }
     // A file still open is completed first; its failure must not go unreported.
-    if (!setOutputDefault(error))
-        return false;
+    if (!setOutputDefault(error)) return false;
     auto writer = std::make_shared<WavWriter>();
-    if (!writer->open(path, d->sampleRate, format, error))
-        return false;
+    if (!writer->open(path, d->sampleRate, format, error)) return false;
     std::lock_guard lock(d->m);
     d->file = std::move(writer);
     return true;
@@ -29,8 +26,7 @@ bool EspeakEngine::setOutputDefault(QString* error) {
         writer = std::move(d->file);
         d->file.reset();
     }
-    if (!writer)
-        return true;
+    if (!writer) return true;
     auto job = std::make_shared<Job>(Job::Kind::CloseFile);
     job->file = std::move(writer);
     d->enqueue(job);

@@ -75,10 +75,8 @@ void EspeakEngine::Impl::initialise() {
             espeak_ng_InitializePath(dataPath.isEmpty() ? nullptr : path.constData());
             espeak_ng_ERROR_CONTEXT context = nullptr;
             espeak_ng_STATUS status = espeak_ng_Initialize(&context);
-            if (context)
-                espeak_ng_ClearErrorContext(&context);
-            if (status == ENS_OK)
-                status = espeak_ng_InitializeOutput(ENOUTPUT_MODE_SYNCHRONOUS, kBufferMs, nullptr);
+            if (context) espeak_ng_ClearErrorContext(&context);
+            if (status == ENS_OK) status = espeak_ng_InitializeOutput(ENOUTPUT_MODE_SYNCHRONOUS, kBufferMs, nullptr);
             if (status == ENS_OK) {
                 g.ready = loaded = true;
                 g.path = dataPath;
@@ -94,8 +92,7 @@ void EspeakEngine::Impl::initialise() {
         }
         ok = loaded && g.sampleRate > 0;
         sampleRate = g.sampleRate;
-        if (loaded && !ok)
-            why = QStringLiteral("espeak-ng reports no sample rate.");
+        if (loaded && !ok) why = QStringLiteral("espeak-ng reports no sample rate.");
     }
     std::lock_guard lock(m);
     error = why;
@@ -110,8 +107,7 @@ void EspeakEngine::Impl::run() {
         JobPtr job;
         {
             std::unique_lock lock(m);
-            if (stopping)
-                break;
+            if (stopping) break;
             if (queue.empty()) {
                 if (hasBacklog())
                     wake.wait_for(lock, kFeedPoll);
@@ -128,9 +124,7 @@ void EspeakEngine::Impl::run() {
 
 void EspeakEngine::Impl::execute(const JobPtr& job) {
     switch (job->kind) {
-    case Job::Kind::Speak:
-        synthesise(job);
-        return;
+    case Job::Kind::Speak: synthesise(job); return;
     case Job::Kind::ListVoices: {
         QList<Voice> list = listVoices();
         std::lock_guard lock(m);
@@ -166,8 +160,7 @@ void EspeakEngine::Impl::configure(EspeakGlobal& g) {
         const QByteArray name = voice.isEmpty() ? QByteArrayLiteral("en") : voice.toUtf8();
         espeak_SetVoiceByName(name.constData());
     }
-    if (setRate)
-        espeak_SetParameter(espeakRATE, wordsPerMinute(rateSteps.load()), 0);
+    if (setRate) espeak_SetParameter(espeakRATE, wordsPerMinute(rateSteps.load()), 0);
     g.configuredBy = id;
 }
 
@@ -184,8 +177,8 @@ void EspeakEngine::Impl::synthesise(const JobPtr& job) {
             configure(g);
             synthEngine = this;
             synthJob = job.get();
-            status = job->segments.empty() ? espeak_Synth(job->utf8.c_str(), job->utf8.size() + 1, 0, POS_CHARACTER,
-                                                           0, espeakCHARS_UTF8, nullptr, nullptr)
+            status = job->segments.empty() ? espeak_Synth(job->utf8.c_str(), job->utf8.size() + 1, 0, POS_CHARACTER, 0,
+                                                          espeakCHARS_UTF8, nullptr, nullptr)
                                            : synthSegments(*job);
             if (!job->segments.empty())
                 g.configuredBy = 0;  // another voice may be set: the next job sets its own again
@@ -223,8 +216,7 @@ espeak_ERROR EspeakEngine::Impl::synthSegments(const Job& job) {
     espeak_ERROR status = EE_OK;
     QString current = activeVoice;
     for (const auto& [language, utf8] : job.segments) {
-        if (job.generation != generation.load())
-            break;
+        if (job.generation != generation.load()) break;
         const QString voice = segmentVoice(language, activeVoice);
         if (voice != current) {
             const QByteArray name = voice.isEmpty() ? QByteArrayLiteral("en") : voice.toUtf8();
@@ -234,8 +226,7 @@ espeak_ERROR EspeakEngine::Impl::synthSegments(const Job& job) {
         }
         const espeak_ERROR one =
             espeak_Synth(utf8.c_str(), utf8.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, nullptr);
-        if (one != EE_OK)
-            status = one;
+        if (one != EE_OK) status = one;
     }
     return status;
 }
@@ -243,17 +234,14 @@ espeak_ERROR EspeakEngine::Impl::synthSegments(const Job& job) {
 int EspeakEngine::Impl::synthCallback(short* wav, int count, espeak_EVENT*) {
     Impl* engine = synthEngine;
     Job* job = synthJob;
-    if (!engine || !job)
-        return 1;
+    if (!engine || !job) return 1;
     return engine->onSamples(*job, wav, count) ? 0 : 1;
 }
 
 // False stops the synthesis.
 bool EspeakEngine::Impl::onSamples(Job& job, const short* wav, int count) {
-    if (job.generation != generation.load())
-        return false;
-    if (!wav || count <= 0)
-        return true;
+    if (job.generation != generation.load()) return false;
+    if (!wav || count <= 0) return true;
     const auto n = static_cast<std::size_t>(count);
     if (job.file) {
         job.file->write(wav, n, static_cast<float>(volume.load()) / 100.0f);
@@ -262,8 +250,7 @@ bool EspeakEngine::Impl::onSamples(Job& job, const short* wav, int count) {
     std::lock_guard lock(feedMutex);
     // Checked again under the lock a purge takes: nothing of a purged job reaches the mixer
     // after its clear().
-    if (job.generation != generation.load())
-        return false;
+    if (job.generation != generation.load()) return false;
     if (backlog.empty() && roomAhead())
         appendNow(wav, n);
     else
@@ -304,15 +291,13 @@ void EspeakEngine::Impl::feed() {
                 audio.flush(Channel::Speech);
                 ended.push_back(std::move(p.endOf));
             } else {
-                if (!roomAhead())
-                    break;
+                if (!roomAhead()) break;
                 appendNow(p.samples.data(), p.samples.size());
             }
             backlog.pop_front();
         }
     }
-    for (const JobPtr& job : ended)
-        finish(job, true);
+    for (const JobPtr& job : ended) finish(job, true);
 }
 
 bool EspeakEngine::Impl::hasBacklog() {

@@ -17,21 +17,19 @@ QList<Voice> EspeakEngine::Impl::listVoices() {
     {
         EspeakGlobal& g = espeakGlobal();
         std::lock_guard lock(g.m);
-        if (!g.ready)
-            return {};
+        if (!g.ready) return {};
         // The list points into espeak's storage, which the next listing replaces: copy first.
         if (const espeak_VOICE** list = espeak_ListVoices(nullptr)) {
             for (; *list; ++list) {
                 const espeak_VOICE* v = *list;
-                if (!v->identifier || !v->name || !v->languages)
-                    continue;
+                if (!v->identifier || !v->name || !v->languages) continue;
                 const QString identifier = QString::fromUtf8(v->identifier);
                 const QString language = QString::fromUtf8(v->languages + 1);  // after the priority byte
                 if (identifier.startsWith(QLatin1String("mb/")) || identifier.contains(QLatin1String("!v")) ||
                     language == QLatin1String("variant"))
                     continue;
-                all.push_back({identifier.section(QLatin1Char('/'), -1), QString::fromUtf8(v->name).trimmed(),
-                               language});
+                all.push_back(
+                    {identifier.section(QLatin1Char('/'), -1), QString::fromUtf8(v->name).trimmed(), language});
             }
         }
         espeak_VOICE variants{};
@@ -49,11 +47,9 @@ QList<Voice> EspeakEngine::Impl::listVoices() {
     };
     QList<Voice> out;
     auto addChinese = [&](const QString& voice, const QString& male, const QString& woman) {
-        if (!installed(voice))
-            return;
+        if (!installed(voice)) return;
         out.append({voice, male});
-        if (female)
-            out.append({voice + QLatin1String("+f3"), woman});
+        if (female) out.append({voice + QLatin1String("+f3"), woman});
     };
     addChinese(mandarin, QStringLiteral("普通話（男聲）"), QStringLiteral("普通話（女聲）"));
     addChinese(cantonese, QStringLiteral("粵語（男聲）"), QStringLiteral("粵語（女聲）"));
@@ -63,11 +59,9 @@ QList<Voice> EspeakEngine::Impl::listVoices() {
         return e.language == QLatin1String("en") || e.language.startsWith(QLatin1String("en-"));
     };
     for (const Entry& e : all)
-        if (!listed(e) && english(e))
-            out.append({e.id, QStringLiteral("%1 [%2]").arg(e.name, e.id)});
+        if (!listed(e) && english(e)) out.append({e.id, QStringLiteral("%1 [%2]").arg(e.name, e.id)});
     for (const Entry& e : all)
-        if (!listed(e) && !english(e))
-            out.append({e.id, QStringLiteral("%1 [%2]").arg(e.name, e.id)});
+        if (!listed(e) && !english(e)) out.append({e.id, QStringLiteral("%1 [%2]").arg(e.name, e.id)});
     return out;
 }
 

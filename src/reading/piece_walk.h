@@ -36,18 +36,18 @@ struct RunSettings {
     DelimiterTable delimiters;
     int symbolDelayMs = 800;  // the wait before a piece holding the delay symbol
     int dateFormatType = 1;
-    QDateTime now;             // invalid: the clock's time when the piece is made
-    DateSubstitution date;     // empty: the date token stays as written
-    SpeechLanguage language = SpeechLanguage::Other;  // languageOfVoice() of the run's voice
+    QDateTime now;                                        // invalid: the clock's time when the piece is made
+    DateSubstitution date;                                // empty: the date token stays as written
+    SpeechLanguage language = SpeechLanguage::Other;      // languageOfVoice() of the run's voice
     std::shared_ptr<const PronunciationLexicon> lexicon;  // none: no word is replaced
 };
 
 struct WalkPiece {
-    int start = 0;   // byte offset in the source (a range: in the range)
-    int length = 0;  // bytes as written; the next piece starts after them
-    QString written;  // as in the text, delimiter included
-    QString spoken;   // what the engine is given: date token, no "※", numbers and the table
-    QString heard;    // as a listener hears it, in writing (subtitles): date token replaced, no "※", trimmed
+    int start = 0;          // byte offset in the source (a range: in the range)
+    int length = 0;         // bytes as written; the next piece starts after them
+    QString written;        // as in the text, delimiter included
+    QString spoken;         // what the engine is given: date token, no "※", numbers and the table
+    QString heard;          // as a listener hears it, in writing (subtitles): date token replaced, no "※", trimmed
     int pauseBeforeMs = 0;  // the delay symbol's wait; 0 without one
     int pauseAfterMs = 0;   // the delimiter's pause; 0 without one
     bool speaks = true;     // false: white space the reading selects and passes over silently
@@ -55,9 +55,9 @@ struct WalkPiece {
 
 // What a source shows at a reading position.
 struct TextView {
-    int offset = 0;        // where the window starts: the editor's caret may have moved it
-    QStringView window;    // up to kReadWindowBytes of whole characters, line breaks as '\n'
-    int stepOffset = 0;    // where a blank window is stepped over to (offset + kReadWindowBytes, held to the text)
+    int offset = 0;         // where the window starts: the editor's caret may have moved it
+    QStringView window;     // up to kReadWindowBytes of whole characters, line breaks as '\n'
+    int stepOffset = 0;     // where a blank window is stepped over to (offset + kReadWindowBytes, held to the text)
     bool stepEnds = false;  // that step lands on the last line: the walk ends there
 };
 
@@ -106,12 +106,12 @@ private:
 
     QString text_;
     int length_ = 0;
-    bool separators_ = false;      // holds U+2029: windows are copies with it as '\n'
-    std::vector<int> lineStarts_;  // byte offset of each line's first character
+    bool separators_ = false;       // holds U+2029: windows are copies with it as '\n'
+    std::vector<int> lineStarts_;   // byte offset of each line's first character
     std::vector<int> checkpoints_;  // byte offset of every kStep-th position
     int cursorByte_ = 0;            // a known byte offset and its position, where the walk is
     qsizetype cursorPos_ = 0;
-    qsizetype shownPos_ = 0;        // where the last window shown starts
+    qsizetype shownPos_ = 0;  // where the last window shown starts
     QString scratch_;
     QString peekScratch_;
 };

@@ -85,7 +85,8 @@ Pcm16 synthesizePromptTone() {
     double peak = 0;
     for (size_t i = 0; i < mix.size(); ++i) {
         const double t = static_cast<double>(i) / kPromptRate;
-        if (t > total - kFadeOutS) mix[i] *= 0.5 + 0.5 * std::cos(std::numbers::pi * (t - (total - kFadeOutS)) / kFadeOutS);
+        if (t > total - kFadeOutS)
+            mix[i] *= 0.5 + 0.5 * std::cos(std::numbers::pi * (t - (total - kFadeOutS)) / kFadeOutS);
         peak = std::max(peak, std::abs(mix[i]));
     }
     Pcm16 pcm{kPromptRate, 1, std::vector<std::int16_t>(mix.size())};

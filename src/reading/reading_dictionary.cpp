@@ -75,14 +75,14 @@ const ReadingDictionary* ReadingDictionary::installed() {
         QString why = QStringLiteral("找不到");
         if (!path.isEmpty()) dictionary = load(path, &why);
         if (!dictionary)
-            std::fprintf(stderr, "詞語讀音資料 %s 無法讀取（%s），多音字只按讀音表朗讀。\n",
-                         kFileName, why.toLocal8Bit().constData());
+            std::fprintf(stderr, "詞語讀音資料 %s 無法讀取（%s），多音字只按讀音表朗讀。\n", kFileName,
+                         why.toLocal8Bit().constData());
     });
     return dictionary.get();
 }
 
-int ReadingDictionary::toneAt(QStringView text, qsizetype k, const std::vector<LexiconMatch>& found,
-                              size_t next, int toneAfter) const {
+int ReadingDictionary::toneAt(QStringView text, qsizetype k, const std::vector<LexiconMatch>& found, size_t next,
+                              int toneAfter) const {
     if (k >= text.size()) return toneAfter;
     if (next < found.size() && found[next].start == k) {
         const QString& spoken = *found[next].spoken;
@@ -94,8 +94,7 @@ int ReadingDictionary::toneAt(QStringView text, qsizetype k, const std::vector<L
 // The reading speech gives 一 or 不 at k before a character of nextTone, or null for the
 // voice's own (一 first tone, 不 fourth). `end` is where the word around it ends; `more`: a
 // word follows the text there.
-const char16_t* ReadingDictionary::sandhi(QStringView text, qsizetype k, qsizetype end, int nextTone,
-                                          bool more) const {
+const char16_t* ReadingDictionary::sandhi(QStringView text, qsizetype k, qsizetype end, int nextTone, bool more) const {
     const QChar c = text[k];
     const QChar next = k + 1 < end ? text[k + 1] : QChar();
     if (next.isNull() ? !more : !isHan(next)) return nullptr;  // alone, or at the end of a word

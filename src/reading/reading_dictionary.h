@@ -39,8 +39,7 @@ public:
 
 private:
     ReadingDictionary() = default;
-    int toneAt(QStringView text, qsizetype k, const std::vector<LexiconMatch>& found, size_t next,
-               int toneAfter) const;
+    int toneAt(QStringView text, qsizetype k, const std::vector<LexiconMatch>& found, size_t next, int toneAfter) const;
     const char16_t* sandhi(QStringView text, qsizetype k, qsizetype end, int nextTone, bool more) const;
 
     PronunciationLexicon words_;

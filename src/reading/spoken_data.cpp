@@ -46,12 +46,18 @@ NumberWords commonWords() {
         "百 千 萬 億 公斤 公里 公尺 公分 公升 公克 毫升 毫米 毫克 斤 道 門 項 批 趟 圈 輪 口 位數"));
     w.notMeasures = split(QStringLiteral("年級 年代 點鐘方向"));
     w.ordinalBefore = QStringLiteral("第月週周初期拜號年");
-    w.codeWords = split(QStringLiteral(
-        "電話 手機 號碼 編號 代碼 代號 帳號 賬號 訂單 單號 密碼 驗證碼 分機 傳真 卡號 序號 條碼 專線 "
-        "統編 郵遞區號 郵編 學號 工號 會員 房 房號 車次 座號 班次 Tel TEL tel Fax FAX No NO"));
+    w.codeWords = split(
+        QStringLiteral("電話 手機 號碼 編號 代碼 代號 帳號 賬號 訂單 單號 密碼 驗證碼 分機 傳真 卡號 序號 條碼 專線 "
+                       "統編 郵遞區號 郵編 學號 工號 會員 房 房號 車次 座號 班次 Tel TEL tel Fax FAX No NO"));
     w.dateUnits = QStringLiteral("月日號時點分秒");
-    for (const auto& [written, spoken] : {std::pair{"Tel", "電話"}, {"TEL", "電話"}, {"tel", "電話"}, {"Fax", "傳真"},
-                                          {"FAX", "傳真"}, {"No", "編號"}, {"NO", "編號"}, {"no", "編號"}})
+    for (const auto& [written, spoken] : {std::pair{"Tel", "電話"},
+                                          {"TEL", "電話"},
+                                          {"tel", "電話"},
+                                          {"Fax", "傳真"},
+                                          {"FAX", "傳真"},
+                                          {"No", "編號"},
+                                          {"NO", "編號"},
+                                          {"no", "編號"}})
         w.letterCodeWords.push_back({QString::fromUtf8(written), QString::fromUtf8(spoken)});
     return w;
 }
@@ -72,7 +78,7 @@ NumberWords mandarinWords() {
 NumberWords cantoneseWords() {
     NumberWords w = commonWords();
     w.letterJoiner = QStringLiteral("-");  // apart, the English it turns to reads "A" as "a"
-    w.liangInside = true;  // 兩千兩百
+    w.liangInside = true;                  // 兩千兩百
     w.range = QStringLiteral("至");
     w.units = {{QStringLiteral("kg"), QStringLiteral("公斤")}, {QStringLiteral("KG"), QStringLiteral("公斤")},
                {QStringLiteral("Kg"), QStringLiteral("公斤")}, {QStringLiteral("mg"), QStringLiteral("毫克")},

@@ -18,21 +18,21 @@ struct WordPair {
 // Everything a language says differently, in one place.
 struct NumberWords {
     std::array<QString, 10> digits;
-    QString liang;          // the "two" of a quantity
-    bool liangInside;       // 兩 for every 2 before 百 and 千, not only at the head of the number
+    QString liang;     // the "two" of a quantity
+    bool liangInside;  // 兩 for every 2 before 百 and 千, not only at the head of the number
     QString ten, hundred, thousand;
     std::array<QString, 5> groups;  // "", 萬, 億, 兆: every four digits
     QString point, negative, belowZero, range, percent, fractionOf;
     QString hour, minute, second, year, month, day;
     QString celsius, fahrenheit, degree, yuan;
-    std::vector<WordPair> currencies;  // prefix before the amount, longest first
-    std::vector<WordPair> units;       // letters after the amount
-    std::vector<QString> measureWords;  // after a 2 that counts: 兩個, 兩位
-    std::vector<QString> notMeasures;   // starts of words that look like one but name a rank: 2年級
-    QString ordinalBefore;              // a 2 right after one of these is a rank: 第2, 12月2日
-    std::vector<QString> codeWords;     // long numbers after one of these are read digit by digit
-    QString dateUnits;                  // 09日, 05分: the leading zero is not spoken
-    QString letterJoiner;               // between letters spelled out (VIP)
+    std::vector<WordPair> currencies;       // prefix before the amount, longest first
+    std::vector<WordPair> units;            // letters after the amount
+    std::vector<QString> measureWords;      // after a 2 that counts: 兩個, 兩位
+    std::vector<QString> notMeasures;       // starts of words that look like one but name a rank: 2年級
+    QString ordinalBefore;                  // a 2 right after one of these is a rank: 第2, 12月2日
+    std::vector<QString> codeWords;         // long numbers after one of these are read digit by digit
+    QString dateUnits;                      // 09日, 05分: the leading zero is not spoken
+    QString letterJoiner;                   // between letters spelled out (VIP)
     std::vector<WordPair> letterCodeWords;  // Tel, Fax, No before a number: said in Chinese
 };
 

@@ -74,14 +74,15 @@ SpeechLanguage languageOfVoice(QStringView voiceId) {
 }
 
 QString spokenCopy(const QString& piece, const SpokenSettings& settings) {
-    QString s = settings.date && *settings.date ? (*settings.date)(piece, settings.dateFormatType, settings.now) : piece;
+    QString s =
+        settings.date && *settings.date ? (*settings.date)(piece, settings.dateFormatType, settings.now) : piece;
     s.remove(QChar(kDelaySymbol));
     if (settings.language == SpeechLanguage::Other) return s;
     const NumberWords* words = wordsFor(settings.language);
     const ReadingDictionary* dictionary = settings.language != SpeechLanguage::Mandarin ? nullptr
-                                          : settings.dictionary ? settings.dictionary
-                                          : settings.useInstalledDictionary ? ReadingDictionary::installed()
-                                                                            : nullptr;
+                                          : settings.dictionary                         ? settings.dictionary
+                                          : settings.useInstalledDictionary             ? ReadingDictionary::installed()
+                                                                                        : nullptr;
     const std::vector<LexiconMatch> found =
         settings.lexicon ? settings.lexicon->matches(s, settings.language) : std::vector<LexiconMatch>{};
     if (found.empty() && !dictionary && (!words || (!hasDigit(s) && !hasLetter(s)))) return s;  // no copy
@@ -106,7 +107,8 @@ Piece cutSpokenPiece(QStringView window, const DelimiterTable& table, SpeechLang
     const DelimiterFilter filter(table);
     const bool chinese = language != SpeechLanguage::Other;
     for (qsizetype i = 0; i < window.size();) {
-        const int units = window[i].isHighSurrogate() && i + 1 < window.size() && window[i + 1].isLowSurrogate() ? 2 : 1;
+        const int units =
+            window[i].isHighSurrogate() && i + 1 < window.size() && window[i + 1].isLowSurrogate() ? 2 : 1;
         if (filter.mayStart(window[i])) {
             const int delay = table.delayOf(window.mid(i, units));
             if (delay >= 0) {

@@ -403,7 +403,9 @@ private:
         switch (kind) {
         case Kind::Percent: out_ += sign + w_.percent + number; break;
         case Kind::Celsius: out_ += w_.celsius + (negative ? w_.belowZero : QString()) + number + w_.degree; break;
-        case Kind::Fahrenheit: out_ += w_.fahrenheit + (negative ? w_.belowZero : QString()) + number + w_.degree; break;
+        case Kind::Fahrenheit:
+            out_ += w_.fahrenheit + (negative ? w_.belowZero : QString()) + number + w_.degree;
+            break;
         case Kind::Degree: out_ += (negative ? w_.belowZero : QString()) + number + w_.degree; break;
         case Kind::Unit: out_ += sign + number + unit->spoken; break;
         default: out_ += sign + number; break;
@@ -444,7 +446,6 @@ void appendSpokenNumbers(QStringView text, const NumberWords* words, QString* ou
     else
         NumberReader(text, *words, *out).run();
 }
-
 
 }  // namespace
 

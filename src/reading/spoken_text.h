@@ -32,8 +32,8 @@ struct SpokenSettings {
     SpeechLanguage language = SpeechLanguage::Other;
     int dateFormatType = 1;
     QDateTime now;
-    const DateSubstitution* date = nullptr;           // none: the token stays
-    const PronunciationLexicon* lexicon = nullptr;   // none: no word is replaced
+    const DateSubstitution* date = nullptr;         // none: the token stays
+    const PronunciationLexicon* lexicon = nullptr;  // none: no word is replaced
     // Mandarin words of several readings and the tones of 一 and 不: this dictionary, else the
     // installed one unless useInstalledDictionary is false.
     const ReadingDictionary* dictionary = nullptr;

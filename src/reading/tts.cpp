@@ -6,9 +6,8 @@
 
 namespace sayvell::reading {
 
-Tts::Tts(ReadingState& state, EditorPort& editor, SpeechEngine& engine, Clock& clock,
-         const DateSubstitution& date, const LexiconSource& lexicon, std::shared_ptr<RunToken> token,
-         RunRequest request)
+Tts::Tts(ReadingState& state, EditorPort& editor, SpeechEngine& engine, Clock& clock, const DateSubstitution& date,
+         const LexiconSource& lexicon, std::shared_ptr<RunToken> token, RunRequest request)
     : state_(state), editor_(editor), engine_(engine), clock_(clock), date_(date), lexicon_(lexicon),
       token_(std::move(token)), request_(std::move(request)), language_(languageOfVoice(request_.voiceId)) {}
 
@@ -279,8 +278,7 @@ void TtsRunner::threadMain() {
             if (!superseded && single && !quitting) {
                 try {
                     editor_.runFinished();
-                } catch (const std::exception&) {
-                }
+                } catch (const std::exception&) {}
             }
         }
         {

@@ -33,9 +33,9 @@ namespace sayvell::reading {
 using LexiconSource = std::function<std::shared_ptr<const PronunciationLexicon>()>;
 
 struct RunRequest {
-    int selStart = 0;   // the caret (and selection, for range mode) the command left
+    int selStart = 0;  // the caret (and selection, for range mode) the command left
     int selLength = 0;
-    QString voiceId;    // the voice the run speaks with; its language decides how numbers are said
+    QString voiceId;  // the voice the run speaks with; its language decides how numbers are said
     RunMode mode = RunMode::Single;
 };
 
@@ -48,9 +48,8 @@ struct RunToken {
 // One run. Created and executed by TtsRunner.
 class Tts {
 public:
-    Tts(ReadingState& state, EditorPort& editor, SpeechEngine& engine, Clock& clock,
-        const DateSubstitution& date, const LexiconSource& lexicon, std::shared_ptr<RunToken> token,
-        RunRequest request);
+    Tts(ReadingState& state, EditorPort& editor, SpeechEngine& engine, Clock& clock, const DateSubstitution& date,
+        const LexiconSource& lexicon, std::shared_ptr<RunToken> token, RunRequest request);
     // The body of the run; returns when the run has ended and its end steps are done.
     void Execute();
 

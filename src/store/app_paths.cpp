@@ -15,7 +15,7 @@ namespace {
 
 QMutex overrideMutex;
 bool hasOverride = false;  // guarded by overrideMutex
-QString overrideDir;      // guarded by overrideMutex
+QString overrideDir;       // guarded by overrideMutex
 
 const QString kDatabase = QStringLiteral("draft.dat");
 const QString kSettings = QStringLiteral("setinfo.ini");

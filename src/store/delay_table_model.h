@@ -39,5 +39,4 @@ private:
     DelayDataset& rows_;
 };
 
-
 }  // namespace sayvell::store

@@ -13,9 +13,9 @@ extern const char* const kPronunciationSql;
 
 namespace {
 
-using store::sql::Stmt;
 using store::sql::errorOf;
 using store::sql::exec;
+using store::sql::Stmt;
 
 bool hasTable(sqlite3* db) {
     Stmt st(db, "SELECT 1 FROM sqlite_master WHERE type='table' AND name='pronunciation'");
@@ -262,8 +262,8 @@ DbResult PronunciationTable::importCsv(const QByteArray& data, CsvImport* result
     for (const QStringList& fields : rows) {
         const QString word = fields.value(0).trimmed();
         const QString reading = fields.value(1).trimmed();
-        const QString lang = fields.size() > 2 && !fields[2].trimmed().isEmpty() ? languageOf(fields[2])
-                                                                                  : QStringLiteral("cmn");
+        const QString lang =
+            fields.size() > 2 && !fields[2].trimmed().isEmpty() ? languageOf(fields[2]) : QStringLiteral("cmn");
         if (word.isEmpty() || reading.isEmpty() || lang.isEmpty()) {
             ++counts.skipped;
             continue;
@@ -323,8 +323,7 @@ int PronunciationModel::rowCount(const QModelIndex& parent) const {
 int PronunciationModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
 
 QVariant PronunciationModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= rowCount() || (role != Qt::DisplayRole && role != Qt::EditRole))
-        return {};
+    if (!index.isValid() || index.row() >= rowCount() || (role != Qt::DisplayRole && role != Qt::EditRole)) return {};
     const PronunciationRow& r = table_.rows()[size_t(index.row())];
     switch (index.column()) {
     case Written: return r.written;
@@ -335,7 +334,8 @@ QVariant PronunciationModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant PronunciationModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return QAbstractTableModel::headerData(section, orientation, role);
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
     switch (section) {
     case Written: return QStringLiteral("詞語");
     case Spoken: return QStringLiteral("讀音");

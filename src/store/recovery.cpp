@@ -2,8 +2,8 @@
 
 #include <QFile>
 #include <QSet>
-#include <QtGlobal>
 #include <QTimer>
+#include <QtGlobal>
 
 #include <sqlite3.h>
 
@@ -110,19 +110,18 @@ bool RecoveryStore::save(const RecoveryRecord& record, QString* error) {
     text.replace(QChar(0x2029), QLatin1Char('\n'));
     const QByteArray content = text.toUtf8();
     const QByteArray file = record.fileName.toUtf8();
-    const QByteArray at = (record.savedAt.isValid() ? record.savedAt : QDateTime::currentDateTime())
-                              .toString(Qt::ISODateWithMs)
-                              .toUtf8();
+    const QByteArray at =
+        (record.savedAt.isValid() ? record.savedAt : QDateTime::currentDateTime()).toString(Qt::ISODateWithMs).toUtf8();
     const QByteArray encoding = record.encoding.toUtf8();
-    Stmt st(db_,
-            "INSERT OR REPLACE INTO recovery(id, content, filename, caret, saved_at, encoding) VALUES(1, ?, ?, ?, ?, ?)");
+    Stmt st(
+        db_,
+        "INSERT OR REPLACE INTO recovery(id, content, filename, caret, saved_at, encoding) VALUES(1, ?, ?, ?, ?, ?)");
     if (st) {
         sqlite3_bind_text64(st.s, 1, content.constData(), sqlite3_uint64(content.size()), SQLITE_STATIC, SQLITE_UTF8);
         sqlite3_bind_text64(st.s, 2, file.constData(), sqlite3_uint64(file.size()), SQLITE_STATIC, SQLITE_UTF8);
         sqlite3_bind_int(st.s, 3, qBound(0, record.caret, int(text.size())));
         sqlite3_bind_text64(st.s, 4, at.constData(), sqlite3_uint64(at.size()), SQLITE_STATIC, SQLITE_UTF8);
-        sqlite3_bind_text64(st.s, 5, encoding.constData(), sqlite3_uint64(encoding.size()), SQLITE_STATIC,
-                            SQLITE_UTF8);
+        sqlite3_bind_text64(st.s, 5, encoding.constData(), sqlite3_uint64(encoding.size()), SQLITE_STATIC, SQLITE_UTF8);
         if (sqlite3_step(st.s) == SQLITE_DONE) return true;
     }
     if (error) *error = lastError();
@@ -254,10 +253,7 @@ void RecoveryWriter::run() {
 
 RecoveryKeeper::RecoveryKeeper(std::unique_ptr<RecoveryWriter> writer, std::function<RecoveryRecord()> snapshot,
                                Timing timing, QObject* parent)
-    : QObject(parent),
-      writer_(std::move(writer)),
-      snapshot_(std::move(snapshot)),
-      quiet_(new QTimer(this)),
+    : QObject(parent), writer_(std::move(writer)), snapshot_(std::move(snapshot)), quiet_(new QTimer(this)),
       longest_(new QTimer(this)) {
     quiet_->setSingleShot(true);
     quiet_->setInterval(timing.quietMs);

@@ -119,8 +119,8 @@ public:
     };
     // `snapshot` runs on the caller's thread when a record is due; it must be cheap (share the
     // text, do not convert it).
-    RecoveryKeeper(std::unique_ptr<RecoveryWriter> writer, std::function<RecoveryRecord()> snapshot,
-                   Timing timing, QObject* parent = nullptr);
+    RecoveryKeeper(std::unique_ptr<RecoveryWriter> writer, std::function<RecoveryRecord()> snapshot, Timing timing,
+                   QObject* parent = nullptr);
     ~RecoveryKeeper() override;
 
     RecoveryWriter& writer() { return *writer_; }

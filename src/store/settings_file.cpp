@@ -176,8 +176,7 @@ void SettingsFile::writeString(const QString& section, const QString& key, const
     QByteArray bytes;
     switch (readBytes(path_, &bytes)) {
     case ReadOutcome::Ok:
-    case ReadOutcome::Missing:
-        break;
+    case ReadOutcome::Missing: break;
     case ReadOutcome::Unusable:
         // Unreadable, not a regular file, or too large to be ours: leave it as it is.
         throw SettingsWriteError(fullPathOf(path_));
@@ -251,15 +250,18 @@ std::optional<int> parseWholeNumber(const QString& text) {
     if (s.isEmpty()) return std::nullopt;
 
     // Decimal must fit an int; hexadecimal is a 32-bit pattern ("$FFFFFFFF" is -1).
-    const quint64 limit = base == 16 ? 0xFFFFFFFFull
-                                     : quint64(std::numeric_limits<int>::max()) + (negative ? 1 : 0);
+    const quint64 limit = base == 16 ? 0xFFFFFFFFull : quint64(std::numeric_limits<int>::max()) + (negative ? 1 : 0);
     quint64 magnitude = 0;
     for (const QChar c : s) {
         int digit;
-        if (c >= u'0' && c <= u'9') digit = c.unicode() - u'0';
-        else if (base == 16 && c >= u'a' && c <= u'f') digit = c.unicode() - u'a' + 10;
-        else if (base == 16 && c >= u'A' && c <= u'F') digit = c.unicode() - u'A' + 10;
-        else return std::nullopt;
+        if (c >= u'0' && c <= u'9')
+            digit = c.unicode() - u'0';
+        else if (base == 16 && c >= u'a' && c <= u'f')
+            digit = c.unicode() - u'a' + 10;
+        else if (base == 16 && c >= u'A' && c <= u'F')
+            digit = c.unicode() - u'A' + 10;
+        else
+            return std::nullopt;
         magnitude = magnitude * base + quint64(digit);
         if (magnitude > limit) return std::nullopt;
     }

@@ -67,7 +67,9 @@ public:
     int read(const keys::IntKey& k) const { return readInteger(k.section, k.name, k.fallback); }
     bool read(const keys::BoolKey& k) const { return readBool(k.section, k.name, k.fallback); }
     QString read(const keys::TextKey& k) const { return readString(k.section, k.name, QString::fromUtf8(k.fallback)); }
-    QString read(const keys::TextKey& k, const QString& fallback) const { return readString(k.section, k.name, fallback); }
+    QString read(const keys::TextKey& k, const QString& fallback) const {
+        return readString(k.section, k.name, fallback);
+    }
     void write(const keys::IntKey& k, int value) { writeInteger(k.section, k.name, value); }
     void write(const keys::BoolKey& k, bool value) { writeBool(k.section, k.name, value); }
     void write(const keys::TextKey& k, const QString& value) { writeString(k.section, k.name, value); }

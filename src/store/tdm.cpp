@@ -90,8 +90,7 @@ int pauseOf(sqlite3_stmt* stmt, int column) {
         if (!ok || v <= 0) return 0;
         return int(std::min<qlonglong>(v, std::numeric_limits<int>::max()));
     }
-    default:
-        return 0;
+    default: return 0;
     }
 }
 
@@ -193,8 +192,7 @@ bool HistoryDataset::load(QString* error) {
         return false;
     }
     int rc;
-    while ((rc = st.step()) == SQLITE_ROW)
-        rows_.push_back({sqlite3_column_int64(st.get(), 0), st.text(1), st.text(2)});
+    while ((rc = st.step()) == SQLITE_ROW) rows_.push_back({sqlite3_column_int64(st.get(), 0), st.text(1), st.text(2)});
     if (rc != SQLITE_DONE) {
         *error = QString::fromUtf8(sqlite3_errmsg(conn_->db));
         return false;
@@ -203,9 +201,7 @@ bool HistoryDataset::load(QString* error) {
     return true;
 }
 
-QString HistoryDataset::now() const {
-    return conn_->clock().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"));
-}
+QString HistoryDataset::now() const { return conn_->clock().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")); }
 
 bool HistoryDataset::findByFile(const QString& path) {
     for (size_t i = 0; i < rows_.size(); ++i) {
@@ -276,7 +272,8 @@ bool DelayDataset::load(QString* error) {
     int rc;
     while ((rc = st.step()) == SQLITE_ROW) {
         // Only a true value (non-zero) makes a row deletable: an unset flag protects the row.
-        const bool deletable = sqlite3_column_type(st.get(), 4) != SQLITE_NULL && sqlite3_column_int64(st.get(), 4) != 0;
+        const bool deletable =
+            sqlite3_column_type(st.get(), 4) != SQLITE_NULL && sqlite3_column_int64(st.get(), 4) != 0;
         rows_.push_back({sqlite3_column_int64(st.get(), 0), st.text(1), st.text(2), pauseOf(st.get(), 3), deletable});
     }
     if (rc != SQLITE_DONE) {

@@ -73,8 +73,8 @@ QByteArray encodeCharset(const char* charset, const QString& text, bool* lossles
         if (lossless) *lossless = false;
         out.append('?');
         // Skip the whole character: two units for a surrogate pair.
-        const char16_t unit = static_cast<char16_t>(static_cast<unsigned char>(in[0]) |
-                                                    (static_cast<unsigned char>(in[1]) << 8));
+        const char16_t unit =
+            static_cast<char16_t>(static_cast<unsigned char>(in[0]) | (static_cast<unsigned char>(in[1]) << 8));
         const size_t skip = (QChar::isHighSurrogate(unit) && inLeft >= 4) ? 4 : 2;
         in += skip;
         inLeft -= std::min(skip, inLeft);

@@ -16,11 +16,11 @@
 #include <QTimer>
 #include <QUuid>
 #include <atomic>
+#include <functional>
+#include <memory>
 #include <poll.h>
 #include <unistd.h>
 #include <vector>
-#include <functional>
-#include <memory>
 
 namespace sayvell::testing {
 
@@ -47,10 +47,11 @@ protected:
         {
             QDBusConnection bus = QDBusConnection::connectToBus(address_, name);
             std::unique_ptr<QObject> object(make_(bus));
-            const bool ok = bus.isConnected() &&
-                            bus.registerObject(path_, object.get(),
-                                               QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties) &&
-                            bus.registerService(service_);
+            const bool ok =
+                bus.isConnected() &&
+                bus.registerObject(path_, object.get(),
+                                   QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties) &&
+                bus.registerService(service_);
             state_ = ok ? 1 : 2;
             if (ok) exec();
             bus.unregisterService(service_);
@@ -72,7 +73,7 @@ public:
         QMutexLocker lock(&mutex_);
         return calls_;
     }
-    QString refusal;  // set before serving: an AccessDenied answer with this text
+    QString refusal;                     // set before serving: an AccessDenied answer with this text
     std::atomic<int> answerAfterMs = 0;  // the answer comes this late, as while polkit asks
 
 public slots:
@@ -118,9 +119,8 @@ private:
             sendErrorReply(QDBusError::AccessDenied, refusal);
         } else if (answerAfterMs > 0) {
             setDelayedReply(true);
-            QTimer::singleShot(answerAfterMs.load(), this, [bus = connection(), reply = message().createReply()] {
-                bus.send(reply);
-            });
+            QTimer::singleShot(answerAfterMs.load(), this,
+                               [bus = connection(), reply = message().createReply()] { bus.send(reply); });
         }
     }
     mutable QMutex mutex_;
@@ -173,8 +173,9 @@ public slots:
         return QDBusObjectPath(handle);
     }
 
-    QDBusObjectPath BindShortcuts(const QDBusObjectPath& session, const QList<sayvell::platform::PortalShortcut>& shortcuts,
-                                  const QString&, const QVariantMap& options) {
+    QDBusObjectPath BindShortcuts(const QDBusObjectPath& session,
+                                  const QList<sayvell::platform::PortalShortcut>& shortcuts, const QString&,
+                                  const QVariantMap& options) {
         Bound b{session.path(), {}, {}};
         for (const auto& s : shortcuts) {
             b.ids << s.id;

@@ -4,8 +4,8 @@
 #include "platform/private_servers.h"
 
 #include <QApplication>
-#include <gtest/gtest.h>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <memory>
 
 int main(int argc, char** argv) {

@@ -3,11 +3,11 @@
 // daemon, a tray host. Each is a child process stopped by its PID, never by name, and ended
 // by the system if the test process dies first.
 #include <QByteArray>
+#include <QFile>
+#include <QStandardPaths>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QFile>
-#include <QStandardPaths>
 
 #include <cerrno>
 #include <chrono>
@@ -96,7 +96,8 @@ private:
         QByteArray got;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (!got.contains('\n')) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0) break;
             pollfd p{fd, POLLIN, 0};
             if (poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
@@ -142,17 +143,18 @@ public:
         if (!dir_.isValid()) return false;
         QFile config(dir_.filePath(QStringLiteral("bus.conf")));
         if (!config.open(QIODevice::WriteOnly)) return false;
-        config.write(QStringLiteral(
-                         "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
-                         "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                         "<busconfig><type>session</type><listen>unix:dir=%1</listen><auth>EXTERNAL</auth>"
-                         "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                         "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n")
-                         .arg(dir_.path())
-                         .toUtf8());
+        config.write(
+            QStringLiteral("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
+                           "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                           "<busconfig><type>session</type><listen>unix:dir=%1</listen><auth>EXTERNAL</auth>"
+                           "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                           "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n")
+                .arg(dir_.path())
+                .toUtf8());
         config.close();
         if (!daemon_.start({QStringLiteral("dbus-daemon"), QStringLiteral("--nofork"),
-                            QStringLiteral("--config-file=") + config.fileName(), QStringLiteral("--print-address={fd}")}))
+                            QStringLiteral("--config-file=") + config.fileName(),
+                            QStringLiteral("--print-address={fd}")}))
             return false;
         address_ = daemon_.firstLine();
         return !address_.isEmpty();

@@ -73,10 +73,9 @@ protected:
         openWindow();
         listener_ = std::make_unique<QDBusConnection>(
             QDBusConnection::connectToBus(bus_.address(), QStringLiteral("media-panel")));
-        ASSERT_TRUE(listener_->connect(kReading, QStringLiteral("/org/mpris/MediaPlayer2"),
-                                       QStringLiteral("org.freedesktop.DBus.Properties"),
-                                       QStringLiteral("PropertiesChanged"), &panel_,
-                                       SLOT(changed(QString, QVariantMap, QStringList))));
+        ASSERT_TRUE(listener_->connect(
+            kReading, QStringLiteral("/org/mpris/MediaPlayer2"), QStringLiteral("org.freedesktop.DBus.Properties"),
+            QStringLiteral("PropertiesChanged"), &panel_, SLOT(changed(QString, QVariantMap, QStringList))));
     }
     void TearDown() override {
         rig_.reset();
@@ -113,11 +112,11 @@ protected:
         return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
     }
     QString call(const QString& dest, const QString& method, const QStringList& args = {}) const {
-        return run(QStringLiteral("gdbus"), QStringList{QStringLiteral("call"), QStringLiteral("--session"),
-                                                       QStringLiteral("--dest"), dest, QStringLiteral("--object-path"),
-                                                       QStringLiteral("/org/mpris/MediaPlayer2"),
-                                                       QStringLiteral("--method"), method} +
-                                                args);
+        return run(QStringLiteral("gdbus"),
+                   QStringList{QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"), dest,
+                               QStringLiteral("--object-path"), QStringLiteral("/org/mpris/MediaPlayer2"),
+                               QStringLiteral("--method"), method} +
+                       args);
     }
     QString command(const QString& dest, const QString& name) const { return call(dest, kPlayer + u'.' + name); }
     QString get(const QString& dest, const QString& property) const {
@@ -156,7 +155,8 @@ TEST_F(Mpris, TheReadingIsPlayedSteppedAndPausedFromTheDesktop) {
     ASSERT_TRUE(spoken(1));
     ASSERT_TRUE(waitFor([this] { return selected() == QStringLiteral("甲。"); }));
     EXPECT_EQ(get(kReading, QStringLiteral("PlaybackStatus")), QStringLiteral("(<'Playing'>,)"));
-    ASSERT_TRUE(waitFor([this] { return get(kReading, QStringLiteral("Metadata")).contains(QStringLiteral("<'甲。'>")); }));
+    ASSERT_TRUE(
+        waitFor([this] { return get(kReading, QStringLiteral("Metadata")).contains(QStringLiteral("<'甲。'>")); }));
     command(kReading, QStringLiteral("Next"));
     ASSERT_TRUE(spoken(2));
     ASSERT_TRUE(waitFor([this] { return selected() == QStringLiteral("乙。"); }));
@@ -174,14 +174,17 @@ TEST_F(Mpris, TheReadingIsPlayedSteppedAndPausedFromTheDesktop) {
     command(kReading, QStringLiteral("Pause"));
     rig_->engine.release();
     ASSERT_TRUE(rig_->waitIdle());
-    ASSERT_TRUE(waitFor([this] { return get(kReading, QStringLiteral("PlaybackStatus")) == QStringLiteral("(<'Paused'>,)"); }));
+    ASSERT_TRUE(
+        waitFor([this] { return get(kReading, QStringLiteral("PlaybackStatus")) == QStringLiteral("(<'Paused'>,)"); }));
     EXPECT_EQ(rig_->window->memoPort().selStart(), 8);
     command(kReading, QStringLiteral("PlayPause"));
     ASSERT_TRUE(spoken(5));
     EXPECT_EQ(rig_->engine.spoken()[4].selStart, 8);
     ASSERT_TRUE(rig_->waitIdle());
-    ASSERT_TRUE(waitFor([this] { return get(kReading, QStringLiteral("PlaybackStatus")) == QStringLiteral("(<'Stopped'>,)"); }))
-        << "a reading that ended by itself shows as " << get(kReading, QStringLiteral("PlaybackStatus")).toStdString();
+    ASSERT_TRUE(waitFor([this] {
+        return get(kReading, QStringLiteral("PlaybackStatus")) == QStringLiteral("(<'Stopped'>,)");
+    })) << "a reading that ended by itself shows as "
+        << get(kReading, QStringLiteral("PlaybackStatus")).toStdString();
 
     // The desktop heard every change of state and each piece as it came, without asking.
     ASSERT_TRUE(waitFor([this] { return panel_.statuses.size() >= 4; }));
@@ -218,14 +221,16 @@ TEST_F(Mpris, TheMusicShowsItsTrackAndTakesVolumeStepsAndQuit) {
 
     command(kMusic, QStringLiteral("Play"));
     ASSERT_TRUE(waitFor([&] { return panel->player().live(); }));
-    ASSERT_TRUE(waitFor([this] { return get(kMusic, QStringLiteral("PlaybackStatus")) == QStringLiteral("(<'Playing'>,)"); }));
+    ASSERT_TRUE(
+        waitFor([this] { return get(kMusic, QStringLiteral("PlaybackStatus")) == QStringLiteral("(<'Playing'>,)"); }));
     QString metadata = get(kMusic, QStringLiteral("Metadata"));
     EXPECT_TRUE(metadata.contains(QStringLiteral("'xesam:title': <'一.mp3'>"))) << metadata.toStdString();
     EXPECT_TRUE(metadata.contains(QStringLiteral("'mpris:length': <int64 245000000>"))) << metadata.toStdString();
     EXPECT_EQ(get(kMusic, QStringLiteral("Position")), QStringLiteral("(<int64 12500000>,)"));
 
     command(kMusic, QStringLiteral("Next"));
-    ASSERT_TRUE(waitFor([this] { return get(kMusic, QStringLiteral("Metadata")).contains(QStringLiteral("<'二.mp3'>")); }));
+    ASSERT_TRUE(
+        waitFor([this] { return get(kMusic, QStringLiteral("Metadata")).contains(QStringLiteral("<'二.mp3'>")); }));
 
     // The volume is the panel's music volume, both ways.
     EXPECT_TRUE(get(kMusic, QStringLiteral("Volume")).startsWith(QStringLiteral("(<0.4")));
@@ -241,7 +246,8 @@ TEST_F(Mpris, TheMusicShowsItsTrackAndTakesVolumeStepsAndQuit) {
 
     command(kMusic, QStringLiteral("PlayPause"));
     ASSERT_TRUE(waitFor([&] { return !panel->player().live(); }));
-    ASSERT_TRUE(waitFor([this] { return get(kMusic, QStringLiteral("PlaybackStatus")) == QStringLiteral("(<'Stopped'>,)"); }));
+    ASSERT_TRUE(
+        waitFor([this] { return get(kMusic, QStringLiteral("PlaybackStatus")) == QStringLiteral("(<'Stopped'>,)"); }));
 
     // Quit is the exit command, with its question about the changed text.
     rig_->type(QStringLiteral("未存的字。"));

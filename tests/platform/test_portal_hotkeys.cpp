@@ -14,7 +14,8 @@ class Portal : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!bus_.start()) GTEST_SKIP() << "dbus-daemon is not available";
-        client_ = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(bus_.address(), QStringLiteral("portal-client")));
+        client_ = std::make_unique<QDBusConnection>(
+            QDBusConnection::connectToBus(bus_.address(), QStringLiteral("portal-client")));
         ASSERT_TRUE(client_->isConnected());
     }
     void TearDown() override {
@@ -24,13 +25,13 @@ protected:
         bus_.stop();
     }
     FakePortal* servePortal(uint bindAnswer = 0) {
-        service_ = std::make_unique<ServiceThread>(
-            bus_.address(), QStringLiteral("org.freedesktop.portal.Desktop"),
-            QStringLiteral("/org/freedesktop/portal/desktop"), [this, bindAnswer](QDBusConnection bus) {
-                portal_ = new FakePortal(bus);
-                portal_->bindAnswer = bindAnswer;
-                return portal_;
-            });
+        service_ = std::make_unique<ServiceThread>(bus_.address(), QStringLiteral("org.freedesktop.portal.Desktop"),
+                                                   QStringLiteral("/org/freedesktop/portal/desktop"),
+                                                   [this, bindAnswer](QDBusConnection bus) {
+                                                       portal_ = new FakePortal(bus);
+                                                       portal_->bindAnswer = bindAnswer;
+                                                       return portal_;
+                                                   });
         EXPECT_TRUE(service_->startServing());
         return portal_;
     }
@@ -81,7 +82,8 @@ TEST_F(Portal, DeclinedInTheDesktopsDialogIsToldOnceAndNothingIsBound) {
     keys->registerHotkey(1);
     keys->registerHotkey(2);
     ASSERT_TRUE(waitFor([&] { return failed.size() == 1; }));
-    EXPECT_TRUE(failed.at(0).at(0).toString().contains(QStringLiteral("使用者取消"))) << failed.at(0).at(0).toString().toStdString();
+    EXPECT_TRUE(failed.at(0).at(0).toString().contains(QStringLiteral("使用者取消")))
+        << failed.at(0).at(0).toString().toStdString();
     EXPECT_EQ(portal->bindings().size(), 1u);
     EXPECT_FALSE(keys->isRegistered(0) || keys->isRegistered(1) || keys->isRegistered(2));
     EXPECT_FALSE(keys->registerHotkey(0));
@@ -99,7 +101,9 @@ TEST(NoHotkeys, NoDisplayNoPortalMeansNoneWithAReason) {
     EXPECT_FALSE(keys->isRegistered(0));
     EXPECT_FALSE(keys->unavailableReason().isEmpty());
     // A disconnected bus gives the none version, not a portal that never answers.
-    EXPECT_FALSE(platform::makePortalHotkeys(QDBusConnection(QStringLiteral("no-such-connection")))->unavailableReason().isEmpty());
+    EXPECT_FALSE(platform::makePortalHotkeys(QDBusConnection(QStringLiteral("no-such-connection")))
+                     ->unavailableReason()
+                     .isEmpty());
 }
 
 }  // namespace

@@ -29,7 +29,8 @@ protected:
     }
     FakeLogind* serveLogind(const QString& refusal = {}) {
         service_ = std::make_unique<ServiceThread>(bus_.address(), QStringLiteral("org.freedesktop.login1"),
-                                                   QStringLiteral("/org/freedesktop/login1"), [this, refusal](QDBusConnection) {
+                                                   QStringLiteral("/org/freedesktop/login1"),
+                                                   [this, refusal](QDBusConnection) {
                                                        logind_ = new FakeLogind;
                                                        logind_->refusal = refusal;
                                                        return logind_;

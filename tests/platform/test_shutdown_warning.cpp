@@ -97,7 +97,8 @@ TEST_F(LastMinutes, APointerClickOnCancelInTheTaskWindowCancelsThePowerOff) {
 
     rig_->clock.advance(6 * 60 * 1000);  // past the task's time
     QTest::qWait(1500);
-    EXPECT_TRUE(logind_->calls().filter(QStringLiteral("PowerOff")).isEmpty()) << logind_->calls().join(u' ').toStdString();
+    EXPECT_TRUE(logind_->calls().filter(QStringLiteral("PowerOff")).isEmpty())
+        << logind_->calls().join(u' ').toStdString();
     EXPECT_FALSE(prompt->isVisible());
     EXPECT_EQ(rig_->exitCode, -1);
 }
@@ -107,7 +108,8 @@ TEST_F(LastMinutes, LettersTypedWhileTheWarningComesBackAllReachTheEditor) {
     const QString letters = QStringLiteral("abcdefghijklmnopqrst");
     // Three seconds of typing: the warning is brought to the front three times meanwhile.
     QProcess typing;
-    typing.start(QStringLiteral("xdotool"), {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("150"), letters});
+    typing.start(QStringLiteral("xdotool"),
+                 {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("150"), letters});
     ASSERT_TRUE(waitFor([&] { return typing.state() == QProcess::NotRunning; }, 15000));
     ASSERT_TRUE(waitFor([&] { return rig_->memo()->toPlainText().size() >= letters.size(); }, 2000))
         << rig_->memo()->toPlainText().toStdString();

@@ -16,8 +16,8 @@ namespace sayvell::testing {
 namespace {
 
 bool clickAt(QPoint p, int button) {
-    if (QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(p.x()),
-                                                      QString::number(p.y())}) != 0)
+    if (QProcess::execute(QStringLiteral("xdotool"),
+                          {QStringLiteral("mousemove"), QString::number(p.x()), QString::number(p.y())}) != 0)
         return false;
     // The pointer is over the window before the button goes down, as with a hand on a mouse.
     QCoreApplication::processEvents(QEventLoop::AllEvents, 50);

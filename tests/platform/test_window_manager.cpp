@@ -37,9 +37,11 @@ protected:
             GTEST_SKIP() << "needs Xvfb, openbox and xprop";
         ASSERT_TRUE(wm_.start({QStringLiteral("openbox"), QStringLiteral("--sm-disable")},
                               {QStringLiteral("HOME=") + home_.path()}));
-        ASSERT_TRUE(waitFor([] {
-            return xprop({QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")}).contains(u'#');
-        }, 10000));
+        ASSERT_TRUE(waitFor(
+            [] {
+                return xprop({QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")}).contains(u'#');
+            },
+            10000));
         rig_ = std::make_unique<WindowRig>();
         rig_->window->showMaximized();
         // A loaded machine: the manager may take its time to frame the first window.
@@ -110,8 +112,8 @@ TEST_F(UnderOpenbox, WindowsOpenInTheMiddleOfTheScreenNotInItsCorner) {
     expectCentred(rig_->window->findChild<ui::TFdelaytime*>());
 
     // The modal ones are looked at from the event loops they run.
-    for (const auto& open : std::vector<std::function<void()>>{[&] { ui.N32->trigger(); },
-                                                               [&] { ui.SB_schedule->click(); }}) {
+    for (const auto& open :
+         std::vector<std::function<void()>>{[&] { ui.N32->trigger(); }, [&] { ui.SB_schedule->click(); }}) {
         bool seen = false;
         QTimer::singleShot(0, [&] {
             ASSERT_TRUE(waitFor([] { return QApplication::activeModalWidget() != nullptr; }));

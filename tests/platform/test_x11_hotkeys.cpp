@@ -62,7 +62,8 @@ TEST(X11Hotkeys, KeysRunTheCommandsWhileAnotherProgramHasTheFocus) {
     rig.type(QStringLiteral("甲。乙。丙。"));
     rig.engine.hold();
     rig.window->ui.SB_play->click();
-    ASSERT_TRUE(waitFor([&] { return rig.engine.spoken().size() >= 1u; })) << rig.dialogs.shown.join(u'|').toStdString();
+    ASSERT_TRUE(waitFor([&] { return rig.engine.spoken().size() >= 1u; }))
+        << rig.dialogs.shown.join(u'|').toStdString();
 
     // F11: the reading ends after the piece being spoken.
     ASSERT_TRUE(pressKey(QStringLiteral("F11")));
@@ -82,7 +83,8 @@ TEST(X11Hotkeys, KeysRunTheCommandsWhileAnotherProgramHasTheFocus) {
     ASSERT_TRUE(pressKey(QStringLiteral("F7")));
     ASSERT_TRUE(waitFor([&] { return rig.engine.spoken().size() >= 2u; }));
     ASSERT_TRUE(rig.waitIdle());
-    EXPECT_EQ(rig.engine.texts().mid(1), (QStringList{QStringLiteral("甲。"), QStringLiteral("乙。"), QStringLiteral("丙。")}));
+    EXPECT_EQ(rig.engine.texts().mid(1),
+              (QStringList{QStringLiteral("甲。"), QStringLiteral("乙。"), QStringLiteral("丙。")}));
     EXPECT_FALSE(other.gotKey(XK_F7));
 }
 

@@ -2,8 +2,8 @@
 // Another X client on the test's display: a focused window that records the keys it is given,
 // and that can hold a key grab of its own.
 #include <QGuiApplication>
-#include <QStandardPaths>
 #include <QProcess>
+#include <QStandardPaths>
 #include <X11/keysym.h>
 #include <chrono>
 #include <cstdlib>
@@ -45,7 +45,8 @@ public:
         if (reply) {
             const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(reply);
             for (int i = 0; i < count * reply->keysyms_per_keycode && !found; ++i)
-                if (syms[i] == sym) found = static_cast<xcb_keycode_t>(setup->min_keycode + i / reply->keysyms_per_keycode);
+                if (syms[i] == sym)
+                    found = static_cast<xcb_keycode_t>(setup->min_keycode + i / reply->keysyms_per_keycode);
             free(reply);
         }
         return found;
@@ -53,7 +54,8 @@ public:
     // A grab of the bare key on the root window, as another program's hotkey would be.
     bool grab(xcb_keysym_t sym) {
         xcb_generic_error_t* e = xcb_request_check(
-            conn_, xcb_grab_key_checked(conn_, 1, screen_->root, 0, keycode(sym), XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+            conn_,
+            xcb_grab_key_checked(conn_, 1, screen_->root, 0, keycode(sym), XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
         free(e);
         return e == nullptr;
     }
@@ -86,8 +88,10 @@ private:
             free(ev);
         }
         // Let the program under test run its own events meanwhile.
-        if (QCoreApplication::instance()) QCoreApplication::processEvents(QEventLoop::AllEvents, ms);
-        else usleep(static_cast<useconds_t>(ms) * 1000);
+        if (QCoreApplication::instance())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, ms);
+        else
+            usleep(static_cast<useconds_t>(ms) * 1000);
     }
 
     xcb_connection_t* conn_ = nullptr;

@@ -2,10 +2,10 @@
 // clear message when its database is missing or damaged.
 #include <QDir>
 #include <QElapsedTimer>
-#include <QThread>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -61,7 +61,8 @@ TEST(Binary, ASecondStartSaysTheProgramIsRunningAndEnds) {
     install.start(second);
     ASSERT_TRUE(second.waitForFinished(15000));
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
-    EXPECT_TRUE(QString::fromUtf8(second.readAllStandardError()).contains(QStringLiteral("Sayvell! !: 程序已經在運行中!")));
+    EXPECT_TRUE(
+        QString::fromUtf8(second.readAllStandardError()).contains(QStringLiteral("Sayvell! !: 程序已經在運行中!")));
     EXPECT_EQ(first.state(), QProcess::Running);
 
     first.kill();

@@ -1,7 +1,7 @@
 // The command line as a user runs it: the real executable, the real speech engine and, for
 // speak, the private PulseAudio of with_pulse.sh.
-#include "cli/piece_list.h"
 #include "audio/wav_formats.h"
+#include "cli/piece_list.h"
 #include "reading/date_format.h"
 #include "reading/tts.h"
 #include "support/fakes.h"
@@ -15,8 +15,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtEndian>
-#include <gtest/gtest.h>
 #include <csignal>
+#include <gtest/gtest.h>
 
 namespace sayvell {
 namespace {
@@ -125,9 +125,11 @@ TEST(CommandLine, PiecesPrintsOnePieceALineWithPausesDateAndDelaySymbol) {
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.isEmpty());
     auto expected = [](const QString& date) {
-        return QStringLiteral("0\t6\t250\t早安，\t早安，\n"
-                              "6\t14\t600\t今天是%Date%。\t今天是%1。\n"
-                              "20\t13\t600\t\\n※請\\t注意！\t\\n請\\t注意！\n").arg(date);
+        return QStringLiteral(
+                   "0\t6\t250\t早安，\t早安，\n"
+                   "6\t14\t600\t今天是%Date%。\t今天是%1。\n"
+                   "20\t13\t600\t\\n※請\\t注意！\t\\n請\\t注意！\n")
+            .arg(date);
     };
     EXPECT_TRUE(r.out == expected(before) || r.out == expected(after)) << r.out.toStdString();
 
@@ -183,8 +185,7 @@ TEST(CommandLine, PiecesOfALongTextAreEveryListedPieceEscaped) {
     ASSERT_TRUE(r.out.endsWith(u'\n'));
     const QStringList lines = r.out.chopped(1).split(u'\n');
     ASSERT_EQ(lines.size(), expected.size());
-    for (qsizetype i = 0; i < lines.size(); ++i)
-        ASSERT_EQ(lines[i], expected[i]) << i;
+    for (qsizetype i = 0; i < lines.size(); ++i) ASSERT_EQ(lines[i], expected[i]) << i;
 }
 
 // A file of any common Chinese encoding reads as written; --encoding settles what the
@@ -287,9 +288,9 @@ TEST(CommandLine, FoldersDevicesEmptyTextsAndAFullStandardOutputAreFailures) {
     EXPECT_FALSE(QFile::exists("/dev/null.wav"));
 
     const QString blank = c.file("blank.txt", QByteArray(" \r\n\t\r\n"));
-    for (const QStringList& args : {QStringList{"export", blank, "-o", c.dir.filePath("blank.mp3")},
-                                    QStringList{"export", "-", "-o", c.dir.filePath("blank.flac"), "--as-read"},
-                                    QStringList{"speak", blank}}) {
+    for (const QStringList& args :
+         {QStringList{"export", blank, "-o", c.dir.filePath("blank.mp3")},
+          QStringList{"export", "-", "-o", c.dir.filePath("blank.flac"), "--as-read"}, QStringList{"speak", blank}}) {
         SCOPED_TRACE(args.join(u' ').toStdString());
         const Outcome r = run(c, args);
         EXPECT_EQ(r.code, 1);
@@ -387,9 +388,8 @@ TEST(CommandLine, CtrlCStopsAfterThePieceBeingSpoken) {
     p.start(c.exe(), {"speak", text, "--voice", "0"});
     ASSERT_TRUE(p.waitForStarted(5000));
     // Listen until the first piece is heard, then interrupt it.
-    ASSERT_TRUE(all.recordUntil([](const testing::Samples& s) {
-        return !testing::findBursts(s, testing::MonitorRecorder::kRate).empty();
-    }));
+    ASSERT_TRUE(all.recordUntil(
+        [](const testing::Samples& s) { return !testing::findBursts(s, testing::MonitorRecorder::kRate).empty(); }));
     ::kill(static_cast<pid_t>(p.processId()), SIGINT);
     ASSERT_TRUE(p.waitForFinished(20000));
     ASSERT_TRUE(all.recordUntil(testing::burstsHeard(1, -40.0, 400)));

@@ -20,8 +20,9 @@ struct Result {
     QString out;
 };
 
-Result exec(const QString& program, const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
-            const QByteArray& input = {}, int timeoutMs = 120000) {
+Result exec(const QString& program, const QStringList& args,
+            const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(), const QByteArray& input = {},
+            int timeoutMs = 120000) {
     QProcess p;
     p.setProcessEnvironment(env);
     p.setProcessChannelMode(QProcess::MergedChannels);
@@ -155,14 +156,15 @@ TEST(Install, TheDebianPackageListsItsDependencies) {
     QTemporaryDir out;
     const QString cpack = QStandardPaths::findExecutable("cpack");
     ASSERT_FALSE(cpack.isEmpty());
-    const Result r = exec(cpack, {"-G", "DEB", "--config", kBuildDir + "/CPackConfig.cmake", "-B", out.path()}, QProcessEnvironment::systemEnvironment(), {}, 280000);
+    const Result r = exec(cpack, {"-G", "DEB", "--config", kBuildDir + "/CPackConfig.cmake", "-B", out.path()},
+                          QProcessEnvironment::systemEnvironment(), {}, 280000);
     ASSERT_EQ(r.code, 0) << r.out.toStdString();
     const QStringList debs = QDir(out.path()).entryList({"sayvell_*.deb"}, QDir::Files);
     ASSERT_EQ(debs.size(), 1) << r.out.toStdString();
     const Result info = exec(QStringLiteral("dpkg-deb"), {"--info", out.filePath(debs[0])});
     ASSERT_EQ(info.code, 0) << info.out.toStdString();
-    for (const char* dep : {"Depends:", "libespeak-ng1", "espeak-ng-data", "libpulse0", "libqt6widgets6", "libsqlite3-0",
-                            "libuchardet0"})
+    for (const char* dep :
+         {"Depends:", "libespeak-ng1", "espeak-ng-data", "libpulse0", "libqt6widgets6", "libsqlite3-0", "libuchardet0"})
         EXPECT_TRUE(info.out.contains(QLatin1String(dep))) << dep << "\n" << info.out.toStdString();
     const Result contents = exec(QStringLiteral("dpkg-deb"), {"--contents", out.filePath(debs[0])});
     EXPECT_TRUE(contents.out.contains("./usr/bin/sayvell"));

@@ -180,7 +180,8 @@ TEST(MusicSound, TheMusicDropsByTheVolumeRatioUnderAReadingAndRisesBackAfterIt) 
         const std::size_t heard = firstWhere(m, 0, [](double v) { return v > -60; });
         if (heard == 0 || m.size() < heard + 60) return false;
         // Volume 10 to 40 is 12 dB.
-        const double start = *std::min_element(m.begin() + static_cast<long>(heard) + 1, m.begin() + static_cast<long>(heard) + 10);
+        const double start =
+            *std::min_element(m.begin() + static_cast<long>(heard) + 1, m.begin() + static_cast<long>(heard) + 10);
         const double now = median({m.end() - 20, m.end()}), earlier = median({m.end() - 40, m.end() - 20});
         return now > start + 10 && std::abs(now - earlier) < 0.3;
     }));
@@ -197,7 +198,8 @@ TEST(MusicSound, TheMusicDropsByTheVolumeRatioUnderAReadingAndRisesBackAfterIt) 
         if (first < 60) return false;
         const std::size_t quiet = firstWhere(voice, first, [](double v) { return v <= -30; });
         if (quiet == 0) return false;
-        const double before = median({music.begin() + static_cast<long>(first) - 50, music.begin() + static_cast<long>(first) - 5});
+        const double before =
+            median({music.begin() + static_cast<long>(first) - 50, music.begin() + static_cast<long>(first) - 5});
         return firstWhere(music, quiet, [&](double m) { return m > before - 1; }) > 0 && voice.size() > quiet + 100;
     }));
     const std::vector<std::int16_t> s = rec.stop();
@@ -214,8 +216,10 @@ TEST(MusicSound, TheMusicDropsByTheVolumeRatioUnderAReadingAndRisesBackAfterIt) 
     ASSERT_LT(first, voice.size()) << "the reading was not heard";
     ASSERT_GT(first, 60u);
     // Music volume 40 of a tone at half scale.
-    const double before = median({music.begin() + static_cast<long>(first) - 50, music.begin() + static_cast<long>(first) - 5});
-    const double during = median({music.begin() + static_cast<long>(first) + 10, music.begin() + static_cast<long>(last) - 5});
+    const double before =
+        median({music.begin() + static_cast<long>(first) - 50, music.begin() + static_cast<long>(first) - 5});
+    const double during =
+        median({music.begin() + static_cast<long>(first) + 10, music.begin() + static_cast<long>(last) - 5});
     EXPECT_NEAR(before - during, 20 * std::log10(40.0 / 10.0), 1.0);
 
     std::size_t dropped = 0;
@@ -224,7 +228,8 @@ TEST(MusicSound, TheMusicDropsByTheVolumeRatioUnderAReadingAndRisesBackAfterIt) 
             dropped = i;
             break;
         }
-    EXPECT_LE(static_cast<double>(dropped) - static_cast<double>(first), 4.0) << "drop later than 40 ms after the voice";
+    EXPECT_LE(static_cast<double>(dropped) - static_cast<double>(first), 4.0)
+        << "drop later than 40 ms after the voice";
 
     std::size_t back = 0;
     for (std::size_t i = last; i < music.size(); ++i)

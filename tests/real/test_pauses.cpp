@@ -25,7 +25,8 @@ struct Heard {
     double spanMs() const { return bursts.back().endMs - bursts.front().startMs; }
     double levelDb() const {
         const auto from = static_cast<size_t>(bursts.front().startMs * MonitorRecorder::kRate / 1000);
-        const auto to = std::min(samples.size(), static_cast<size_t>(bursts.back().endMs * MonitorRecorder::kRate / 1000));
+        const auto to =
+            std::min(samples.size(), static_cast<size_t>(bursts.back().endMs * MonitorRecorder::kRate / 1000));
         return rmsDb(std::vector<std::int16_t>(samples.begin() + static_cast<std::ptrdiff_t>(from),
                                                samples.begin() + static_cast<std::ptrdiff_t>(to)));
     }
@@ -77,7 +78,8 @@ public:
         runner_->start({0, 0});
         EXPECT_TRUE(runner_->waitIdle(60000)) << "the reading did not end";
         // The reading has been played: record until its end has come through the monitor.
-        EXPECT_TRUE(recorder.recordUntil(soundOverBy(recorder.sampleAt(std::chrono::steady_clock::now()), -45.0, minGapMs)));
+        EXPECT_TRUE(
+            recorder.recordUntil(soundOverBy(recorder.sampleAt(std::chrono::steady_clock::now()), -45.0, minGapMs)));
         Heard heard;
         heard.samples = recorder.stop();
         heard.bursts = findBursts(heard.samples, MonitorRecorder::kRate, -45.0, minGapMs);
@@ -94,12 +96,12 @@ private:
     std::unique_ptr<reading::TtsRunner> runner_;
 };
 
-#define START_RIG(rig)                                                                             \
+#define START_RIG(rig)                                                                                      \
     if (!pulseAvailable()) GTEST_SKIP() << "no private PulseAudio (run under tests/support/with_pulse.sh)"; \
-    SoundRig rig;                                                                                  \
-    {                                                                                              \
-        std::string error;                                                                         \
-        ASSERT_TRUE(rig.start(&error)) << error;                                                   \
+    SoundRig rig;                                                                                           \
+    {                                                                                                       \
+        std::string error;                                                                                  \
+        ASSERT_TRUE(rig.start(&error)) << error;                                                            \
     }
 
 }  // namespace

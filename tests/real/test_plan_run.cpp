@@ -124,7 +124,8 @@ TEST(PlanRun, PlaysTheChimeAndTheTextTwiceAtItsSecondStopsOnSigtermAndRefusesASe
 
     const Outcome second = run(c, {"plan", "run"});
     EXPECT_EQ(second.code, 1);
-    EXPECT_TRUE(second.err.contains(QStringLiteral("已由 sayvell plan run（PID %1）播放").arg(player.process().processId())))
+    EXPECT_TRUE(
+        second.err.contains(QStringLiteral("已由 sayvell plan run（PID %1）播放").arg(player.process().processId())))
         << second.err.toStdString();
 
     ASSERT_TRUE(player.waitFor(QStringLiteral("正在播報：開門"), 1, 20000)) << player.output().toStdString();

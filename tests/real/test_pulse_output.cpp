@@ -33,9 +33,7 @@ std::vector<std::int16_t> tone(double seconds, int rate = AudioEngine::kRate) {
     return pcm;
 }
 
-double ms(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
+double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 double processCpuSeconds() {
     timespec t{};
@@ -69,34 +67,27 @@ private:
 // Runs a shell command and returns its first line of output ("" when it failed).
 std::string firstLine(const std::string& command) {
     FILE* p = popen(command.c_str(), "r");
-    if (!p)
-        return {};
+    if (!p) return {};
     char line[256] = {};
     const bool got = fgets(line, sizeof line, p) != nullptr;
     const int status = pclose(p);
-    if (!got || status != 0)
-        return {};
+    if (!got || status != 0) return {};
     std::string s(line);
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r'))
-        s.pop_back();
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
     return s;
 }
 
 // True when the server shows the playback stream of `appName` corked.
 bool streamCorked(const std::string& appName) {
     FILE* p = popen("pactl list sink-inputs", "r");
-    if (!p)
-        return false;
+    if (!p) return false;
     bool corked = false, inputCorked = false;
     char line[1024];
     while (fgets(line, sizeof line, p)) {
         const std::string l(line);
-        if (l.rfind("Sink Input #", 0) == 0)
-            inputCorked = false;
-        if (l.find("Corked: yes") != std::string::npos)
-            inputCorked = true;
-        if (l.find("application.name = \"" + appName + "\"") != std::string::npos && inputCorked)
-            corked = true;
+        if (l.rfind("Sink Input #", 0) == 0) inputCorked = false;
+        if (l.find("Corked: yes") != std::string::npos) inputCorked = true;
+        if (l.find("application.name = \"" + appName + "\"") != std::string::npos && inputCorked) corked = true;
     }
     pclose(p);
     return corked;
@@ -148,8 +139,7 @@ TEST(PulseOutput, IdleStreamRestsAndWakesForTheNextSound) {
     // A few seconds without sound: the stream rests. Then what idling costs is printed.
     bool corked = false;
     for (const auto limit = Clock::now() + std::chrono::seconds(15); !corked && Clock::now() < limit;)
-        if (!(corked = streamCorked("sayvell-idle")))
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        if (!(corked = streamCorked("sayvell-idle"))) std::this_thread::sleep_for(std::chrono::milliseconds(200));
     ASSERT_TRUE(corked);
     const double cpu0 = processCpuSeconds();
     const auto wall0 = Clock::now();
@@ -171,8 +161,8 @@ TEST(PulseOutput, IdleStreamRestsAndWakesForTheNextSound) {
     const auto bursts = findBursts(recorder.stop(), MonitorRecorder::kRate);
     ASSERT_EQ(bursts.size(), 1u);
     EXPECT_NEAR(bursts.front().lengthMs(), 200.0, 15.0);
-    const double latency =
-        ms(recorder.firstSampleTime() + std::chrono::microseconds(std::lround(bursts.front().startMs * 1000)) - appended);
+    const double latency = ms(recorder.firstSampleTime() +
+                              std::chrono::microseconds(std::lround(bursts.front().startMs * 1000)) - appended);
     std::printf("append to first sound after idle: %.1f ms\n", latency);
     EXPECT_LT(latency, 150.0);
 }

@@ -11,8 +11,8 @@
 
 #include <QApplication>
 #include <QPlainTextEdit>
-#include <QToolButton>
 #include <QTextCursor>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 using namespace sayvell;
@@ -76,9 +76,10 @@ TEST(ReadingSound, TwoPiecesAreHeardAsTwoBurstsEachSelectedWhileItSounds) {
         const std::pair<int, int> expected[] = {{0, 2}, {2, 2}};
         for (size_t b = 0; b < bursts.size(); ++b) {
             const auto from = recorder.firstSampleTime() +
-                              std::chrono::microseconds(static_cast<long long>((bursts[b].startMs + 0.2 * bursts[b].lengthMs()) * 1000));
-            const auto to = recorder.firstSampleTime() +
-                            std::chrono::microseconds(static_cast<long long>((bursts[b].endMs - 0.2 * bursts[b].lengthMs()) * 1000));
+                              std::chrono::microseconds(
+                                  static_cast<long long>((bursts[b].startMs + 0.2 * bursts[b].lengthMs()) * 1000));
+            const auto to = recorder.firstSampleTime() + std::chrono::microseconds(static_cast<long long>(
+                                                             (bursts[b].endMs - 0.2 * bursts[b].lengthMs()) * 1000));
             int checked = 0;
             for (const SelectionSample& s : selections) {
                 if (s.at < from || s.at > to) continue;

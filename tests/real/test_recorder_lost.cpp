@@ -1,13 +1,13 @@
 // The recorder when its sound server goes away mid-recording: a server of the test's own,
 // killed while the window records.
-#include "audio/sound_recorder.h"
-#include "ui/recorder/tfrecunit1.h"
 #include "../platform/private_servers.h"
 #include "../ui/window_rig.h"
+#include "audio/sound_recorder.h"
+#include "ui/recorder/tfrecunit1.h"
 
 #include <QLineEdit>
-#include <QPushButton>
 #include <QProcess>
+#include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -38,22 +38,26 @@ TEST(RecorderLost, AKilledServerEndsTheRecordingAsAFailureKeepingWhatWasRecorded
     QTemporaryDir runtime;
     const QString socket = runtime.filePath(QStringLiteral("native"));
     ServerProcess server;
-    ASSERT_TRUE(server.start({QStringLiteral("pulseaudio"), QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
-                              QStringLiteral("--system=false"), QStringLiteral("--exit-idle-time=-1"),
-                              QStringLiteral("--load=module-null-sink sink_name=lostsink rate=48000"),
-                              QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1 socket=") + socket},
-                             {QStringLiteral("XDG_RUNTIME_DIR=") + runtime.path(), QStringLiteral("HOME=") + runtime.path()}));
+    ASSERT_TRUE(
+        server.start({QStringLiteral("pulseaudio"), QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
+                      QStringLiteral("--system=false"), QStringLiteral("--exit-idle-time=-1"),
+                      QStringLiteral("--load=module-null-sink sink_name=lostsink rate=48000"),
+                      QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1 socket=") + socket},
+                     {QStringLiteral("XDG_RUNTIME_DIR=") + runtime.path(), QStringLiteral("HOME=") + runtime.path()}));
     const ServerAddress address(socket);
-    ASSERT_TRUE(waitFor([&] {
-        QProcess pactl;
-        pactl.start(QStringLiteral("pactl"), {QStringLiteral("-s"), QStringLiteral("unix:") + socket, QStringLiteral("info")});
-        return pactl.waitForFinished(5000) && pactl.exitStatus() == QProcess::NormalExit && pactl.exitCode() == 0;
-    }, 10000));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            QProcess pactl;
+            pactl.start(QStringLiteral("pactl"),
+                        {QStringLiteral("-s"), QStringLiteral("unix:") + socket, QStringLiteral("info")});
+            return pactl.waitForFinished(5000) && pactl.exitStatus() == QProcess::NormalExit && pactl.exitCode() == 0;
+        },
+        10000));
     {
         WindowRig rig({}, false);
-        ui::TFrecunit1 window(audio::makePulseRecorder(QStringLiteral("Sayvell lost test"),
-                                                       QStringLiteral("lostsink.monitor")),
-                              rig.dialogs);
+        ui::TFrecunit1 window(
+            audio::makePulseRecorder(QStringLiteral("Sayvell lost test"), QStringLiteral("lostsink.monitor")),
+            rig.dialogs);
         window.show();
         const QString take = rig.path("take.wav");
         window.Edit1->setText(take);
@@ -64,7 +68,8 @@ TEST(RecorderLost, AKilledServerEndsTheRecordingAsAFailureKeepingWhatWasRecorded
         ASSERT_TRUE(waitFor([&] { return QFileInfo(take).size() > 44; }, 15000));
         kill(server.pid(), SIGKILL);
         ASSERT_TRUE(waitFor([&] { return !rig.dialogs.shown.isEmpty(); }, 10000));
-        EXPECT_EQ(rig.dialogs.shown, QStringList{QStringLiteral("error:錄音失敗：聲音設備已斷開！已錄下的聲音保存在：") + take});
+        EXPECT_EQ(rig.dialogs.shown,
+                  QStringList{QStringLiteral("error:錄音失敗：聲音設備已斷開！已錄下的聲音保存在：") + take});
         EXPECT_FALSE(window.Timer1->isActive());
         EXPECT_TRUE(window.btn_start->isEnabled());
         EXPECT_FALSE(window.btn_stop->isEnabled());

@@ -1,12 +1,12 @@
 // The recorder on the private PulseAudio: the window records what the program itself plays
 // from the default output's monitor, into the file its header promises.
+#include "../ui/window_rig.h"
 #include "audio/audio_engine.h"
 #include "audio/sound_recorder.h"
 #include "reading/espeak_engine.h"
 #include "support/fakes.h"
 #include "support/sound_capture.h"
 #include "ui/recorder/tfrecunit1.h"
-#include "../ui/window_rig.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -32,8 +32,7 @@ QByteArray headerOf(const QString& path) {
 QByteArray expectedHeader(int channels, int rate, int bits) {
     QByteArray h;
     auto u32 = [&h](quint32 v) {
-        for (int i = 0; i < 4; ++i)
-            h.append(char(v >> (8 * i)));
+        for (int i = 0; i < 4; ++i) h.append(char(v >> (8 * i)));
     };
     auto u16 = [&h](quint16 v) {
         h.append(char(v));
@@ -57,8 +56,7 @@ QByteArray expectedHeader(int channels, int rate, int bits) {
 }  // namespace
 
 TEST(RecorderSound, MethodOneWritesThePromisedHeaderFirstAndRecordsTheProgramsOwnReading) {
-    if (!pulseAvailable())
-        GTEST_SKIP() << "no private PulseAudio (run under tests/support/with_pulse.sh)";
+    if (!pulseAvailable()) GTEST_SKIP() << "no private PulseAudio (run under tests/support/with_pulse.sh)";
     WindowRig rig({}, false);
     audio::AudioEngine audioEngine(audio::makePulseOutput(QStringLiteral("Sayvell recorder test")));
     QString error;
@@ -108,10 +106,10 @@ TEST(RecorderSound, MethodOneWritesThePromisedHeaderFirstAndRecordsTheProgramsOw
     sf_readf_short(f, all.data(), info.frames);
     sf_close(f);
     std::vector<std::int16_t> left(all.size() / 2);
-    for (std::size_t i = 0; i < left.size(); ++i)
-        left[i] = all[2 * i];
+    for (std::size_t i = 0; i < left.size(); ++i) left[i] = all[2 * i];
     const auto bursts = findBursts(left, 44100, -45.0, 400);
-    std::printf("recorded %.2f s in %.2f s, %zu bursts\n", static_cast<double>(info.frames) / 44100, seconds, bursts.size());
+    std::printf("recorded %.2f s in %.2f s, %zu bursts\n", static_cast<double>(info.frames) / 44100, seconds,
+                bursts.size());
     EXPECT_EQ(bursts.size(), 2u);
     EXPECT_NEAR(static_cast<double>(info.frames) / 44100, seconds, 0.05 * seconds);
 }

@@ -18,9 +18,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double ms(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
+double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 Clock::time_point at(const MonitorRecorder& recorder, double offsetMs) {
     return recorder.firstSampleTime() + std::chrono::microseconds(std::lround(offsetMs * 1000));
@@ -58,13 +56,13 @@ TEST(SpeechSound, SynchronousSpeechIsHeardAndHasEndedWhenSpeakReturns) {
     ASSERT_GE(bursts.size(), 1u) << "no speech heard";
 
     double total = 0;
-    for (const Burst& b : bursts)
-        total += b.lengthMs();
+    for (const Burst& b : bursts) total += b.lengthMs();
     const double latency = ms(at(recorder, bursts.front().startMs) - called);
     const double endToReturn = ms(returned - at(recorder, bursts.back().endMs));
-    std::printf("speech: %zu burst(s), %.0f ms of sound; first sound %.1f ms after speak(); speak() returned %.1f ms "
-                "after the sound ended\n",
-                bursts.size(), total, latency, endToReturn);
+    std::printf(
+        "speech: %zu burst(s), %.0f ms of sound; first sound %.1f ms after speak(); speak() returned %.1f ms "
+        "after the sound ended\n",
+        bursts.size(), total, latency, endToReturn);
     EXPECT_GT(total, 300.0);
     EXPECT_LT(latency, 200.0);
     EXPECT_GE(endToReturn, -30.0) << "speak() returned while the speech was still playing";
@@ -81,7 +79,8 @@ TEST(SpeechSound, EmptyPurgeSilencesAsynchronousSpeech) {
 
     MonitorRecorder recorder;
     ASSERT_TRUE(recorder.start());
-    ASSERT_TRUE(rig.speech.speak(QStringLiteral("一，二，三，四，五，六，七，八，九，十。"), reading::SpeechEngine::Async));
+    ASSERT_TRUE(
+        rig.speech.speak(QStringLiteral("一，二，三，四，五，六，七，八，九，十。"), reading::SpeechEngine::Async));
     // Well into the speech: half a second of it heard.
     ASSERT_TRUE(recorder.recordUntil([](const sayvell::testing::Samples& s) {
         const auto b = findBursts(s, MonitorRecorder::kRate, -45.0, 150);

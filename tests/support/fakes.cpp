@@ -99,8 +99,7 @@ std::vector<int> FakeClock::sleeps() const {
     return sleeps_;
 }
 
-FakeSpeechEngine::FakeSpeechEngine(FakeEditor* editor, FakeClock* clock)
-    : editor_(editor), clock_(clock) {}
+FakeSpeechEngine::FakeSpeechEngine(FakeEditor* editor, FakeClock* clock) : editor_(editor), clock_(clock) {}
 
 QList<reading::Voice> FakeSpeechEngine::voices() {
     std::lock_guard lock(mutex_);

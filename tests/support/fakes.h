@@ -9,8 +9,8 @@
 #include <QDateTime>
 #include <QStringList>
 #include <atomic>
-#include <functional>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -68,7 +68,7 @@ public:
     struct Spoken {
         QString text;
         int flags = 0;
-        int selStart = 0;   // the editor's selection while the text was spoken
+        int selStart = 0;  // the editor's selection while the text was spoken
         int selLength = 0;
         QDateTime at;
     };

@@ -26,8 +26,8 @@ QByteArray iconvBytes(const QString& text, const char* charset) {
     char* argv[] = {iconv, from, utf8, toFlag, to.data(), outFlag, outName.data(), inName.data(), nullptr};
     pid_t pid = -1;
     int status = 0;
-    const bool ok = posix_spawnp(&pid, iconv, nullptr, nullptr, argv, environ) == 0 && waitpid(pid, &status, 0) == pid &&
-                    WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    const bool ok = posix_spawnp(&pid, iconv, nullptr, nullptr, argv, environ) == 0 &&
+                    waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     QFile out(outPath);
     if (!ok || !out.open(QIODevice::ReadOnly)) {
         ADD_FAILURE() << "iconv could not write " << charset << ": " << qPrintable(text.left(20));

@@ -33,22 +33,21 @@ bool interactive(QAccessible::Role role) {
     case QAccessible::MenuItem:
     case QAccessible::ButtonMenu:
     case QAccessible::ButtonDropDown:
-    case QAccessible::Link:
-        return true;
-    default:
-        return false;
+    case QAccessible::Link: return true;
+    default: return false;
     }
 }
 
 // Words of Qt's own English that must not reach a Chinese user.
-const QSet<QString> kEnglish{"Close", "OK", "Cancel", "Yes", "No", "Apply", "Open", "Save", "Help", "Reset",
-                             "Clear", "Browse", "Abort", "Retry", "Ignore", "Discard"};
+const QSet<QString> kEnglish{"Close", "OK",    "Cancel", "Yes",    "No",    "Apply", "Open",   "Save",
+                             "Help",  "Reset", "Clear",  "Browse", "Abort", "Retry", "Ignore", "Discard"};
 
 QString describe(QAccessibleInterface* iface) {
     QString path;
     for (QAccessibleInterface* i = iface; i; i = i->parent()) {
         const QObject* o = i->object();
-        path.prepend(QStringLiteral("/%1(%2)").arg(o ? o->objectName() : QString(), o ? o->metaObject()->className() : "?"));
+        path.prepend(
+            QStringLiteral("/%1(%2)").arg(o ? o->objectName() : QString(), o ? o->metaObject()->className() : "?"));
         if (i->role() == QAccessible::Window) break;
     }
     return path;
@@ -70,8 +69,8 @@ struct Walk {
         }
         if (kEnglish.contains(QString(name).remove(u'&').trimmed())) english << describe(iface) + " \"" + name + '"';
         if (auto* label = qobject_cast<QLabel*>(iface->object()); label && !label->text().isEmpty() &&
-                                                                    !label->accessibleName().isEmpty() &&
-                                                                    !label->accessibleName().contains(label->text()))
+                                                                  !label->accessibleName().isEmpty() &&
+                                                                  !label->accessibleName().contains(label->text()))
             hiddenLabels << describe(iface) + ": " + label->accessibleName() + " / " + label->text();
         for (int i = 0; i < iface->childCount(); ++i) check(iface->child(i));
     }
@@ -161,7 +160,8 @@ TEST(Accessibility, EveryMenuOpensByItsMnemonicAndItsItemsHaveDistinctOnes) {
             if (item->isSeparator() || !item->isVisible()) continue;
             const QChar k = mnemonicOf(item->text());
             if (k.isNull()) continue;
-            EXPECT_FALSE(itemKeys.contains(k)) << top->text().toStdString() << ": two items on " << QString(k).toStdString();
+            EXPECT_FALSE(itemKeys.contains(k))
+                << top->text().toStdString() << ": two items on " << QString(k).toStdString();
             itemKeys.insert(k);
         }
 

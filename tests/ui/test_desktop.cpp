@@ -69,7 +69,8 @@ TEST(Desktop, F7DuringALoopStopsItAndReadsOnceFromTheTop) {
     EXPECT_FALSE(rig.window->loopController().loop().armed());
     rig.engine.release();
     ASSERT_TRUE(waitFor([&] { return rig.engine.texts().size() == 3 && !rig.window->runner().busy(); }));
-    EXPECT_EQ(rig.engine.texts(), (QStringList{QStringLiteral("甲。"), QStringLiteral("甲。"), QStringLiteral("乙。")}));
+    EXPECT_EQ(rig.engine.texts(),
+              (QStringList{QStringLiteral("甲。"), QStringLiteral("甲。"), QStringLiteral("乙。")}));
     EXPECT_FALSE(rig.window->loopController().loop().armed());
 }
 

@@ -66,16 +66,12 @@ void selectHistoryLine(WindowRig& rig, const QString& path) {
 // allowed.
 class TinyDisk {
 public:
-    TinyDisk() {
-        mounted_ = QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", dir_.path()}) == 0;
-    }
+    TinyDisk() { mounted_ = QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", dir_.path()}) == 0; }
     ~TinyDisk() {
         if (mounted_) QProcess::execute("umount", {dir_.path()});
     }
     bool mounted() const { return mounted_; }
-    bool makeReadOnly() const {
-        return QProcess::execute("mount", {"-o", "remount,ro", dir_.path()}) == 0;
-    }
+    bool makeReadOnly() const { return QProcess::execute("mount", {"-o", "remount,ro", dir_.path()}) == 0; }
     QString path(const QString& name) const { return dir_.filePath(name); }
 
 private:
@@ -130,7 +126,8 @@ TEST(DocumentFiles, SavingTheOpenedFileGivesBackItsBytesInItsEncoding) {
     EXPECT_TRUE(pressSave(rig));
     ASSERT_EQ(rig.dialogs.shown.size(), 1);
     EXPECT_TRUE(rig.dialogs.shown[0].startsWith("confirm:文章中有 Big5 無法表示的字元"));
-    EXPECT_EQ(readAll(rig.path("doc.txt")), "\xEF\xBB\xBF" + QStringLiteral("第一行\r\n\r\nline 3 ，最後\r\n😀").toUtf8());
+    EXPECT_EQ(readAll(rig.path("doc.txt")),
+              "\xEF\xBB\xBF" + QStringLiteral("第一行\r\n\r\nline 3 ，最後\r\n😀").toUtf8());
     EXPECT_TRUE(pressSave(rig));
     EXPECT_EQ(rig.dialogs.shown.size(), 1);
     EXPECT_EQ(rig.window->documents().session().format().encoding, document::Encoding::Utf8Bom);
@@ -358,7 +355,8 @@ TEST(DocumentHistory, ListedMostRecentFirstOnceAFileIsOpenedTwiceAndReopened) {
     EXPECT_EQ(rig.window->currentFile(), rig.path("b.txt"));
     EXPECT_EQ(panel2(rig), rig.path("b.txt"));
     const auto rows = rig.dm->Q_history.rows();
-    const auto it = std::find_if(rows.begin(), rows.end(), [&](const auto& r) { return r.filename == rig.path("b.txt"); });
+    const auto it =
+        std::find_if(rows.begin(), rows.end(), [&](const auto& r) { return r.filename == rig.path("b.txt"); });
     ASSERT_NE(it, rows.end());
     EXPECT_TRUE(it->opendate.startsWith("2030-01-01"));
 }

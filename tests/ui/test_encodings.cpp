@@ -65,7 +65,8 @@ TEST(DocumentEncodings, EveryCommonEncodingOpensAsWrittenAndTheStatusBarNamesIt)
         QString shown;
     };
     const Case cases[] = {
-        {QStringLiteral("各位顾客您好，欢迎光临"), iconvBytes(QStringLiteral("各位顾客您好，欢迎光临"), "GBK"), "GB18030"},
+        {QStringLiteral("各位顾客您好，欢迎光临"), iconvBytes(QStringLiteral("各位顾客您好，欢迎光临"), "GBK"),
+         "GB18030"},
         {kGbText, iconvBytes(kGbText, "GB18030"), "GB18030"},
         {kBig5Text, iconvBytes(kBig5Text, "BIG5"), "Big5"},
         {hk, iconvBytes(hk, "BIG5-HKSCS"), "Big5-HKSCS"},

@@ -47,12 +47,8 @@ struct ExportRig {
         rig.dm = store::TDM::open(rig.path("draft.dat"));
         window = std::make_unique<ui::Tf_speaker>(ui::Services{speech, *rig.dm, rig.dialogs, rig.clock});
     }
-    ~ExportRig() {
-        window.reset();
-    }
-    void type(const QString& text) {
-        window->ui.Memo1->setPlainText(text);
-    }
+    ~ExportRig() { window.reset(); }
+    void type(const QString& text) { window->ui.Memo1->setPlainText(text); }
     QStringList shown() const { return rig.dialogs.shown; }
 
     WindowRig rig;
@@ -84,8 +80,7 @@ bool exportEnded(int timeoutMs = 60000) {
     return waitFor(
         [] {
             for (QWidget* w : QApplication::topLevelWidgets())
-                if (w->objectName() == QStringLiteral("exportProgress") && w->isVisible())
-                    return false;
+                if (w->objectName() == QStringLiteral("exportProgress") && w->isVisible()) return false;
             return true;
         },
         timeoutMs);
@@ -140,8 +135,7 @@ TEST(ExportWindow, CancelInTheProgressDialogDeletesThePartialFileAndKeepsTheOldO
         f.write("older export");
     }
     QString text;
-    for (int i = 0; i < 400; ++i)
-        text += QStringLiteral("本店今天的特價商品放在第三排貨架上，歡迎選購。");
+    for (int i = 0; i < 400; ++i) text += QStringLiteral("本店今天的特價商品放在第三排貨架上，歡迎選購。");
     r.type(text);
     r.rig.dialogs.saveAnswer = path;
     bool pressed = false;
@@ -157,8 +151,7 @@ TEST(ExportWindow, CancelInTheProgressDialogDeletesThePartialFileAndKeepsTheOldO
     r.window->ui.WAV1->trigger();
     ASSERT_TRUE(exportEnded());
     EXPECT_TRUE(pressed);
-    for (const QString& s : r.shown())
-        EXPECT_FALSE(s.contains(QStringLiteral("成功"))) << s.toStdString();
+    for (const QString& s : r.shown()) EXPECT_FALSE(s.contains(QStringLiteral("成功"))) << s.toStdString();
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), QByteArray("older export"));
@@ -179,18 +172,17 @@ TEST(ExportWindow, RefusedWhileReadingAndAFolderThatCannotTakeTheFileSaysSo) {
     const QByteArray mountPoint = QFile::encodeName(ro.path());
     const bool mounted = ::mount("tmpfs", mountPoint.constData(), "tmpfs", MS_RDONLY, "size=64k") == 0;
     for (const QString& target : {ro.filePath(QStringLiteral("x.wav")), ro.filePath(QStringLiteral("gone/x.wav"))}) {
-        if (!mounted && !target.contains(QStringLiteral("gone")))
-            continue;
+        if (!mounted && !target.contains(QStringLiteral("gone"))) continue;
         r.rig.dialogs.shown.clear();
         r.rig.dialogs.saveAnswer = target;
         r.window->ui.SB_outwav->click();
         ASSERT_TRUE(exportEnded());
         ASSERT_EQ(r.shown().size(), 3);
-        EXPECT_TRUE(r.shown().last().startsWith(QStringLiteral("error:聲音文件未能輸出："))) << r.shown().last().toStdString();
+        EXPECT_TRUE(r.shown().last().startsWith(QStringLiteral("error:聲音文件未能輸出：")))
+            << r.shown().last().toStdString();
         EXPECT_FALSE(QFileInfo::exists(target));
     }
-    if (mounted)
-        ::umount2(mountPoint.constData(), MNT_DETACH);
+    if (mounted) ::umount2(mountPoint.constData(), MNT_DETACH);
     EXPECT_EQ(r.window->ui.Memo1->toPlainText(), QStringLiteral("甲乙丙"));
 }
 
@@ -200,8 +192,7 @@ TEST(ExportWindow, ExportAsReadFromTheFileMenuWritesMp3AndSubtitles) {
     r.type(QStringLiteral("甲，乙。丙"));
     QAction* item = nullptr;
     for (QAction* a : r.window->ui.M_file->actions())
-        if (a->text().startsWith(QStringLiteral("輸出朗讀效果")))
-            item = a;
+        if (a->text().startsWith(QStringLiteral("輸出朗讀效果"))) item = a;
     ASSERT_TRUE(item);
     whenShown<QDialog>([&](QDialog* d) {
         d->findChild<QLineEdit*>(QStringLiteral("fileEdit"))->setText(out.filePath(QStringLiteral("announce.mp3")));
@@ -244,14 +235,16 @@ TEST(ExportWindow, ABareNameGoesToTheFolderShownAndExistingFilesAreReplacedOnlyA
         bool stayedOpen = false;
         // Types the bare name, asks for subtitles and presses 輸出; cancels if the dialog stays.
         const auto exportAs = [&] {
-            whenShown<QDialog>([&](QDialog* d) {
-                note = d->findChild<QLabel*>(QStringLiteral("folderNote"))->text();
-                d->findChild<QLineEdit*>(QStringLiteral("fileEdit"))->setText(QStringLiteral("通告"));
-                d->findChild<QCheckBox*>(QStringLiteral("subtitleCheck"))->setChecked(true);
-                d->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
-                stayedOpen = d->isVisible();
-                if (stayedOpen) d->findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
-            }, [](QDialog* d) { return d->objectName() == QStringLiteral("ReadExportDialog"); });
+            whenShown<QDialog>(
+                [&](QDialog* d) {
+                    note = d->findChild<QLabel*>(QStringLiteral("folderNote"))->text();
+                    d->findChild<QLineEdit*>(QStringLiteral("fileEdit"))->setText(QStringLiteral("通告"));
+                    d->findChild<QCheckBox*>(QStringLiteral("subtitleCheck"))->setChecked(true);
+                    d->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+                    stayedOpen = d->isVisible();
+                    if (stayedOpen) d->findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
+                },
+                [](QDialog* d) { return d->objectName() == QStringLiteral("ReadExportDialog"); });
             item->trigger();
             ASSERT_TRUE(exportEnded());
         };
@@ -261,7 +254,8 @@ TEST(ExportWindow, ABareNameGoesToTheFolderShownAndExistingFilesAreReplacedOnlyA
         for (const QString& f : files) EXPECT_TRUE(QFileInfo::exists(f)) << f.toStdString();
         EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/通告.wav")));
         ASSERT_FALSE(r.shown().isEmpty());
-        EXPECT_EQ(r.shown().last(), QStringLiteral("information:文本已成功轉換為聲音文件,并存放在") + files.join(QStringLiteral("、")));
+        EXPECT_EQ(r.shown().last(),
+                  QStringLiteral("information:文本已成功轉換為聲音文件,并存放在") + files.join(QStringLiteral("、")));
 
         // Again: asked about all three; No leaves them as they were and the dialog open.
         const QDateTime written = QFileInfo(wav).lastModified();
@@ -290,8 +284,7 @@ TEST(ExportWindow, WhileAnExportRunsTheWindowGoesOnAndASecondExportStartsNothing
     ExportRig r;
     QTemporaryDir out;
     QString text;
-    for (int i = 0; i < 400; ++i)
-        text += QStringLiteral("本店今天的特價商品放在第三排貨架上，歡迎選購。");
+    for (int i = 0; i < 400; ++i) text += QStringLiteral("本店今天的特價商品放在第三排貨架上，歡迎選購。");
     r.type(text);
     r.rig.dialogs.saveAnswer = out.filePath(QStringLiteral("first.wav"));
     r.window->ui.WAV1->trigger();
@@ -311,8 +304,7 @@ TEST(ExportWindow, WhileAnExportRunsTheWindowGoesOnAndASecondExportStartsNothing
     r.window->ui.WAV1->trigger();
     EXPECT_EQ(r.shown(), before);
     for (auto* b : progress->findChildren<QPushButton*>())
-        if (b->text() == QStringLiteral("取消"))
-            b->click();
+        if (b->text() == QStringLiteral("取消")) b->click();
     ASSERT_TRUE(exportEnded());
     EXPECT_TRUE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }

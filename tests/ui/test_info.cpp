@@ -41,8 +41,10 @@ TEST(AboutWindow, ShowsTheVersionAndTheFiguresOfTheProgramsStartEachTime) {
     const QStringList first = aboutFigures(rig);
     ASSERT_EQ(first.size(), 3);
     EXPECT_EQ(first[0], QStringLiteral("SayvellV2.60"));
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{1,3}(,\\d{3})* KB$")).match(first[1]).hasMatch()) << first[1].toStdString();
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{1,3} %$")).match(first[2]).hasMatch()) << first[2].toStdString();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{1,3}(,\\d{3})* KB$")).match(first[1]).hasMatch())
+        << first[1].toStdString();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{1,3} %$")).match(first[2]).hasMatch())
+        << first[2].toStdString();
     EXPECT_EQ(aboutFigures(rig), first);
 
     // Figures given at creation are the ones shown, whatever the system says later.

@@ -9,7 +9,6 @@
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QGlyphRun>
-#include <QRawFont>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
@@ -20,6 +19,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRawFont>
 #include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
@@ -39,8 +39,7 @@ using sayvell::ui::MainWindowUi;
 struct Window {
     QMainWindow w;
     MainWindowUi ui;
-    Window()
-    {
+    Window() {
         ui.setupUi(&w);
         w.show();
         QApplication::processEvents();
@@ -48,16 +47,13 @@ struct Window {
 };
 
 // Captions of a menu's items; "-" for a separator.
-QStringList items(const QMenu* m)
-{
+QStringList items(const QMenu* m) {
     QStringList out;
-    for (const QAction* a : m->actions())
-        out << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    for (const QAction* a : m->actions()) out << (a->isSeparator() ? QStringLiteral("-") : a->text());
     return out;
 }
 
-TEST(Layout, WindowCaptionAndSize)
-{
+TEST(Layout, WindowCaptionAndSize) {
     QMainWindow w;
     MainWindowUi ui;
     ui.setupUi(&w);
@@ -66,18 +62,28 @@ TEST(Layout, WindowCaptionAndSize)
     EXPECT_FALSE(w.windowIcon().isNull());
 }
 
-TEST(Layout, ToolBarHasSeventeenButtonsInOrderWithTheirHints)
-{
+TEST(Layout, ToolBarHasSeventeenButtonsInOrderWithTheirHints) {
     Window win;
-    const QStringList hints{"新建",           "打開文件",       "保存",
-                            "輸出WAV聲音文件", "輸出帶音樂背景的WAV文件", "從最面前始朗讀",
-                            "當前位置朗讀",   "停止",           "全文循環朗讀",
-                            "選擇范圍循環朗讀", "移到文章最前面", "移到文章最後面",
-                            "系統設置",       "插入日期時間",   "定時任務",
-                            "顯示或隱藏面板", "退出"};
-    const QStringList names{"SB_new",  "SB_open",  "SB_save",  "SB_outwav",   "SB_outwav2", "SB_jexu",
-                            "SB_play", "SB_stop",  "SB_repeat1", "SB_repeat", "SB_top",     "SB_bott",
-                            "sb_delay", "SB_time", "SB_schedule", "SB_panel", "SB_close"};
+    const QStringList hints{"新建",
+                            "打開文件",
+                            "保存",
+                            "輸出WAV聲音文件",
+                            "輸出帶音樂背景的WAV文件",
+                            "從最面前始朗讀",
+                            "當前位置朗讀",
+                            "停止",
+                            "全文循環朗讀",
+                            "選擇范圍循環朗讀",
+                            "移到文章最前面",
+                            "移到文章最後面",
+                            "系統設置",
+                            "插入日期時間",
+                            "定時任務",
+                            "顯示或隱藏面板",
+                            "退出"};
+    const QStringList names{"SB_new",   "SB_open", "SB_save",     "SB_outwav", "SB_outwav2", "SB_jexu",
+                            "SB_play",  "SB_stop", "SB_repeat1",  "SB_repeat", "SB_top",     "SB_bott",
+                            "sb_delay", "SB_time", "SB_schedule", "SB_panel",  "SB_close"};
     const auto buttons = win.ui.toolButtons();
     ASSERT_EQ(buttons.size(), 17u);
 
@@ -98,8 +104,7 @@ TEST(Layout, ToolBarHasSeventeenButtonsInOrderWithTheirHints)
     }
     // Nothing else on the bar looks like a button (its overflow arrow stays hidden).
     int visibleButtons = 0;
-    for (QToolButton* b : win.ui.ToolBar1->findChildren<QToolButton*>())
-        visibleButtons += b->isVisible();
+    for (QToolButton* b : win.ui.ToolBar1->findChildren<QToolButton*>()) visibleButtons += b->isVisible();
     EXPECT_EQ(visibleButtons, 17);
 
     EXPECT_TRUE(win.ui.Panel1->isAncestorOf(win.ui.ToolBar1));
@@ -108,12 +113,10 @@ TEST(Layout, ToolBarHasSeventeenButtonsInOrderWithTheirHints)
     EXPECT_GT(win.ui.Chk_prompt->x(), win.ui.ToolBar1->x());
 }
 
-TEST(Layout, MainMenuCaptionsAreVerbatim)
-{
+TEST(Layout, MainMenuCaptionsAreVerbatim) {
     Window win;
     QStringList titles;
-    for (QAction* a : win.w.menuBar()->actions())
-        titles << a->text();
+    for (QAction* a : win.w.menuBar()->actions()) titles << a->text();
     EXPECT_EQ(titles, QStringList({"文件(&F)", "編輯(&E)", "設置(&S)", "幫助(&H)"}));
 
     auto captions = [](const QMenu* m) {
@@ -126,12 +129,10 @@ TEST(Layout, MainMenuCaptionsAreVerbatim)
                            "輸出聲音文件 (&W)", "輸出選擇范圍 (&F)", "退出 (&C)"}));
     EXPECT_EQ(captions(win.ui.M_reopenAs),
               QStringList({"Big5", "Big5-HKSCS", "GB18030", "UTF-8", "UTF-16LE", "UTF-16BE"}));
-    EXPECT_EQ(captions(win.ui.M_edit),
-              QStringList({"复制 (&C)  Ctrl+C", "粘貼 (&V)  Ctrl+V", "剪切 (&X)  Ctrl+X",
-                           "撤銷 (&Z)  Ctrl+Z", "全選 (&A)  Ctrl+A "}));
-    EXPECT_EQ(captions(win.ui.M_settings),
-              QStringList({"正文字体   (&F)", "正文背景色 (&B)", "左對齊    (&L)", "居中       (&C)",
-                           "右對齊     (&R)", "系統設置"}));
+    EXPECT_EQ(captions(win.ui.M_edit), QStringList({"复制 (&C)  Ctrl+C", "粘貼 (&V)  Ctrl+V", "剪切 (&X)  Ctrl+X",
+                                                    "撤銷 (&Z)  Ctrl+Z", "全選 (&A)  Ctrl+A "}));
+    EXPECT_EQ(captions(win.ui.M_settings), QStringList({"正文字体   (&F)", "正文背景色 (&B)", "左對齊    (&L)",
+                                                        "居中       (&C)", "右對齊     (&R)", "系統設置"}));
     EXPECT_EQ(captions(win.ui.M_help), QStringList({"關于(&A)", "幫助(&H)"}));
 
     // Left alignment carries the only check mark at start.
@@ -144,26 +145,22 @@ TEST(Layout, MainMenuCaptionsAreVerbatim)
 
     // Key names live in the captions; a shortcut as well would be shown twice.
     for (QMenu* m : {win.ui.M_file, win.ui.M_edit, win.ui.M_settings, win.ui.M_help, win.ui.memoMenu})
-        for (QAction* a : m->actions())
-            EXPECT_TRUE(a->shortcut().isEmpty()) << a->text().toStdString();
+        for (QAction* a : m->actions()) EXPECT_TRUE(a->shortcut().isEmpty()) << a->text().toStdString();
 }
 
-TEST(Layout, ContextMenusHoldTheirItemsInOrder)
-{
+TEST(Layout, ContextMenusHoldTheirItemsInOrder) {
     Window win;
     EXPECT_EQ(items(win.ui.memoMenu),
-              QStringList({"從此處朗讀    (&M)", "朗讀當前行    (&L)", "朗讀所選范圍  (&S)",
-                           "范圍循環朗讀  (&W)", "全文循環朗讀  (&T)", "-", "記錄書簽位置    (&B)",
-                           "從上次位置朗讀(&R)", "-", "复制 (&C)  Ctrl+C", "粘貼 (&V)  Ctrl+V",
-                           "全選 (&A)  Ctrl+A", "-", "插入延時符號  (&Y)"}));
+              QStringList({"從此處朗讀    (&M)", "朗讀當前行    (&L)", "朗讀所選范圍  (&S)", "范圍循環朗讀  (&W)",
+                           "全文循環朗讀  (&T)", "-", "記錄書簽位置    (&B)", "從上次位置朗讀(&R)", "-",
+                           "复制 (&C)  Ctrl+C", "粘貼 (&V)  Ctrl+V", "全選 (&A)  Ctrl+A", "-", "插入延時符號  (&Y)"}));
     EXPECT_EQ(win.ui.Memo1->contextMenuPolicy(), Qt::CustomContextMenu);
 
     EXPECT_EQ(items(win.ui.PopupMenu7), QStringList({"打開(&O)", "刪除記錄 (&D)"}));
     EXPECT_EQ(win.ui.ListBox1->toolTip(), "雙擊或右鍵打開");
 }
 
-TEST(Layout, StatusBarPanelsHaveTheirWidths)
-{
+TEST(Layout, StatusBarPanelsHaveTheirWidths) {
     Window win;
     const int widths[4] = {100, 150, 400, 50};
     for (int i = 0; i < 4; ++i) {
@@ -175,16 +172,14 @@ TEST(Layout, StatusBarPanelsHaveTheirWidths)
     }
     EXPECT_EQ(win.w.statusBar(), win.ui.StatusBar1);
     // Left to right in index order.
-    for (int i = 1; i < 4; ++i)
-        EXPECT_GT(win.ui.statusPanel[size_t(i)]->x(), win.ui.statusPanel[size_t(i - 1)]->x());
+    for (int i = 1; i < 4; ++i) EXPECT_GT(win.ui.statusPanel[size_t(i)]->x(), win.ui.statusPanel[size_t(i - 1)]->x());
     // The file's encoding beside its name.
     EXPECT_TRUE(win.ui.statusEncoding->isVisible());
     EXPECT_GT(win.ui.statusEncoding->x(), win.ui.statusPanel[2]->x());
     EXPECT_LT(win.ui.statusEncoding->x(), win.ui.statusPanel[3]->x());
 }
 
-TEST(Layout, LoopPanelRangesDefaultsAndClose)
-{
+TEST(Layout, LoopPanelRangesDefaultsAndClose) {
     Window win;
     auto& ui = win.ui;
     EXPECT_EQ(ui.Label3->text(), "循環次數");
@@ -208,8 +203,7 @@ TEST(Layout, LoopPanelRangesDefaultsAndClose)
     EXPECT_FALSE(ui.Panel9->isVisible());
 }
 
-TEST(Layout, RightPanelControls)
-{
+TEST(Layout, RightPanelControls) {
     Window win;
     auto& ui = win.ui;
     EXPECT_EQ(ui.Panel2->width(), 170);
@@ -232,9 +226,11 @@ TEST(Layout, RightPanelControls)
 
     EXPECT_EQ(ui.GroupBox3->title(), "歷史打開文件");
     EXPECT_EQ(ui.GroupBox2->title(), "MP3背景音樂播放");
-    const std::pair<QToolButton*, const char*> music[] = {
-        {ui.bj_play, "播放"}, {ui.bj_stop, "停止"}, {ui.bj_next, "下一首"},
-        {ui.bj_prev, "上一首"}, {ui.bj_ok, "選擇背景音樂目錄"}};
+    const std::pair<QToolButton*, const char*> music[] = {{ui.bj_play, "播放"},
+                                                          {ui.bj_stop, "停止"},
+                                                          {ui.bj_next, "下一首"},
+                                                          {ui.bj_prev, "上一首"},
+                                                          {ui.bj_ok, "選擇背景音樂目錄"}};
     for (const auto& [b, hint] : music) {
         EXPECT_EQ(b->toolTip(), QString::fromUtf8(hint));
         EXPECT_TRUE(b->isVisible());
@@ -260,8 +256,7 @@ TEST(Layout, RightPanelControls)
     EXPECT_LT(top(ui.GroupBox2), top(ui.Panel5));
 }
 
-TEST(Layout, FindPanelFoldsAndUnfoldsWithItsImages)
-{
+TEST(Layout, FindPanelFoldsAndUnfoldsWithItsImages) {
     Window win;
     auto& ui = win.ui;
     EXPECT_EQ(ui.Panel6->toolTip(), "查找与替換");
@@ -290,9 +285,9 @@ TEST(Layout, FindPanelFoldsAndUnfoldsWithItsImages)
     // The window's design size still holds everything.
     EXPECT_LE(win.w.minimumSizeHint().height(), 640);
     // Everything in the body is on screen and not clipped by the 129 pixels.
-    for (QWidget* c : std::initializer_list<QWidget*>{ui.Fedit, ui.Redit, ui.SpeedButton2, ui.SpeedButton3,
-                                                     ui.SpeedButton4, ui.CheckBox2, ui.CheckBox1,
-                                                     ui.CheckBox4, ui.CheckBox3}) {
+    for (QWidget* c :
+         std::initializer_list<QWidget*>{ui.Fedit, ui.Redit, ui.SpeedButton2, ui.SpeedButton3, ui.SpeedButton4,
+                                         ui.CheckBox2, ui.CheckBox1, ui.CheckBox4, ui.CheckBox3}) {
         EXPECT_TRUE(c->isVisible());
         EXPECT_LE(c->y() + c->height(), ui.Panel7->height()) << c->objectName().toStdString();
         EXPECT_LE(c->x() + c->width(), ui.Panel7->width()) << c->objectName().toStdString();
@@ -309,18 +304,15 @@ TEST(Layout, FindPanelFoldsAndUnfoldsWithItsImages)
     EXPECT_EQ(ui.SpeedButton2->toolTip(), "查找");
     EXPECT_EQ(ui.SpeedButton3->toolTip(), "查找与替換");
     EXPECT_EQ(ui.SpeedButton4->toolTip(), "替換以下");
-    const std::pair<QCheckBox*, const char*> checks[] = {{ui.CheckBox2, "區分大小寫"},
-                                                         {ui.CheckBox1, "全部"},
-                                                         {ui.CheckBox4, "從頂部開始"},
-                                                         {ui.CheckBox3, "向上查找"}};
+    const std::pair<QCheckBox*, const char*> checks[] = {
+        {ui.CheckBox2, "區分大小寫"}, {ui.CheckBox1, "全部"}, {ui.CheckBox4, "從頂部開始"}, {ui.CheckBox3, "向上查找"}};
     for (const auto& [c, caption] : checks) {
         EXPECT_EQ(c->text(), QString::fromUtf8(caption));
         EXPECT_FALSE(c->isChecked());
     }
 }
 
-TEST(Layout, EditorLooksAndWrapsAsDesigned)
-{
+TEST(Layout, EditorLooksAndWrapsAsDesigned) {
     Window win;
     QPlainTextEdit* memo = win.ui.Memo1;
     EXPECT_EQ(memo->frameShape(), QFrame::NoFrame);
@@ -338,8 +330,7 @@ TEST(Layout, EditorLooksAndWrapsAsDesigned)
 }
 
 // The face that actually draws the text.
-QString faceOf(const QFont& font, const QString& text)
-{
+QString faceOf(const QFont& font, const QString& text) {
     QTextLayout layout(text, font);
     layout.beginLayout();
     layout.createLine();
@@ -348,8 +339,7 @@ QString faceOf(const QFont& font, const QString& text)
     return runs.isEmpty() ? QString() : runs.first().rawFont().familyName();
 }
 
-TEST(Layout, ChineseIsDrawnWithTraditionalGlyphForms)
-{
+TEST(Layout, ChineseIsDrawnWithTraditionalGlyphForms) {
     if (!QFontDatabase::hasFamily(QStringLiteral("Noto Sans CJK TC")))
         GTEST_SKIP() << "no traditional Chinese face installed";
     Window win;
@@ -365,25 +355,21 @@ TEST(Layout, ChineseIsDrawnWithTraditionalGlyphForms)
 
 // Internal parts of composite widgets (a spin box's line edit, a scroll area's viewport)
 // are reached through their owner and named by it.
-bool isInternalPart(const QWidget* w)
-{
+bool isInternalPart(const QWidget* w) {
     for (QWidget* p = w->parentWidget(); p; p = p->parentWidget())
-        if (qobject_cast<QAbstractSpinBox*>(p) || qobject_cast<QAbstractScrollArea*>(p) ||
-            qobject_cast<QComboBox*>(p))
+        if (qobject_cast<QAbstractSpinBox*>(p) || qobject_cast<QAbstractScrollArea*>(p) || qobject_cast<QComboBox*>(p))
             return true;
     return false;
 }
 
-TEST(Layout, EveryFocusableControlAndToolButtonHasAnAccessibleName)
-{
+TEST(Layout, EveryFocusableControlAndToolButtonHasAnAccessibleName) {
     Window win;
     win.ui.setFindPanelFolded(false);
     int checked = 0;
     for (QWidget* c : win.w.findChildren<QWidget*>()) {
         const bool toolButton = qobject_cast<QToolButton*>(c) != nullptr;
         const bool focusable = c->focusPolicy() != Qt::NoFocus && !c->focusProxy();
-        if (!toolButton && !(focusable && !isInternalPart(c)))
-            continue;
+        if (!toolButton && !(focusable && !isInternalPart(c))) continue;
         if (c->objectName().startsWith(QLatin1String("qt_")))  // Qt's own overflow arrows
             continue;
         ++checked;

@@ -8,19 +8,19 @@
 
 #include <QAccessible>
 #include <QCheckBox>
-#include <QSet>
-#include <QPushButton>
 #include <QComboBox>
 #include <QLabel>
+#include <QPushButton>
+#include <QSet>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTest>
 #include <QToolButton>
 
 using namespace sayvell;
+using sayvell::testing::readingControlsOf;
 using sayvell::testing::waitFor;
 using sayvell::testing::WindowRig;
-using sayvell::testing::readingControlsOf;
 
 TEST(MainWindow, FirstStartTakesDefaultsAndWritesTheEditorColour) {
     WindowRig rig;
@@ -41,8 +41,9 @@ TEST(MainWindow, FirstStartTakesDefaultsAndWritesTheEditorColour) {
 }
 
 TEST(MainWindow, StoredSettingsAreHeldToTheirRangesAndGarbageGivesDefaults) {
-    WindowRig rig("[Speaker]\r\nRate=40\r\nVolume=-5\r\nSpeaker=7\r\n[System]\r\nReadtimes=0x10\r\n"
-                  "Intervaltime=abc\r\nF7=0\r\nF9=true\r\nDelay2=\x01\x02\xff\r\nPrompt_tone=0\r\n");
+    WindowRig rig(
+        "[Speaker]\r\nRate=40\r\nVolume=-5\r\nSpeaker=7\r\n[System]\r\nReadtimes=0x10\r\n"
+        "Intervaltime=abc\r\nF7=0\r\nF9=true\r\nDelay2=\x01\x02\xff\r\nPrompt_tone=0\r\n");
     auto& ui = rig.window->ui;
     EXPECT_EQ(ui.TrackBar2->value(), 15);
     EXPECT_EQ(rig.engine.rate(), 15);
@@ -116,7 +117,8 @@ TEST(MainWindow, CaretPositionShowsLineAndColumnAfterAClick) {
     WindowRig rig;
     rig.window->show();
     rig.type(QStringLiteral("第一行\n第二行abc"));
-    QTest::mouseClick(rig.memo()->viewport(), Qt::LeftButton, {}, rig.memo()->cursorRect(rig.memo()->textCursor()).center());
+    QTest::mouseClick(rig.memo()->viewport(), Qt::LeftButton, {},
+                      rig.memo()->cursorRect(rig.memo()->textCursor()).center());
     rig.window->ui.SB_top->click();
     QTest::keyClick(rig.memo(), Qt::Key_Home);
     EXPECT_EQ(rig.window->ui.statusPanel[0]->text(), QStringLiteral("   1:1"));

@@ -97,8 +97,8 @@ TEST(MusicChain, TheNextTrackFollowsSampleForSampleAndNothingOfTheFirstIsCut) {
     rig.window.reset();
     engine.setTap(nullptr);
     const Chain c = follow(mixed());
-    std::printf("first track %.1f ms, second %.1f ms, %zu quiet frames between\n",
-                (c.aEnd - c.aStart) / 48.0, (c.bEnd - c.bStart) / 48.0, c.silentBetween);
+    std::printf("first track %.1f ms, second %.1f ms, %zu quiet frames between\n", (c.aEnd - c.aStart) / 48.0,
+                (c.bEnd - c.bStart) / 48.0, c.silentBetween);
     // Every frame of each track, within a crossing's precision, and nothing in between.
     EXPECT_NEAR(static_cast<double>(c.aEnd - c.aStart), 1.5 * 48000, 60);
     EXPECT_NEAR(static_cast<double>(c.bEnd - c.bStart), 1.0 * 48000, 60);

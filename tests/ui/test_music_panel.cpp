@@ -29,7 +29,7 @@ namespace {
 class RecordingPlayer : public music::MusicPlayer {
 public:
     struct Log {
-        QStringList played;      // file names, in the order they started
+        QStringList played;        // file names, in the order they started
         std::vector<int> volumes;  // every volume set, in hundredths
     };
     explicit RecordingPlayer(std::shared_ptr<Log> log) : log_(std::move(log)) {}
@@ -156,7 +156,8 @@ TEST(MusicPanel, StartsFromTheSettingsAndKeepsThemAtExit) {
     EXPECT_EQ(m.rig.exitCode, 0);
     EXPECT_FALSE(m.player->live());  // the music stopped with the exit command
     const QString s = m.rig.settings();
-    EXPECT_TRUE(s.contains("default_volume=55") && s.contains("default_volume1=7") && s.contains("Playmode=0")) << s.toStdString();
+    EXPECT_TRUE(s.contains("default_volume=55") && s.contains("default_volume1=7") && s.contains("Playmode=0"))
+        << s.toStdString();
 }
 
 TEST(MusicPanel, PlayNextAndPreviousWalkTheListAndShowThePathAndProgress) {

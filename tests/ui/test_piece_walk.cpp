@@ -1,7 +1,7 @@
 // The reading, export as read, the preview and `sayvell pieces` must say the same pieces with
 // the same pauses: one table of texts, what a listener gets from each, run through each of them.
-#include "cli/piece_list.h"
 #include "audio/speech_export.h"
+#include "cli/piece_list.h"
 #include "reading/date_format.h"
 #include "reading/tts.h"
 #include "support/fakes.h"
@@ -64,18 +64,35 @@ std::vector<Case> cases() {
     const QString date = reading::DateFormatter().formatType(1, kNow);
     const QString spaces(102, u' ');
     return {
-        {"delimiters", QStringLiteral("甲乙，丙丁。戊"), 0,
+        {"delimiters",
+         QStringLiteral("甲乙，丙丁。戊"),
+         0,
          {{0, "甲乙，", "甲乙，", 0, 250}, {6, "丙丁。", "丙丁。", 0, 600}, {12, "戊", "戊", 0, 0}}},
-        {"from the middle", QStringLiteral("甲乙，丙丁。戊"), 6, {{6, "丙丁。", "丙丁。", 0, 600}, {12, "戊", "戊", 0, 0}}},
-        {"delay symbol", QStringLiteral("※請注意!好"), 0, {{0, "※請注意!", "請注意!", kSymbolMs, 500}, {9, "好", "好", 0, 0}}},
-        {"date token", QStringLiteral("今天%Date%，%date%。"), 0,
+        {"from the middle",
+         QStringLiteral("甲乙，丙丁。戊"),
+         6,
+         {{6, "丙丁。", "丙丁。", 0, 600}, {12, "戊", "戊", 0, 0}}},
+        {"delay symbol",
+         QStringLiteral("※請注意!好"),
+         0,
+         {{0, "※請注意!", "請注意!", kSymbolMs, 500}, {9, "好", "好", 0, 0}}},
+        {"date token",
+         QStringLiteral("今天%Date%，%date%。"),
+         0,
          {{0, "今天%Date%，", "今天" + date + "，", 0, 250}, {12, "%date%。", "%date%。", 0, 600}}},
-        {"500-byte window", QString(260, u'長'), 0,
+        {"500-byte window",
+         QString(260, u'長'),
+         0,
          {{0, QString(250, u'長'), QString(250, u'長'), 0, 0}, {500, QString(10, u'長'), QString(10, u'長'), 0, 0}}},
-        {"blank window", QStringLiteral("甲。\n") + QString(600, u' ') + QStringLiteral("\n乙。"), 0,
+        {"blank window",
+         QStringLiteral("甲。\n") + QString(600, u' ') + QStringLiteral("\n乙。"),
+         0,
          {{0, "甲。", "甲。", 0, 600}, {504, spaces + "\n乙。", spaces + "\n乙。", 0, 600}}},
         {"trailing blank lines", QStringLiteral("甲。\n\n  \n"), 0, {{0, "甲。", "甲。", 0, 600}}},
-        {"beyond Big5", QStringLiteral("𠮷野家，好。"), 0, {{0, "𠮷野家，", "𠮷野家，", 0, 250}, {8, "好。", "好。", 0, 600}}},
+        {"beyond Big5",
+         QStringLiteral("𠮷野家，好。"),
+         0,
+         {{0, "𠮷野家，", "𠮷野家，", 0, 250}, {8, "好。", "好。", 0, 600}}},
     };
 }
 
@@ -205,7 +222,8 @@ public:
         const auto u16 = [&wav](quint16 v) { wav.append(reinterpret_cast<const char*>(&v), 2); };
         u32(36 + static_cast<quint32>(pcm.size()));
         wav += "WAVEfmt ";
-        u32(16), u16(1), u16(1), u32(static_cast<quint32>(rate_)), u32(static_cast<quint32>(rate_) * 2), u16(2), u16(16);
+        u32(16), u16(1), u16(1), u32(static_cast<quint32>(rate_)), u32(static_cast<quint32>(rate_) * 2), u16(2),
+            u16(16);
         wav += "data";
         u32(static_cast<quint32>(pcm.size()));
         QFile f(path_);
@@ -238,7 +256,8 @@ Seen byTheExport(const Case& c) {
     QFile srt(dir.filePath(QStringLiteral("read.srt")));
     if (!srt.open(QIODevice::ReadOnly)) return seen;
     auto msOf = [](const QString& t) {  // HH:MM:SS,mmm
-        return ((t.mid(0, 2).toInt() * 60 + t.mid(3, 2).toInt()) * 60 + t.mid(6, 2).toInt()) * 1000 + t.mid(9, 3).toInt();
+        return ((t.mid(0, 2).toInt() * 60 + t.mid(3, 2).toInt()) * 60 + t.mid(6, 2).toInt()) * 1000 +
+               t.mid(9, 3).toInt();
     };
     int last = 0;
     for (const QString& block : QString::fromUtf8(srt.readAll()).trimmed().split(QStringLiteral("\n\n"))) {

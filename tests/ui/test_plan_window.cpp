@@ -14,8 +14,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTableWidget>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 
@@ -107,11 +107,13 @@ TEST(PlanWindow, PlayNowIsLoggedAndTheDayExportsAsCsvAndADayOffSilencesTheDay) {
     w->playNow->click();
     // Without a sound engine the announcement fails, and says why in the log.
     w->tabs->setCurrentIndex(3);
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        w->logDay->setDate(QDate::currentDate().addDays(1));
-        w->logDay->setDate(QDate::currentDate());
-        return w->log->rowCount() == 1;
-    }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            w->logDay->setDate(QDate::currentDate().addDays(1));
+            w->logDay->setDate(QDate::currentDate());
+            return w->log->rowCount() == 1;
+        },
+        5000));
     EXPECT_EQ(w->log->item(0, 2)->text(), QStringLiteral("優惠"));
     EXPECT_EQ(w->log->item(0, 3)->text(), QStringLiteral("失敗"));
     EXPECT_EQ(w->log->item(0, 4)->text(), QStringLiteral("沒有聲音輸出"));
@@ -159,7 +161,8 @@ TEST(PlanWindow, AReadingFinishesItsPieceLetsTheAnnouncementThroughAndGoesOnFrom
     ASSERT_TRUE(QTest::qWaitFor([&] { return store->logCount() == 1; }, 5000))
         << rig.engine.texts().join(u'|').toStdString() << " busy " << rig.window->runner().busy();
     // Then the reading goes on from the second piece, the first never said again.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.engine.texts().size() >= 3; }, 5000)) << rig.engine.texts().join(u'|').toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.engine.texts().size() >= 3; }, 5000))
+        << rig.engine.texts().join(u'|').toStdString();
     rig.waitIdle();
     const auto spoken = rig.engine.spoken();
     QStringList texts;

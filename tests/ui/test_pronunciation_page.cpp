@@ -134,7 +134,8 @@ TEST(PronunciationPage, ImportsAndExportsUtf8CsvAndExplainsABadFile) {
     ASSERT_EQ(int(parsed.size()), delivered + 3);  // with the header
     bool found = false;
     for (const QStringList& fields : parsed)
-        found = found || fields == QStringList{QStringLiteral("甲乙"), QStringLiteral("jia3, \"yi3\""), QStringLiteral("cmn")};
+        found = found ||
+                fields == QStringList{QStringLiteral("甲乙"), QStringLiteral("jia3, \"yi3\""), QStringLiteral("cmn")};
     EXPECT_TRUE(found);
 
     // Files that are not a UTF-8 table change nothing and say why.
@@ -147,7 +148,8 @@ TEST(PronunciationPage, ImportsAndExportsUtf8CsvAndExplainsABadFile) {
     } bad[] = {
         {"big5.csv", "error:檔案不是 UTF-8 編碼的 CSV：" + rig.path("big5.csv") + "\n請用 UTF-8 編碼另存後再匯入。"},
         {"empty.csv", "error:檔案是空的：" + rig.path("empty.csv")},
-        {"header.csv", "warning:檔案中沒有可匯入的讀音：" + rig.path("header.csv") + "\n每行應為：詞語,讀音,語言（cmn 或 yue）。"},
+        {"header.csv",
+         "warning:檔案中沒有可匯入的讀音：" + rig.path("header.csv") + "\n每行應為：詞語,讀音,語言（cmn 或 yue）。"},
         {"missing.csv", "error:無法讀取檔案：" + rig.path("missing.csv")},
     };
     for (const auto& b : bad) {

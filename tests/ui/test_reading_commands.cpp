@@ -26,9 +26,9 @@
 #include <cmath>
 
 using namespace sayvell;
+using sayvell::testing::readingControlsOf;
 using sayvell::testing::waitFor;
 using sayvell::testing::WindowRig;
-using sayvell::testing::readingControlsOf;
 
 namespace {
 
@@ -83,9 +83,9 @@ TEST(ReadingCommands, EachCommandMakesItsChecksInItsOwnOrder) {
     ui.P_readSelection->trigger();
     ui.P_readLast->trigger();
     ui.SB_repeat->click();
-    EXPECT_EQ(rig.dialogs.shown, (QStringList{"warning:請選擇語音引擎!", "warning:請選擇語音引擎!",
-                                             "warning:請選擇語音引擎!", "warning:請選擇語音引擎!",
-                                             "information:請選擇所要朗讀的內容!"}));
+    EXPECT_EQ(rig.dialogs.shown,
+              (QStringList{"warning:請選擇語音引擎!", "warning:請選擇語音引擎!", "warning:請選擇語音引擎!",
+                           "warning:請選擇語音引擎!", "information:請選擇所要朗讀的內容!"}));
 
     // Range loop: selection, then text, then voice.
     rig.dialogs.shown.clear();
@@ -379,11 +379,11 @@ TEST(PromptTone, TheResourceIsAThreeSecondChimeThatFadesOut) {
         for (int i = from; i < to; ++i) sum += double(pcm->samples[size_t(i)]) * pcm->samples[size_t(i)];
         return 20 * std::log10(std::sqrt(sum / (to - from)) / 32768.0);
     };
-    EXPECT_GT(rms(0, 16000), -25.0);          // clearly heard
-    EXPECT_LT(rms(47680, 48000), -60.0);      // ends in silence, without a click
+    EXPECT_GT(rms(0, 16000), -25.0);      // clearly heard
+    EXPECT_LT(rms(47680, 48000), -60.0);  // ends in silence, without a click
     int peak = 0;
     for (auto s : pcm->samples) peak = std::max(peak, std::abs(int(s)));
-    EXPECT_LT(peak, 30000);                   // never clips
+    EXPECT_LT(peak, 30000);  // never clips
 
     EXPECT_FALSE(reading::decodeWav(QByteArray("RIFF\x10\0\0\0WAVEfmt ", 16)).has_value());
     EXPECT_FALSE(reading::decodeWav(QByteArray()).has_value());

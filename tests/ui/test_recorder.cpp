@@ -23,17 +23,15 @@ public:
             *error = QStringLiteral("no server");
             return false;
         }
-        if (!file.open(path, format, error))
-            return false;
+        if (!file.open(path, format, error)) return false;
         starts << format;
         return true;
     }
     bool stop(QString* error) override {
-        if (!file.isOpen())
-            return false;
-        const std::vector<char> second(static_cast<std::size_t>(file.format().sampleRate * file.format().channels *
-                                                                (file.format().bits / 8)),
-                                       char(0x40));
+        if (!file.isOpen()) return false;
+        const std::vector<char> second(
+            static_cast<std::size_t>(file.format().sampleRate * file.format().channels * (file.format().bits / 8)),
+            char(0x40));
         file.append(second.data(), second.size());
         return file.close(error) && saves;
     }
@@ -110,7 +108,8 @@ TEST(RecorderWindow, MethodOneRecordsItsChoicesAndTheButtonsFollowTheRecording) 
     EXPECT_EQ(r.window->ImgRecord->pixmap().toImage(), before);
 
     r.window->btn_stop->click();
-    EXPECT_EQ(r.rig.dialogs.shown.last(), QStringLiteral("information:聲音錄制完畢,保存在：") + r.rig.path("take one.wav"));
+    EXPECT_EQ(r.rig.dialogs.shown.last(),
+              QStringLiteral("information:聲音錄制完畢,保存在：") + r.rig.path("take one.wav"));
     EXPECT_TRUE(r.idle());
     QFile f(r.rig.path("take one.wav"));
     EXPECT_EQ(f.size(), 44 + 176400);

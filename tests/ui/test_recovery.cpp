@@ -10,12 +10,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDBusUnixFileDescriptor>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimeEdit>
-#include <QDBusUnixFileDescriptor>
 #include <QTimer>
 
 #include <sqlite3.h>
@@ -78,7 +78,10 @@ TEST(Recovery, KeeperWritesAfterAQuietSpellAndDuringEndlessTyping) {
 
     {
         store::RecoveryKeeper keeper(std::make_unique<store::RecoveryWriter>(store::RecoveryStore::open(db)),
-                                     [&] { return store::RecoveryRecord{text, {}, 0, {}}; }, {30, 60'000});
+                                     [&] {
+                                         return store::RecoveryRecord{text, {}, 0, {}};
+                                     },
+                                     {30, 60'000});
         keeper.changed();
         EXPECT_TRUE(waitFor([&] { return readBack() == QStringLiteral("一"); }));
         keeper.settled();
@@ -87,7 +90,10 @@ TEST(Recovery, KeeperWritesAfterAQuietSpellAndDuringEndlessTyping) {
     {
         // Typing that never pauses long enough still gets kept, by the longest wait.
         store::RecoveryKeeper keeper(std::make_unique<store::RecoveryWriter>(store::RecoveryStore::open(db)),
-                                     [&] { return store::RecoveryRecord{text, {}, 0, {}}; }, {60'000, 100});
+                                     [&] {
+                                         return store::RecoveryRecord{text, {}, 0, {}};
+                                     },
+                                     {60'000, 100});
         QTimer typing;
         QObject::connect(&typing, &QTimer::timeout, [&] {
             text += u'字';
@@ -189,7 +195,8 @@ TEST(Recovery, AScheduledPowerOffKeepsTheTextWithoutAskingAndItGoesBackToItsFile
     rig.clock.advance(60 * 1000);
     ASSERT_TRUE(waitFor([&] { return rig.exitCode == 0; }, 3000));
     // Nobody was asked anything, and the text waits for the next start.
-    EXPECT_TRUE(rig.dialogs.shown.filter(QStringLiteral("confirm:")).isEmpty()) << rig.dialogs.shown.join('|').toStdString();
+    EXPECT_TRUE(rig.dialogs.shown.filter(QStringLiteral("confirm:")).isEmpty())
+        << rig.dialogs.shown.join('|').toStdString();
     auto kept = recordIn(rig);
     ASSERT_TRUE(kept.has_value());
     EXPECT_EQ(kept->text, QStringLiteral("今日\n特價，九點半關門"));
@@ -313,7 +320,7 @@ TEST(Recovery, TheDesktopsShutdownWaitsUntilTheTextIsOnDisk) {
     const QByteArray saved = qgetenv("DBUS_SYSTEM_BUS_ADDRESS");
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", bus.address().toUtf8());
     {
-        WindowRig rig;  // the real watch, on the private bus
+        WindowRig rig;                      // the real watch, on the private bus
         QCoreApplication::processEvents();  // the start-up's deferred steps, which begin the keeping
         ASSERT_TRUE(waitFor([&] { return logind->inhibits == 1; }));
         const int lock = logind->lockReadEnd;
@@ -338,8 +345,10 @@ TEST(Recovery, TheDesktopsShutdownWaitsUntilTheTextIsOnDisk) {
         shutdown(false);
         EXPECT_TRUE(waitFor([&] { return logind->inhibits == 2; }));
     }
-    if (saved.isNull()) qunsetenv("DBUS_SYSTEM_BUS_ADDRESS");
-    else qputenv("DBUS_SYSTEM_BUS_ADDRESS", saved);
+    if (saved.isNull())
+        qunsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+    else
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", saved);
 }
 
 }  // namespace

@@ -53,7 +53,8 @@ struct ScheduleRig {
             rig.window->SB_closeClick();
         };
         hooks.showStatus = [this](const QString& t) { events << "status:" + t; };
-        controller = new ui::ScheduleController(&button, rig.clock, power, rig.dialogs, std::move(hooks), rig.window.get());
+        controller =
+            new ui::ScheduleController(&button, rig.clock, power, rig.dialogs, std::move(hooks), rig.window.get());
     }
 
     // Clicks the tool button; `act` runs inside the modal window, which must be closed by then.

@@ -134,7 +134,8 @@ TEST(SettingsWindow, TheAddWindowRefusesEmptyAndDelaySymbolsAndTheTableStopsAtTh
     EXPECT_EQ(w->DBGrid1->currentIndex().row(), delivered);  // the grid shows the new row
 
     rig.dialogs.shown.clear();
-    for (int i = delivered + 1; i < store::kMaxDelayRows; ++i) addRow(w, QStringLiteral("符號"), QString(QChar(0x2460 + i)), i);
+    for (int i = delivered + 1; i < store::kMaxDelayRows; ++i)
+        addRow(w, QStringLiteral("符號"), QString(QChar(0x2460 + i)), i);
     EXPECT_TRUE(rig.dialogs.shown.isEmpty()) << rig.dialogs.shown.join(u'|').toStdString();
     addRow(w, QStringLiteral("多一個"), QStringLiteral("＃"), 1);
     EXPECT_EQ(rig.dialogs.shown, QStringList{"warning:" + store::kTableFullMessage});
@@ -175,7 +176,8 @@ TEST(SettingsWindow, TheGridDrawsSystemRowsRedKeepsThemAndEditsRowsInTheFile) {
     editor->setValue(444);
     QTest::keyClick(grid, Qt::Key_Up);
     EXPECT_EQ(rowsInFile(rig)[1].delaytime, 444);
-    EXPECT_FALSE(grid->model()->flags(grid->model()->index(1, store::DelayTableModel::SymbolColumn)) & Qt::ItemIsEditable);
+    EXPECT_FALSE(grid->model()->flags(grid->model()->index(1, store::DelayTableModel::SymbolColumn)) &
+                 Qt::ItemIsEditable);
 
     grid->setCurrentIndex(grid->model()->index(delivered, 0));
     rig.dialogs.shown.clear();

@@ -1,13 +1,13 @@
 #pragma once
 // A main window on fakes, in a private folder with its own draft.dat and setinfo.ini.
+#include "reading/tts.h"
 #include "store/app_paths.h"
 #include "store/tdm.h"
 #include "support/fakes.h"
 #include "text/byte_text.h"
 #include "ui/common/dialogs.h"
-#include "ui/common/services.h"
 #include "ui/common/memo_port.h"
-#include "reading/tts.h"
+#include "ui/common/services.h"
 #include "ui/document/documents_controller.h"
 #include "ui/document/find_controller.h"
 #include "ui/reading/date_controller.h"
@@ -28,13 +28,22 @@
 namespace sayvell::testing {
 
 // The controls a reading disables, as the user finds them: by their accessible names.
-inline const QStringList kReadingControlNames{
-    QStringLiteral("新建"),         QStringLiteral("打開文件"),     QStringLiteral("保存"),
-    QStringLiteral("輸出WAV聲音文件"), QStringLiteral("輸出帶音樂背景的WAV文件"), QStringLiteral("從最面前始朗讀"),
-    QStringLiteral("當前位置朗讀"), QStringLiteral("全文循環朗讀"), QStringLiteral("選擇范圍循環朗讀"),
-    QStringLiteral("移到文章最前面"), QStringLiteral("移到文章最後面"), QStringLiteral("插入日期時間"),
-    QStringLiteral("系統設置"),     QStringLiteral("設為默認"),     QStringLiteral("循環次數"),
-    QStringLiteral("間隔秒數")};
+inline const QStringList kReadingControlNames{QStringLiteral("新建"),
+                                              QStringLiteral("打開文件"),
+                                              QStringLiteral("保存"),
+                                              QStringLiteral("輸出WAV聲音文件"),
+                                              QStringLiteral("輸出帶音樂背景的WAV文件"),
+                                              QStringLiteral("從最面前始朗讀"),
+                                              QStringLiteral("當前位置朗讀"),
+                                              QStringLiteral("全文循環朗讀"),
+                                              QStringLiteral("選擇范圍循環朗讀"),
+                                              QStringLiteral("移到文章最前面"),
+                                              QStringLiteral("移到文章最後面"),
+                                              QStringLiteral("插入日期時間"),
+                                              QStringLiteral("系統設置"),
+                                              QStringLiteral("設為默認"),
+                                              QStringLiteral("循環次數"),
+                                              QStringLiteral("間隔秒數")};
 
 // Those controls of the main window itself (not of the windows it owns); a name that finds
 // nothing fails the test.

@@ -4,11 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
-#include <algorithm>
 #include <future>
 #include <mutex>
 #include <numbers>
@@ -67,8 +67,7 @@ public:
     std::vector<float> left() {
         std::lock_guard lk(m_);
         std::vector<float> l(samples_.size() / 2);
-        for (std::size_t i = 0; i < l.size(); ++i)
-            l[i] = samples_[2 * i];
+        for (std::size_t i = 0; i < l.size(); ++i) l[i] = samples_[2 * i];
         return l;
     }
     std::vector<float> interleaved() {
@@ -97,23 +96,20 @@ std::pair<std::size_t, std::size_t> soundSpan(const std::vector<float>& s) {
 std::size_t zeroCrossings(const std::vector<float>& s, std::size_t from, std::size_t to) {
     std::size_t n = 0;
     for (std::size_t i = from + 1; i < to; ++i)
-        if ((s[i - 1] < 0) != (s[i] < 0))
-            ++n;
+        if ((s[i - 1] < 0) != (s[i] < 0)) ++n;
     return n;
 }
 
 bool loud(const std::vector<float>& s, std::size_t from) {
     for (std::size_t i = from; i < s.size(); ++i)
-        if (std::fabs(s[i]) > 1e-3f)
-            return true;
+        if (std::fabs(s[i]) > 1e-3f) return true;
     return false;
 }
 
 class FailingOutput : public AudioOutput {
 public:
     bool start(Pull, QString* error) override {
-        if (error)
-            *error = QStringLiteral("no device here");
+        if (error) *error = QStringLiteral("no device here");
         return false;
     }
     void stop() override {}
@@ -171,8 +167,7 @@ TEST(AudioEngine, ChannelGainScalesTheLevelAndChannelsSumWithClipping) {
         // The resampler rings past full scale on a full-scale square wave: held there too.
         Rig rig;
         std::vector<std::int16_t> square(44100 * 2);
-        for (std::size_t i = 0; i < square.size(); ++i)
-            square[i] = (i / 100) % 2 ? -32768 : 32767;
+        for (std::size_t i = 0; i < square.size(); ++i) square[i] = (i / 100) % 2 ? -32768 : 32767;
         rig.engine.append(Channel::Music, square.data(), square.size() / 2, 44100, 2);
         ASSERT_TRUE(rig.engine.start());
         ASSERT_TRUE(rig.engine.waitPlayed(Channel::Music, 5000));
@@ -200,8 +195,8 @@ TEST(AudioEngine, ResamplingKeepsLengthAndPitchAcrossAppendsAndRateChanges) {
         Rig rig;
         const auto tone = sine(1000, 1.0, 22050, 0.5);
         for (std::size_t off = 0; off < tone.size(); off += 2205)
-            rig.engine.append(Channel::Speech, tone.data() + off, std::min<std::size_t>(2205, tone.size() - off),
-                              22050, 1);
+            rig.engine.append(Channel::Speech, tone.data() + off, std::min<std::size_t>(2205, tone.size() - off), 22050,
+                              1);
         // flush() alone (no waitPlayed, which would flush too) lets the resampler's tail out.
         rig.engine.flush(Channel::Speech);
         ASSERT_TRUE(rig.engine.start());
@@ -259,7 +254,8 @@ TEST(AudioEngine, WaitPlayedFollowsTheDevicePosition) {
     // Stopping the engine wakes a waiter with false.
     engine.append(Channel::Music, longTone.data(), longTone.size(), AudioEngine::kRate, 1);
     auto waiter = std::async(std::launch::async, [&] { return engine.waitPlayed(Channel::Music); });
-    ASSERT_TRUE(tap.waitUntil([&](const std::vector<float>& s) { return loud(s, s.size() > 9600 ? s.size() - 9600 : 0); }));
+    ASSERT_TRUE(
+        tap.waitUntil([&](const std::vector<float>& s) { return loud(s, s.size() > 9600 ? s.size() - 9600 : 0); }));
     engine.stop();
     ASSERT_EQ(waiter.wait_for(std::chrono::seconds(2)), std::future_status::ready);
     EXPECT_FALSE(waiter.get());
@@ -325,7 +321,8 @@ TEST(AudioEngine, AVolumeChangeGlidesWithoutAStep) {
     ASSERT_TRUE(engine.start());
     const auto level = constant(0.5, AudioEngine::kRate);
     engine.append(Channel::Music, level.data(), level.size(), AudioEngine::kRate, 1);
-    ASSERT_TRUE(tap.waitUntil([](const std::vector<float>& s) { return s.size() / 2 > 4800 && s[s.size() - 2] > 0.4f; }));
+    ASSERT_TRUE(
+        tap.waitUntil([](const std::vector<float>& s) { return s.size() / 2 > 4800 && s[s.size() - 2] > 0.4f; }));
     engine.setVolume(Channel::Music, 0.25f);
     ASSERT_TRUE(engine.waitPlayed(Channel::Music, 5000));
 

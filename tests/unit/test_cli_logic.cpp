@@ -60,12 +60,13 @@ TEST(CommandLine, PieceListIsWhatTheReadingWorkerSpeaks) {
     }
 }
 
-
 // What a user types and what the program makes of it: the options taken, or the one line that
 // tells what is wrong (exit 2).
 TEST(CommandLine, ArgumentsAreTakenOrRefusedWithTheirOwnMessage) {
     using app::cli::parseArguments;
-    auto parse = [](const char* line) { return parseArguments(QString::fromUtf8(line).split(u' ', Qt::SkipEmptyParts)); };
+    auto parse = [](const char* line) {
+        return parseArguments(QString::fromUtf8(line).split(u' ', Qt::SkipEmptyParts));
+    };
 
     const auto exportRun = parse("export in.txt -o out.flac --rate -5 --format=30 --srt");
     ASSERT_TRUE(exportRun.error.isEmpty()) << exportRun.error.toStdString();

@@ -33,19 +33,16 @@ TEST(EspeakEngine, VoicesListMandarinThenCantoneseEachWithAFemaleVoiceThenEnglis
     // English in one block right after, then never again.
     auto english = [](const Voice& v) { return v.id == QLatin1String("en") || v.id.startsWith(QLatin1String("en-")); };
     int firstOther = 4;
-    while (firstOther < voices.size() && english(voices[firstOther]))
-        ++firstOther;
+    while (firstOther < voices.size() && english(voices[firstOther])) ++firstOther;
     EXPECT_GT(firstOther, 4) << "no English voice after the Chinese ones";
-    for (int i = firstOther; i < voices.size(); ++i)
-        EXPECT_FALSE(english(voices[i])) << voices[i].id.toStdString();
+    for (int i = firstOther; i < voices.size(); ++i) EXPECT_FALSE(english(voices[i])) << voices[i].id.toStdString();
     EXPECT_TRUE(std::any_of(voices.begin(), voices.end(), [](const Voice& v) {
         return v.displayName == QLatin1String("English (Great Britain) [en]");
     }));
 
     QStringList ids;
     for (const Voice& v : voices) {
-        EXPECT_FALSE(v.id.contains(QLatin1String("!v")) || v.id.startsWith(QLatin1String("mb")))
-            << v.id.toStdString();
+        EXPECT_FALSE(v.id.contains(QLatin1String("!v")) || v.id.startsWith(QLatin1String("mb"))) << v.id.toStdString();
         EXPECT_FALSE(v.displayName.trimmed().isEmpty());
         ids << v.id;
     }
@@ -54,8 +51,7 @@ TEST(EspeakEngine, VoicesListMandarinThenCantoneseEachWithAFemaleVoiceThenEnglis
     // A fresh enumeration gives the same list.
     const QList<Voice> again = rig.speech.voices();
     ASSERT_EQ(again.size(), voices.size());
-    for (int i = 0; i < voices.size(); ++i)
-        EXPECT_EQ(again[i].id, voices[i].id);
+    for (int i = 0; i < voices.size(); ++i) EXPECT_EQ(again[i].id, voices[i].id);
 }
 
 TEST(EspeakEngine, SynchronousSpeakReturnsOnlyWhenItsSoundHasBeenPlayed) {
@@ -103,11 +99,10 @@ TEST(EspeakEngine, PurgeFromAnotherThreadEndsABlockedSpeakAtOnce) {
     Rig rig(true);  // played in real time
     ASSERT_TRUE(rig.speech.ok());
     QString longText;
-    for (int i = 0; i < 6; ++i)
-        longText += kCounting;  // about half a minute: more than is handed to the mixer ahead
+    for (int i = 0; i < 6; ++i) longText += kCounting;  // about half a minute: more than is handed to the mixer ahead
 
-    auto reader = std::async(std::launch::async,
-                             [&] { return rig.speech.speak(longText, SpeechEngine::PurgeBeforeSpeak); });
+    auto reader =
+        std::async(std::launch::async, [&] { return rig.speech.speak(longText, SpeechEngine::PurgeBeforeSpeak); });
     ASSERT_TRUE(rig.tap.waitUntil([](const std::vector<float>& s) { return anySound(s); }));
     ASSERT_EQ(reader.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout);
 
@@ -121,7 +116,8 @@ TEST(EspeakEngine, PurgeFromAnotherThreadEndsABlockedSpeakAtOnce) {
 
     // Nothing more is heard (a block already mixed may still come out).
     const std::size_t mark = rig.tap.frames() + AudioEngine::kRate / 50;
-    ASSERT_TRUE(rig.tap.waitUntil([&](const std::vector<float>& s) { return s.size() >= mark + AudioEngine::kRate / 2; }));
+    ASSERT_TRUE(
+        rig.tap.waitUntil([&](const std::vector<float>& s) { return s.size() >= mark + AudioEngine::kRate / 2; }));
     EXPECT_FALSE(anySound(rig.tap.left(), mark));
 
     // The engine speaks again afterwards.
@@ -137,8 +133,7 @@ TEST(EspeakEngine, ASilentMixerDoesNotHangSpeech) {
     ASSERT_TRUE(speech.ok());
     speech.setVoice({QStringLiteral("cmn-latn-pinyin"), {}});
     QString longText;
-    for (int i = 0; i < 4; ++i)
-        longText += kCounting;
+    for (int i = 0; i < 4; ++i) longText += kCounting;
     auto reader = std::async(std::launch::async, [&] { return speech.speak(longText, 0); });
     const auto status = reader.wait_for(std::chrono::seconds(10));
     if (status != std::future_status::ready)
@@ -163,7 +158,8 @@ TEST(EspeakEngine, AsyncSpeechReturnsAtOnceAndAnEmptyPurgeSilencesIt) {
     rig.speech.waitUntilDone();  // the queued second text is gone too
     EXPECT_LT(ms(Clock::now() - waitStart), 200.0);
     const std::size_t mark = rig.tap.frames() + AudioEngine::kRate / 50;
-    ASSERT_TRUE(rig.tap.waitUntil([&](const std::vector<float>& s) { return s.size() >= mark + AudioEngine::kRate / 2; }));
+    ASSERT_TRUE(
+        rig.tap.waitUntil([&](const std::vector<float>& s) { return s.size() >= mark + AudioEngine::kRate / 2; }));
     EXPECT_FALSE(anySound(rig.tap.left(), mark));
 }
 
@@ -172,7 +168,8 @@ TEST(EspeakEngine, LanguageTagIsNotSpokenAndOtherMarkupIsPlainText) {
     ASSERT_TRUE(rig.speech.ok());
     const double plain = rig.heard(QStringLiteral("你好"));
     ASSERT_GT(plain, 0.2);
-    for (const char* tagged : {"<LANG LANGID=\"804\">你好</LANG>", " <lang langid=\"\"> 你好", "<Lang LangId=\"0404\">你好"})
+    for (const char* tagged :
+         {"<LANG LANGID=\"804\">你好</LANG>", " <lang langid=\"\"> 你好", "<Lang LangId=\"0404\">你好"})
         EXPECT_NEAR(rig.heard(QString::fromUtf8(tagged)), plain, 0.1 * plain) << tagged;
     // Not at the start, the same characters are text and are read out.
     EXPECT_GT(rig.heard(QStringLiteral("你好<LANG LANGID=\"804\">")), 1.5 * plain);

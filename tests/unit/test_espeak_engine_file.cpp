@@ -25,13 +25,11 @@ QStringList entriesOf(const QString& dir) {
 class TinyDisk {
 public:
     TinyDisk() {
-        if (::geteuid() != 0 || !dir_.isValid())
-            return;
+        if (::geteuid() != 0 || !dir_.isValid()) return;
         mounted_ = ::mount("tmpfs", QFile::encodeName(dir_.path()).constData(), "tmpfs", 0, "size=64k") == 0;
     }
     ~TinyDisk() {
-        if (mounted_)
-            ::umount2(QFile::encodeName(dir_.path()).constData(), MNT_DETACH);
+        if (mounted_) ::umount2(QFile::encodeName(dir_.path()).constData(), MNT_DETACH);
     }
     bool mounted() const { return mounted_; }
     QString path() const { return dir_.path(); }
@@ -119,8 +117,7 @@ TEST(EspeakEngine, AFailedWavWriteIsReportedAndNeverLeavesAHalfFile) {
     }
 
     TinyDisk disk;
-    if (!disk.mounted())
-        GTEST_SKIP() << "cannot mount a small tmpfs here (needs root): full-disk case skipped";
+    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root): full-disk case skipped";
     const QString path = disk.path() + QStringLiteral("/full.wav");
     {
         QFile old(path);

@@ -26,9 +26,7 @@ using Clock = std::chrono::steady_clock;
 constexpr float kQuiet = 1e-3f;
 inline const QString kCounting = QStringLiteral("一，二，三，四，五，六，七，八，九，十。");
 
-inline double ms(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
+inline double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 // Seconds from the first to the last sample above the noise floor; -1 when silent.
 inline double soundSeconds(const std::vector<float>& mono, int rate) {
@@ -50,15 +48,13 @@ inline double activeSeconds(const std::vector<float>& mono, int rate) {
 
 inline double energy(const std::vector<float>& s) {
     double e = 0;
-    for (float v : s)
-        e += static_cast<double>(v) * v;
+    for (float v : s) e += static_cast<double>(v) * v;
     return e;
 }
 
 inline float peak(const std::vector<float>& s) {
     float p = 0;
-    for (float v : s)
-        p = std::max(p, std::fabs(v));
+    for (float v : s) p = std::max(p, std::fabs(v));
     return p;
 }
 
@@ -69,8 +65,7 @@ public:
         engine.setTap([this](const float* s, std::size_t frames) {
             {
                 std::lock_guard lk(m_);
-                for (std::size_t i = 0; i < frames; ++i)
-                    left_.push_back(s[2 * i]);
+                for (std::size_t i = 0; i < frames; ++i) left_.push_back(s[2 * i]);
             }
             cv_.notify_all();
         });
@@ -117,8 +112,7 @@ inline WavContent readWav(const QString& path) {
     WavContent w;
     SF_INFO info{};
     SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
-    if (!f)
-        return w;
+    if (!f) return w;
     w.rate = info.samplerate;
     w.channels = info.channels;
     w.format = info.format;
@@ -127,8 +121,7 @@ inline WavContent readWav(const QString& path) {
     sf_close(f);
     for (sf_count_t i = 0; i < info.frames; ++i) {
         w.left.push_back(all[static_cast<std::size_t>(i * info.channels)]);
-        if (info.channels > 1)
-            w.right.push_back(all[static_cast<std::size_t>(i * info.channels + 1)]);
+        if (info.channels > 1) w.right.push_back(all[static_cast<std::size_t>(i * info.channels + 1)]);
     }
     return w;
 }

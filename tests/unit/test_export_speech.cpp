@@ -38,13 +38,11 @@ std::vector<Gap> silences(const Sound& s, double minMs, float floor = audio::kSp
     bool heard = false;
     for (std::size_t i = 0; i < s.left.size(); ++i) {
         const bool loud = std::fabs(s.left[i]) > floor;
-        if (!loud && quietFrom < 0)
-            quietFrom = static_cast<std::ptrdiff_t>(i);
+        if (!loud && quietFrom < 0) quietFrom = static_cast<std::ptrdiff_t>(i);
         if (loud) {
             if (heard && quietFrom >= 0) {
                 const Gap g{1000.0 * static_cast<double>(quietFrom) / s.rate, 1000.0 * static_cast<double>(i) / s.rate};
-                if (g.ms() >= minMs)
-                    gaps.push_back(g);
+                if (g.ms() >= minMs) gaps.push_back(g);
             }
             heard = true;
             quietFrom = -1;
@@ -65,8 +63,7 @@ bool writeTone(const QString& path, int seconds, float right = 1.0f) {
     info.channels = 2;
     info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
     SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
-    if (!f)
-        return false;
+    if (!f) return false;
     std::vector<float> buf(static_cast<std::size_t>(2 * 44100 * seconds));
     for (std::size_t i = 0; i < buf.size() / 2; ++i) {
         buf[2 * i] = 0.5f * static_cast<float>(std::sin(2 * M_PI * 220 * static_cast<double>(i) / 44100));
@@ -131,7 +128,8 @@ TEST(ExportAsRead, PausesDelaySymbolAndDateSoundAsTheReadingAndSubtitlesFollowTh
     const QStringList blocks = srt.trimmed().split(QStringLiteral("\n\n"));
     ASSERT_EQ(blocks.size(), 3) << srt.toStdString();
     auto msOf = [](const QString& t) {  // HH:MM:SS,mmm
-        return ((t.mid(0, 2).toInt() * 60 + t.mid(3, 2).toInt()) * 60 + t.mid(6, 2).toInt()) * 1000.0 + t.mid(9, 3).toInt();
+        return ((t.mid(0, 2).toInt() * 60 + t.mid(3, 2).toInt()) * 60 + t.mid(6, 2).toInt()) * 1000.0 +
+               t.mid(9, 3).toInt();
     };
     auto times = [&](int i) { return blocks[i].split(QLatin1Char('\n'))[1].split(QStringLiteral(" --> ")); };
     EXPECT_NEAR(msOf(times(0)[1]), gaps[0].startMs, 25);
@@ -189,7 +187,8 @@ TEST(ExportAsRead, MusicStaysLowThroughAPauseAndRisesAfterTheLastPiece) {
     const QStringList srt = readText(dir.filePath(QStringLiteral("music.srt"))).split(QLatin1Char('\n'));
     ASSERT_GT(srt.size(), 6);
     auto msOf = [](const QString& t) {  // HH:MM:SS,mmm
-        return ((t.mid(0, 2).toInt() * 60 + t.mid(3, 2).toInt()) * 60 + t.mid(6, 2).toInt()) * 1000.0 + t.mid(9, 3).toInt();
+        return ((t.mid(0, 2).toInt() * 60 + t.mid(3, 2).toInt()) * 60 + t.mid(6, 2).toInt()) * 1000.0 +
+               t.mid(9, 3).toInt();
     };
     const double pauseStart = msOf(srt[1].section(QStringLiteral(" --> "), 1));
     const double pauseEnd = msOf(srt[5].section(QStringLiteral(" --> "), 0, 0));
@@ -295,14 +294,12 @@ TEST(ExportAsRead, ACancelWhileTheMusicIsMixedLeavesNothing) {
     const QString tone = dir.filePath(QStringLiteral("tone.wav"));
     ASSERT_TRUE(writeTone(tone, 2));
     QString longText;
-    for (int i = 0; i < 100; ++i)
-        longText += QStringLiteral("今天的特價商品在第三排貨架，歡迎選購。");
+    for (int i = 0; i < 100; ++i) longText += QStringLiteral("今天的特價商品在第三排貨架，歡迎選購。");
     audio::ReadExport job = rig.readJob(dir.filePath(QStringLiteral("cancelled.wav")), longText);
     job.music = audio::MusicBed{{tone}, 0, false, 40, 10};
     ExportControl cancelling;
     cancelling.progress = [&](int p) {
-        if (p > 100)
-            cancelling.cancel = true;
+        if (p > 100) cancelling.cancel = true;
     };
     const ExportResult c = audio::exportAsRead(rig.speech, job, cancelling);
     EXPECT_TRUE(c.cancelled);
@@ -317,7 +314,8 @@ TEST(ExportSpeech, WritesTheChosenFormatAndACancelLeavesNothing) {
     int lastProgress = -1;
     control.progress = [&](int p) { lastProgress = p; };
     const ExportResult r = audio::exportSpeech(
-        rig.speech, {path, QStringLiteral("我們的商店今天開門。歡迎光臨！"), QStringLiteral("404"), {32000, 8, 1}}, control);
+        rig.speech, {path, QStringLiteral("我們的商店今天開門。歡迎光臨！"), QStringLiteral("404"), {32000, 8, 1}},
+        control);
     ASSERT_TRUE(r.ok) << r.error.toStdString();
     EXPECT_EQ(lastProgress, 1000);
     const Sound s = readWav(path);
@@ -328,12 +326,10 @@ TEST(ExportSpeech, WritesTheChosenFormatAndACancelLeavesNothing) {
     // A cancel during a long text: the old file stays as it was and no part file remains.
     QFile::resize(path, 100);
     QString longText;
-    for (int i = 0; i < 200; ++i)
-        longText += QStringLiteral("今天的特價商品在第三排貨架，歡迎選購。");
+    for (int i = 0; i < 200; ++i) longText += QStringLiteral("今天的特價商品在第三排貨架，歡迎選購。");
     ExportControl cancelling;
     cancelling.progress = [&](int p) {
-        if (p > 100)
-            cancelling.cancel = true;
+        if (p > 100) cancelling.cancel = true;
     };
     const ExportResult c = audio::exportSpeech(rig.speech, {path, longText, QString(), {22050, 16, 1}}, cancelling);
     EXPECT_TRUE(c.cancelled);
@@ -348,8 +344,8 @@ TEST(ExportSpeech, WritesTheChosenFormatAndACancelLeavesNothing) {
     EXPECT_TRUE(readWav(empty).left.empty());
 
     // A folder that vanished.
-    const ExportResult gone =
-        audio::exportSpeech(rig.speech, {dir.filePath(QStringLiteral("gone/y.wav")), QStringLiteral("甲"), {}, {}}, control);
+    const ExportResult gone = audio::exportSpeech(
+        rig.speech, {dir.filePath(QStringLiteral("gone/y.wav")), QStringLiteral("甲"), {}, {}}, control);
     EXPECT_FALSE(gone.ok);
     EXPECT_FALSE(gone.error.isEmpty());
 }

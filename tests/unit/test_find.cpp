@@ -59,8 +59,8 @@ TEST(FindWindows, FarOccurrencesAreFoundAtTheirBytePositionThroughSplitCharacter
 
 TEST(FindWindows, WholeEntryNeedsBlanksOrLineBreaksOnBothSides) {
     const QString cat = QStringLiteral("cat");
-    EXPECT_EQ(document::findDownward(T("cat dog"), 0, cat, false, true), 0);    // start of the text
-    EXPECT_EQ(document::findDownward(T("dog cat"), 0, cat, false, true), 4);    // end of the text
+    EXPECT_EQ(document::findDownward(T("cat dog"), 0, cat, false, true), 0);     // start of the text
+    EXPECT_EQ(document::findDownward(T("dog cat"), 0, cat, false, true), 4);     // end of the text
     EXPECT_EQ(document::findDownward(T("cat, cat."), 0, cat, false, true), -1);  // punctuation
     EXPECT_EQ(document::findDownward(T("cat, cat"), 0, cat, false, true), 5);
     EXPECT_EQ(document::findDownward(T("concat cats cat"), 0, cat, false, true), 12);

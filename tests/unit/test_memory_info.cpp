@@ -6,8 +6,9 @@
 using namespace sayvell::info;
 
 TEST(MemoryInfo, ReadsTotalAndLoadFromMeminfoWithOrWithoutMemAvailable) {
-    const auto now = parseMeminfo("MemTotal:       16000000 kB\nMemFree:  1000000 kB\n"
-                                  "MemAvailable:    4000000 kB\nBuffers: 10 kB\n");
+    const auto now = parseMeminfo(
+        "MemTotal:       16000000 kB\nMemFree:  1000000 kB\n"
+        "MemAvailable:    4000000 kB\nBuffers: 10 kB\n");
     ASSERT_TRUE(now);
     EXPECT_EQ(now->totalBytes, 16000000ull * 1024);  // past 4 GiB: no 32-bit count
     EXPECT_EQ(now->loadPercent, 75);

@@ -26,8 +26,7 @@ Decoded decodeAll(music::MusicDecoder& d) {
         const auto ch = static_cast<std::size_t>(d.channels());
         for (std::size_t i = 0; i < n; ++i) {
             const std::int16_t v = pcm[i * ch];
-            if ((prev < 0) != (v < 0))
-                ++out.crossings;
+            if ((prev < 0) != (v < 0)) ++out.crossings;
             prev = v;
             out.peak = std::max(out.peak, std::abs(v) / 32768.0);
         }
@@ -90,8 +89,8 @@ TEST(MusicDecoder, FilesWithoutMusicAreRefusedAndDamagedOnesEndEarly) {
     };
     QByteArray text;
     for (int i = 0; i < 2000; ++i) text += "這不是音樂 not music at all\n";
-    for (const QString& path : {write("text.mp3", text), write("empty.mp3", {}), write("text.ogg", text),
-                                dir.filePath("missing.mp3")}) {
+    for (const QString& path :
+         {write("text.mp3", text), write("empty.mp3", {}), write("text.ogg", text), dir.filePath("missing.mp3")}) {
         QString error;
         EXPECT_FALSE(music::MusicDecoder::open(path, &error)) << path.toStdString();
         EXPECT_FALSE(error.isEmpty()) << path.toStdString();

@@ -3,8 +3,8 @@
 // encoded from them with lame. Nothing binary lives in the repository.
 #include <QDir>
 #include <QFile>
-#include <QString>
 #include <QStandardPaths>
+#include <QString>
 
 #include <sndfile.h>
 
@@ -30,14 +30,14 @@ inline bool writeTone(const QString& path, double seconds, int rate, int channel
     info.channels = channels;
     info.format = format;
     SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
-    if (!f)
-        return false;
+    if (!f) return false;
     const auto frames = static_cast<std::size_t>(std::llround(seconds * rate));
     std::vector<std::int16_t> pcm(frames * static_cast<std::size_t>(channels));
     for (std::size_t i = 0; i < frames; ++i) {
         const double v = amplitude * 32767.0 * std::sin(2 * std::numbers::pi * hz * static_cast<double>(i) / rate);
         for (int c = 0; c < channels; ++c)
-            pcm[i * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)] = static_cast<std::int16_t>(std::lround(v));
+            pcm[i * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)] =
+                static_cast<std::int16_t>(std::lround(v));
     }
     const bool ok = sf_writef_short(f, pcm.data(), static_cast<sf_count_t>(frames)) == static_cast<sf_count_t>(frames);
     sf_close(f);
@@ -49,8 +49,7 @@ inline bool writeTone(const QString& path, double seconds, int rate, int channel
 inline bool writeMp3Tone(const QString& path, double seconds, int rate = 44100, int channels = 2, double hz = 440,
                          double amplitude = 0.5) {
     const QString wav = path + QStringLiteral(".src.wav");
-    if (!writeTone(wav, seconds, rate, channels, hz, amplitude))
-        return false;
+    if (!writeTone(wav, seconds, rate, channels, hz, amplitude)) return false;
     // Not QProcess: its child runs in the parent's memory until it execs, and ThreadSanitizer
     // then takes the child's steps for the parent's, which hides the parent's later locking.
     QByteArray in = QFile::encodeName(wav), out = QFile::encodeName(path);

@@ -88,7 +88,8 @@ TEST(MusicTrackList, NextPreviousAndRandomAtTheEnds) {
 
 TEST(MusicTrackList, ListsMusicNamesSortedWithoutOpeningThem) {
     QTemporaryDir dir;
-    for (const char* name : {"b.MP3", "a.mp3", "C.flac", "notes.txt", "d.ogg", "e.opus", "f.oga", "g.wav", ".hidden.mp3"}) {
+    for (const char* name :
+         {"b.MP3", "a.mp3", "C.flac", "notes.txt", "d.ogg", "e.opus", "f.oga", "g.wav", ".hidden.mp3"}) {
         QFile f(dir.filePath(name));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }

@@ -70,7 +70,8 @@ protected:
     }
     std::vector<std::pair<QString, LogStatus>> logged() const {
         std::vector<std::pair<QString, LogStatus>> out;
-        for (const LogRow& r : store->log(0, std::numeric_limits<qint64>::max())) out.emplace_back(r.entryName, r.status);
+        for (const LogRow& r : store->log(0, std::numeric_limits<qint64>::max()))
+            out.emplace_back(r.entryName, r.status);
         return out;
     }
 
@@ -115,9 +116,9 @@ TEST_F(PlanPlayerTest, SameSecondQueuesInPlanOrderAndAFailedFileDoesNotStopTheRe
     EXPECT_EQ(announcer.stops, 1);
     EXPECT_FALSE(player.playing());
     EXPECT_EQ(logged(), (std::vector<std::pair<QString, LogStatus>>{{QStringLiteral("甲"), LogStatus::Played},
-                                                                   {QStringLiteral("乙"), LogStatus::Failed},
-                                                                   {QStringLiteral("丙"), LogStatus::Played},
-                                                                   {QStringLiteral("丁"), LogStatus::Failed}}));
+                                                                    {QStringLiteral("乙"), LogStatus::Failed},
+                                                                    {QStringLiteral("丙"), LogStatus::Played},
+                                                                    {QStringLiteral("丁"), LogStatus::Failed}}));
     EXPECT_TRUE(store->log(0, at("10:00:01"))[1].detail.contains(QStringLiteral("gone.txt")));
 }
 
@@ -137,8 +138,8 @@ TEST_F(PlanPlayerTest, ALateStartPlaysWithinGraceLogsTheOlderAsMissedAndSkipsDay
         announcer.finish();
     }
     EXPECT_EQ(logged(), (std::vector<std::pair<QString, LogStatus>>{{QStringLiteral("早"), LogStatus::Missed},
-                                                                   {QStringLiteral("中"), LogStatus::Played},
-                                                                   {QStringLiteral("關"), LogStatus::Skipped}}));
+                                                                    {QStringLiteral("中"), LogStatus::Played},
+                                                                    {QStringLiteral("關"), LogStatus::Skipped}}));
     // The next player of the file carries on from there: nothing again.
     PlanPlayer again(env);
     again.setPlan(p);

@@ -191,7 +191,8 @@ TEST(PlanJson, RoundTripAndRefusals) {
 TEST(HolidayIcs, ARealWorldCalendarAndABrokenOne) {
     const QByteArray ics =
         "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Test//Holidays//ZH\r\n"
-        "BEGIN:VEVENT\r\nUID:1\r\nDTSTART;VALUE=DATE:20270101\r\nDTEND;VALUE=DATE:20270102\r\nSUMMARY:元旦\r\nEND:VEVENT\r\n"
+        "BEGIN:VEVENT\r\nUID:1\r\nDTSTART;VALUE=DATE:20270101\r\nDTEND;VALUE=DATE:20270102\r\nSUMMARY:元旦\r\nEND:"
+        "VEVENT\r\n"
         "BEGIN:VEVENT\r\nUID:2\r\nDTSTART;VALUE=DATE:20270205\r\nDTEND;VALUE=DATE:20270209\r\nSUMMARY:春節\r\n"
         " 連假\r\nEND:VEVENT\r\n"
         "BEGIN:VEVENT\r\nUID:3\r\nDTSTART;VALUE=DATE:20261010\r\nRRULE:FREQ=YEARLY\r\nSUMMARY:國慶日\r\nEND:VEVENT\r\n"
@@ -201,8 +202,9 @@ TEST(HolidayIcs, ARealWorldCalendarAndABrokenOne) {
     ASSERT_TRUE(daysOffFromIcs(ics, 2026, 2028, &days, &error)) << error.toStdString();
     std::vector<QDate> dates;
     for (const auto& d : days) dates.push_back(d.date);
-    EXPECT_EQ(dates, (std::vector<QDate>{QDate(2026, 10, 10), QDate(2027, 1, 1), QDate(2027, 2, 5), QDate(2027, 2, 6),
-                                         QDate(2027, 2, 7), QDate(2027, 2, 8), QDate(2027, 10, 10), QDate(2028, 10, 10)}));
+    EXPECT_EQ(dates,
+              (std::vector<QDate>{QDate(2026, 10, 10), QDate(2027, 1, 1), QDate(2027, 2, 5), QDate(2027, 2, 6),
+                                  QDate(2027, 2, 7), QDate(2027, 2, 8), QDate(2027, 10, 10), QDate(2028, 10, 10)}));
     EXPECT_EQ(days[2].note, QStringLiteral("春節連假"));
 
     Plan p;

@@ -68,12 +68,13 @@ TEST(PlanTimes, AShopWeekFallsAsPlannedWithAHolidayAndAMakeUpSaturday) {
     EXPECT_EQ(byDay[monday].back(), QStringLiteral("打烊 21:45"));
     EXPECT_EQ(byDay.count(QDate(2026, 12, 9)), 0u);
     EXPECT_EQ(byDay[QDate(2026, 12, 12)], byDay[monday]);
-    EXPECT_EQ(byDay[QDate(2026, 12, 13)], (std::vector<QString>{QStringLiteral("週末開門 10:00"), QStringLiteral("週末打烊 21:45")}));
+    EXPECT_EQ(byDay[QDate(2026, 12, 13)],
+              (std::vector<QString>{QStringLiteral("週末開門 10:00"), QStringLiteral("週末打烊 21:45")}));
     EXPECT_EQ(week.size(), 5u * 25u + 2u);
 
     // The holiday's announcements are there to be logged as skipped, not played.
-    const auto withSkipped = occurrencesBetween(p, kTaipei, moment(QDate(2026, 12, 9), "00:00"),
-                                                moment(QDate(2026, 12, 9), "23:59"), true);
+    const auto withSkipped =
+        occurrencesBetween(p, kTaipei, moment(QDate(2026, 12, 9), "00:00"), moment(QDate(2026, 12, 9), "23:59"), true);
     ASSERT_EQ(withSkipped.size(), 25u);
     EXPECT_EQ(withSkipped.front().skip, Skip::DayOff);
 }

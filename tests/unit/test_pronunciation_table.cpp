@@ -62,7 +62,7 @@ TEST(PronunciationLexicon, LongestMatchWinsLeftToRightPerLanguage) {
                                         {"銀行卡", "yin2 hang2 ka3", "cmn"},
                                         {"行長", "hang2 zhang3", "cmn"},
                                         {"重新", "蟲新", "yue"},
-                                        {"空", "", "cmn"},        // an empty reading is no entry
+                                        {"空", "", "cmn"},  // an empty reading is no entry
                                         {"長大", "chang2 da4", "cmn"},
                                         {"長大", "zhang3 da4", "cmn"},  // the later row wins
                                         {"了", "liao3", "en"}});
@@ -164,7 +164,8 @@ TEST_F(PronunciationTableTest, CsvRoundTripKeepsQuotesCommasAndLineBreaks) {
 
     // A hand-made file: BOM, no header, a quoted line break, rows without a reading or a
     // language, an unknown language.
-    const QByteArray hand = "\xEF\xBB\xBF長大,zhang3 da4\r\n\"多\n行\",duo1 hang2,cmn\n空,,cmn\n了,liao3,xx\n重新,蟲新,yue\n";
+    const QByteArray hand =
+        "\xEF\xBB\xBF長大,zhang3 da4\r\n\"多\n行\",duo1 hang2,cmn\n空,,cmn\n了,liao3,xx\n重新,蟲新,yue\n";
     ASSERT_TRUE(other->importCsv(hand, &counts));
     EXPECT_EQ(counts.imported, 3);
     EXPECT_EQ(counts.skipped, 2);
@@ -174,8 +175,7 @@ TEST_F(PronunciationTableTest, CsvRoundTripKeepsQuotesCommasAndLineBreaks) {
 
 TEST_F(PronunciationTableTest, TenThousandRowsImportAndMatchQuickly) {
     QByteArray csv = "詞語,讀音,語言\n";
-    for (int k = 0; k < 10000; ++k)
-        csv += QStringLiteral("詞%1,ci2 %1,cmn\n").arg(k).toUtf8();
+    for (int k = 0; k < 10000; ++k) csv += QStringLiteral("詞%1,ci2 %1,cmn\n").arg(k).toUtf8();
     auto table = openTable();
     store::CsvImport counts;
     ASSERT_TRUE(table->importCsv(csv, &counts));

@@ -15,8 +15,8 @@ namespace {
 
 QString phonemes(const QString& text) {
     QProcess p;
-    p.start(QStringLiteral("espeak-ng"),
-            {QStringLiteral("-v"), QStringLiteral("cmn-latn-pinyin"), QStringLiteral("-q"), QStringLiteral("-x"), text});
+    p.start(QStringLiteral("espeak-ng"), {QStringLiteral("-v"), QStringLiteral("cmn-latn-pinyin"), QStringLiteral("-q"),
+                                          QStringLiteral("-x"), text});
     if (!p.waitForFinished(10000)) return {};
     return QString::fromUtf8(p.readAllStandardOutput()).remove(u'\'').remove(u',').simplified();
 }
@@ -45,28 +45,17 @@ TEST(ReadingDictionary, OneAndNotTakeTheToneSpeechGivesThem) {
         const char16_t* written;
         const char16_t* spoken;
     } cases[] = {
-        {u"一個", u"yi2 個"},       // before a fourth tone: second
-        {u"一千", u"yi4 千"},       // before the others: fourth
-        {u"一百", u"yi4 百"},
-        {u"一萬", u"yi2 萬"},
-        {u"一人", u"yi4 人"},
-        {u"一", u"一"},             // alone
-        {u"十一", u"十一"},         // the end of a number
-        {u"十一人", u"十一人"},
-        {u"第一", u"第一"},         // ordinals and dates
-        {u"第一個", u"第一個"},
-        {u"一月", u"一月"},
-        {u"一二三", u"一二三"},     // digits one by one
-        {u"一定", u"yi2 定"},       // a word of the list: the rules within it
-        {u"統一規定", u"統一規定"}, // 一 ends the word 統一
-        {u"一一", u"一一"},         // the dictionary's own reading
-        {u"一般", u"yi4 ban1"},
-        {u"不要", u"bu2 要"},
-        {u"不是", u"bu2 shi4"},
-        {u"不好", u"不好"},
-        {u"不", u"不"},
-        {u"一。", u"一。"},
-        {u"一A", u"一 A"},
+        {u"一個", u"yi2 個"},  // before a fourth tone: second
+        {u"一千", u"yi4 千"},  // before the others: fourth
+        {u"一百", u"yi4 百"},       {u"一萬", u"yi2 萬"}, {u"一人", u"yi4 人"},   {u"一", u"一"},  // alone
+        {u"十一", u"十一"},                                                        // the end of a number
+        {u"十一人", u"十一人"},     {u"第一", u"第一"},                            // ordinals and dates
+        {u"第一個", u"第一個"},     {u"一月", u"一月"},   {u"一二三", u"一二三"},  // digits one by one
+        {u"一定", u"yi2 定"},        // a word of the list: the rules within it
+        {u"統一規定", u"統一規定"},  // 一 ends the word 統一
+        {u"一一", u"一一"},          // the dictionary's own reading
+        {u"一般", u"yi4 ban1"},     {u"不要", u"bu2 要"}, {u"不是", u"bu2 shi4"}, {u"不好", u"不好"}, {u"不", u"不"},
+        {u"一。", u"一。"},         {u"一A", u"一 A"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(read(*d, QString::fromUtf16(c.written)), QString::fromUtf16(c.spoken))
@@ -151,10 +140,10 @@ TEST(ReadingDictionary, TheBuildConvertsTheRimeDataIntoWhatTheVoiceNeeds) {
     const QStringList lines = QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
     EXPECT_TRUE(lines.contains(QStringLiteral("銀行\tyin2 hang2")));  // the voice says yin2 xing2
     EXPECT_TRUE(lines.contains(QStringLiteral("一個\tyi2 ge4")));
-    EXPECT_TRUE(lines.contains(QStringLiteral("地方\tdi4 fang1")));    // Taiwan's full tone
-    EXPECT_TRUE(lines.contains(QStringLiteral("不好\t=")));            // right already, kept for 不
-    EXPECT_TRUE(lines.contains(QStringLiteral("一定\t~")));            // listed: the rules apply
-    EXPECT_TRUE(lines.contains(QStringLiteral("行\t2")));              // the usual reading's tone
+    EXPECT_TRUE(lines.contains(QStringLiteral("地方\tdi4 fang1")));  // Taiwan's full tone
+    EXPECT_TRUE(lines.contains(QStringLiteral("不好\t=")));          // right already, kept for 不
+    EXPECT_TRUE(lines.contains(QStringLiteral("一定\t~")));          // listed: the rules apply
+    EXPECT_TRUE(lines.contains(QStringLiteral("行\t2")));            // the usual reading's tone
     EXPECT_TRUE(lines.contains(QStringLiteral("個\t4")));
     for (const QString& line : lines) {
         EXPECT_FALSE(line.startsWith(QStringLiteral("行人\t"))) << "the voice reads it right";
@@ -184,11 +173,11 @@ TEST(ReadingDictionary, TheDeliveredDictionaryMakesTheVoiceSayFrequentWordsRight
         const char16_t* written;
         const char* reading;
     } sample[] = {
-        {u"地方", "di4 fang1"}, {u"土地", "tu3 di4"},   {u"地區", "di4 qu1"},  {u"成為", "cheng2 wei2"},
-        {u"認為", "ren4 wei2"}, {u"以為", "yi3 wei2"},  {u"女兒", "nv3 er2"},  {u"哪裡", "na3 li3"},
+        {u"地方", "di4 fang1"},  {u"土地", "tu3 di4"},  {u"地區", "di4 qu1"},   {u"成為", "cheng2 wei2"},
+        {u"認為", "ren4 wei2"},  {u"以為", "yi3 wei2"}, {u"女兒", "nv3 er2"},   {u"哪裡", "na3 li3"},
         {u"銀行", "yin2 hang2"}, {u"一個", "yi2 ge4"},  {u"一定", "yi2 ding4"}, {u"不要", "bu2 yao4"},
-        {u"一樣", "yi2 yang4"}, {u"不會", "bu2 hui4"},  {u"一般", "yi4 ban1"},  {u"重新", "chong2 xin1"},
-        {u"音樂", "yin1 yue4"}, {u"覺得", "jue2 de5"}, {u"統一", "tong3 yi1"},
+        {u"一樣", "yi2 yang4"},  {u"不會", "bu2 hui4"}, {u"一般", "yi4 ban1"},  {u"重新", "chong2 xin1"},
+        {u"音樂", "yin1 yue4"},  {u"覺得", "jue2 de5"}, {u"統一", "tong3 yi1"},
     };
     int right = 0;
     for (const auto& w : sample) {

@@ -76,12 +76,25 @@ TEST_F(SettingsFileTest, ReadIsCappedAt2047Characters) {
 
 TEST_F(SettingsFileTest, IntegerAndBooleanForms) {
     const std::vector<std::pair<QByteArray, int>> cases = {
-        {"16", 16},           {"-5", -5},          {"0x10", 16},         {"0X1f", 31},
-        {"$FF", 255},         {"$FFFFFFFF", -1},   {"2147483647", 2147483647},
+        {"16", 16},
+        {"-5", -5},
+        {"0x10", 16},
+        {"0X1f", 31},
+        {"$FF", 255},
+        {"$FFFFFFFF", -1},
+        {"2147483647", 2147483647},
         {"-2147483648", std::numeric_limits<int>::min()},
-        {"2147483648", -99},  {"99999999999", -99}, {"$100000000", -99},
-        {"", -99},            {"abc", -99},        {"12abc", -99},       {"1 2", -99},
-        {"-", -99},           {"$", -99},          {"0x", -99},          {"true", -99},
+        {"2147483648", -99},
+        {"99999999999", -99},
+        {"$100000000", -99},
+        {"", -99},
+        {"abc", -99},
+        {"12abc", -99},
+        {"1 2", -99},
+        {"-", -99},
+        {"$", -99},
+        {"0x", -99},
+        {"true", -99},
     };
     for (const auto& [text, expected] : cases) {
         put("[System]\nReadtimes=" + text + "\n");
@@ -126,10 +139,9 @@ TEST_F(SettingsFileTest, WriteAddsKeysAndSectionsWhereTheyBelong) {
     ini.writeBool("System", "F9", false);
     ini.writeString("Memo", "memocolor", "clTeal");
     ini.writeInteger("Position", "Lastposi", 120);
-    EXPECT_EQ(contents(),
-              QByteArray("[System]\r\nF7=1\r\nF9=0\r\n\r\n"
-                         "[Memo]\r\nfontsize=12\r\nmemocolor=clTeal\r\n"
-                         "[Position]\r\nLastposi=120\r\n"));
+    EXPECT_EQ(contents(), QByteArray("[System]\r\nF7=1\r\nF9=0\r\n\r\n"
+                                     "[Memo]\r\nfontsize=12\r\nmemocolor=clTeal\r\n"
+                                     "[Position]\r\nLastposi=120\r\n"));
     EXPECT_EQ(ini.readString("memo", "MEMOCOLOR", {}), QStringLiteral("clTeal"));
 
     // A missing file is created with the section and key.
@@ -163,7 +175,8 @@ TEST_F(SettingsFileTest, AValueBig5CannotHoldTurnsTheFileIntoUtf8AndLosesNothing
     SettingsFile ini(path());
     const QString folder = QStringLiteral("/home/用戶/音樂😀");
     ini.writeString("System", "Mp3bj", folder);
-    EXPECT_TRUE(contents().startsWith("\xEF\xBB\xBF; kept\r\n[Memo]\r\nfontname=" + QStringLiteral("新細明體").toUtf8() + "\r\n"))
+    EXPECT_TRUE(contents().startsWith(
+        "\xEF\xBB\xBF; kept\r\n[Memo]\r\nfontname=" + QStringLiteral("新細明體").toUtf8() + "\r\n"))
         << contents().toStdString();
     EXPECT_EQ(ini.readString("System", "Mp3bj", {}), folder);
     EXPECT_EQ(ini.readString("Memo", "fontname", {}), QStringLiteral("新細明體"));

@@ -4,8 +4,8 @@
 #include "reading/spoken_text.h"
 
 #include <QProcess>
-#include <algorithm>
 #include <QStandardPaths>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace sayvell::reading;
@@ -111,7 +111,8 @@ QString spoken(const Case& c) {
 
 QString phonemes(const QString& voice, const QString& text) {
     QProcess p;
-    p.start(QStringLiteral("espeak-ng"), {QStringLiteral("-v"), voice, QStringLiteral("-q"), QStringLiteral("-x"), text});
+    p.start(QStringLiteral("espeak-ng"),
+            {QStringLiteral("-v"), voice, QStringLiteral("-q"), QStringLiteral("-x"), text});
     if (!p.waitForFinished(10000)) return {};
     return QString::fromUtf8(p.readAllStandardOutput()).simplified();
 }

@@ -139,7 +139,8 @@ const Case kCases[] = {
 
 QString phonemes(const QString& voice, const QString& text) {
     QProcess p;
-    p.start(QStringLiteral("espeak-ng"), {QStringLiteral("-v"), voice, QStringLiteral("-q"), QStringLiteral("-x"), text});
+    p.start(QStringLiteral("espeak-ng"),
+            {QStringLiteral("-v"), voice, QStringLiteral("-q"), QStringLiteral("-x"), text});
     if (!p.waitForFinished(10000)) return {};
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
@@ -205,7 +206,7 @@ TEST(SpokenText, TheCutIsCutPiecesCutForEveryKindOfMark) {
     DelimiterTable table;
     table.marks = {QString(), QStringLiteral("。！"), QStringLiteral("，"), QStringLiteral(","), QStringLiteral("𠀋")};
     table.delays = {100, 600, 250, 200, 900};
-    const QStringList windows{QStringLiteral("甲䌌乙，丙"), QStringLiteral("Ь,x"),   QStringLiteral("好！再見。"),
+    const QStringList windows{QStringLiteral("甲䌌乙，丙"), QStringLiteral("Ь,x"),    QStringLiteral("好！再見。"),
                               QStringLiteral("字𠀋之後"),   QStringLiteral("無標點"), QString(),
                               QStringLiteral("𠀀𠀁，"),     QStringLiteral("，"),     QStringLiteral("a\nb,c")};
     for (const QString& w : windows) {
@@ -223,8 +224,8 @@ TEST(SpokenText, TheCutIsCutPiecesCutForEveryKindOfMark) {
 // the spoken copy differ from those for the text as written.
 TEST(SpokenText, TheEngineSaysSomethingElseForTheSpokenCopy) {
     if (QStandardPaths::findExecutable(QStringLiteral("espeak-ng")).isEmpty()) GTEST_SKIP() << "no espeak-ng program";
-    const char16_t* sample[] = {u"2026-12-09", u"15:30", u"30%", u"2024年", u"2位", u"NT$1,299", u"25°C",
-                                u"8.5折", u"0912-345-678", u"5kg", u"3-5", u"101"};
+    const char16_t* sample[] = {u"2026-12-09", u"15:30", u"30%",          u"2024年", u"2位", u"NT$1,299",
+                                u"25°C",       u"8.5折", u"0912-345-678", u"5kg",    u"3-5", u"101"};
     for (const char16_t* w : sample) {
         const QString written = QString::fromUtf16(w);
         const QString raw = phonemes(QStringLiteral("cmn-latn-pinyin"), written);

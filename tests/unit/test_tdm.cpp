@@ -237,9 +237,10 @@ TEST_F(TdmTest, RefusedWritesAreReportedAndChangeNothing) {
     ASSERT_TRUE(tdm->Q_history.recordOpen(QStringLiteral("/x.txt")));
     ASSERT_TRUE(tdm->q_delaytime.add(QStringLiteral("n"), QStringLiteral("、"), 10));
     // The file refuses every change from here on, as a full disk would.
-    sql(path, QStringLiteral("CREATE TRIGGER no_add BEFORE INSERT ON delaytime BEGIN SELECT RAISE(ABORT, 'disk full'); END;"
-                             "CREATE TRIGGER no_del BEFORE DELETE ON delaytime BEGIN SELECT RAISE(ABORT, 'disk full'); END;"
-                             "CREATE TRIGGER no_upd BEFORE UPDATE ON history BEGIN SELECT RAISE(ABORT, 'disk full'); END;"));
+    sql(path,
+        QStringLiteral("CREATE TRIGGER no_add BEFORE INSERT ON delaytime BEGIN SELECT RAISE(ABORT, 'disk full'); END;"
+                       "CREATE TRIGGER no_del BEFORE DELETE ON delaytime BEGIN SELECT RAISE(ABORT, 'disk full'); END;"
+                       "CREATE TRIGGER no_upd BEFORE UPDATE ON history BEGIN SELECT RAISE(ABORT, 'disk full'); END;"));
     const DbResult add = tdm->q_delaytime.add(QStringLiteral("m"), QStringLiteral("—"), 10);
     EXPECT_FALSE(add);
     EXPECT_TRUE(add.message.contains(QStringLiteral("disk full"))) << add.message.toStdString();

@@ -1,9 +1,9 @@
 // Plain-text documents: which encoding a file is read in, that writing it back gives the same
 // bytes, and that a failed write leaves the old file alone.
 #include "document/text_file.h"
+#include "support/iconv_fixture.h"
 #include "text/big5.h"
 #include "text/byte_text.h"
-#include "support/iconv_fixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -88,7 +88,10 @@ TEST(TextFile, FilesComeBackByteForByte) {
     const QByteArray twoBoms = "\xEF\xBB\xBF" + bom;  // the second is text
     EXPECT_EQ(roundTrip(twoBoms), twoBoms);
     // NUL and other control bytes of a binary file survive.
-    const QByteArray binary("ab\0\x01\x1F" "cd\t\r\n", 10);
+    const QByteArray binary(
+        "ab\0\x01\x1F"
+        "cd\t\r\n",
+        10);
     EXPECT_EQ(roundTrip(binary), binary);
     // Big5 is written with CR LF whatever the file had.
     EXPECT_EQ(roundTrip(text::toBig5(QStringLiteral("甲\n乙"))), text::toBig5(QStringLiteral("甲\r\n乙")));
@@ -98,12 +101,14 @@ TEST(TextFile, FilesComeBackByteForByte) {
 // written back byte for byte. GBK is mostly valid Big5 too, so it is the one that matters.
 TEST(TextFile, EveryCommonChineseEncodingIsFoundAndComesBackByteForByte) {
     const QString gbShort = QStringLiteral("各位顾客您好，欢迎光临");
-    const QString gbLong = QStringLiteral("各位顾客您好，欢迎光临本店。今天所有商品八折优惠，会员再享九五折。\r\n"
-                                          "请注意安全，谢谢合作。营业时间到晚上十点。\r\n")
+    const QString gbLong = QStringLiteral(
+                               "各位顾客您好，欢迎光临本店。今天所有商品八折优惠，会员再享九五折。\r\n"
+                               "请注意安全，谢谢合作。营业时间到晚上十点。\r\n")
                                .repeated(40);
     const QString big5Short = QStringLiteral("各位顧客您好，歡迎光臨");
-    const QString big5Long = QStringLiteral("各位顧客您好，歡迎光臨本店。今天所有商品八折優惠，會員再享九五折。\r\n"
-                                            "請注意安全，謝謝合作。營業時間到晚上十點。\r\n")
+    const QString big5Long = QStringLiteral(
+                                 "各位顧客您好，歡迎光臨本店。今天所有商品八折優惠，會員再享九五折。\r\n"
+                                 "請注意安全，謝謝合作。營業時間到晚上十點。\r\n")
                                  .repeated(40);
     const QString hk = QStringLiteral("香港銅鑼灣嘅茶餐廳，啲嘢食好正，佢哋話聽日再嚟。");
     struct Case {

@@ -19,7 +19,8 @@ TEST(TextModel, CountsAsciiOneChineseTwoLineBreakTwo) {
 
 TEST(TextModel, OffsetsRoundTripThroughMixedText) {
     QString s;
-    for (int i = 0; i < 3000; ++i) s += (i % 7 == 0) ? QStringLiteral("\n") : (i % 3 ? QStringLiteral("中") : QStringLiteral("a"));
+    for (int i = 0; i < 3000; ++i)
+        s += (i % 7 == 0) ? QStringLiteral("\n") : (i % 3 ? QStringLiteral("中") : QStringLiteral("a"));
     s += QStringLiteral("😀z");
     ByteText t(s);
     int bytes = 0;
@@ -73,7 +74,8 @@ TEST(Big5, RoundTripsChineseAndMarksWhatItCannotHold) {
     bool lossless = false;
     const QByteArray b = toBig5(s, &lossless);
     EXPECT_TRUE(lossless);
-    EXPECT_EQ(b, QByteArray("\xa4\x40\xa1\x41\xa4\x47\xa1\x43" "abc"));
+    EXPECT_EQ(b, QByteArray("\xa4\x40\xa1\x41\xa4\x47\xa1\x43"
+                            "abc"));
     EXPECT_EQ(fromBig5(b), s);
     EXPECT_FALSE(fitsBig5(QStringLiteral("中😀")));
     EXPECT_EQ(toBig5(QStringLiteral("a😀b"), &lossless), QByteArray("a?b"));

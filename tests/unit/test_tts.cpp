@@ -2,8 +2,8 @@
 #include "reading/piece_cutter.h"
 #include "reading/reading_dictionary.h"
 #include "reading/tts.h"
-#include "text/byte_text.h"
 #include "support/fakes.h"
+#include "text/byte_text.h"
 
 #include <gtest/gtest.h>
 

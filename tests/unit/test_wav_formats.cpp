@@ -33,8 +33,7 @@ ReadBack readBack(const QString& path) {
     ReadBack r;
     SF_INFO info{};
     SNDFILE* f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
-    if (!f)
-        return r;
+    if (!f) return r;
     r.ok = true;
     r.rate = info.samplerate;
     r.channels = info.channels;
@@ -62,8 +61,7 @@ QStringList entriesOf(const QString& dir) {
 
 bool writeTone(const QString& path, const audio::PcmFormat& format, QString* error, FileKind kind = FileKind::Wav) {
     WavWriter w;
-    if (!w.open(path, 22050, format, error, 1, kind))
-        return false;
+    if (!w.open(path, 22050, format, error, 1, kind)) return false;
     const auto s = tone(22050, 0.5);
     w.write(s.data(), s.size());
     return w.finish(error);
@@ -134,7 +132,8 @@ TEST(WavFormats, LanguageCodesFollowTheVoicesLanguage) {
 }
 
 TEST(WavFormats, AWavNameGetsNoSecondExtension) {
-    EXPECT_EQ(audio::withExtension(QStringLiteral("/t/report"), QStringLiteral(".wav")), QStringLiteral("/t/report.wav"));
+    EXPECT_EQ(audio::withExtension(QStringLiteral("/t/report"), QStringLiteral(".wav")),
+              QStringLiteral("/t/report.wav"));
     EXPECT_EQ(audio::withExtension(QStringLiteral("/t/x.wav"), QStringLiteral(".wav")), QStringLiteral("/t/x.wav"));
     EXPECT_EQ(audio::withExtension(QStringLiteral("/t/X.WAV"), QStringLiteral(".wav")), QStringLiteral("/t/X.WAV"));
     EXPECT_EQ(audio::withExtension(QStringLiteral("/t/x.wav.bak"), QStringLiteral(".wav")),

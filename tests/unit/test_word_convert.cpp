@@ -50,13 +50,12 @@ TEST(WordConvert, DocxParagraphsBecomeLinesWithTabsAndBreaks) {
 }
 
 TEST(WordConvert, OdtParagraphsSpacesAndNotesOfTheBodyOnly) {
-    EXPECT_EQ(odtText(QStringLiteral(
-                  "<text:h>標題</text:h>"
-                  "<text:p>a<text:s text:c=\"3\"/>b<text:tab/>c<text:line-break/>d</text:p>"
-                  "<text:p>  collapsed \n  blanks  <text:span>span</text:span></text:p>"
-                  "<text:list><text:list-item><text:p>項目</text:p></text:list-item></text:list>"
-                  "<text:p>注<text:note><text:note-citation>1</text:note-citation>"
-                  "<text:note-body><text:p>腳注</text:p></text:note-body></text:note>。</text:p>")),
+    EXPECT_EQ(odtText(QStringLiteral("<text:h>標題</text:h>"
+                                     "<text:p>a<text:s text:c=\"3\"/>b<text:tab/>c<text:line-break/>d</text:p>"
+                                     "<text:p>  collapsed \n  blanks  <text:span>span</text:span></text:p>"
+                                     "<text:list><text:list-item><text:p>項目</text:p></text:list-item></text:list>"
+                                     "<text:p>注<text:note><text:note-citation>1</text:note-citation>"
+                                     "<text:note-body><text:p>腳注</text:p></text:note-body></text:note>。</text:p>")),
               QStringLiteral("標題\na   b\tc\nd\ncollapsed blanks span\n項目\n注。"));
 }
 
@@ -87,8 +86,8 @@ TEST(WordConvert, DamagedArchivesAreRefusedWithAReason) {
     // A zip without the document, and broken XML.
     EXPECT_FALSE(document::docxToText(makeZip({{"other.xml", "<a/>", false}}), &text, &error));
     EXPECT_TRUE(error.contains("word/document.xml"));
-    EXPECT_FALSE(document::odtToText(makeZip({{"content.xml", "<office:document-content><unclosed>", true}}),
-                                     &text, &error));
+    EXPECT_FALSE(
+        document::odtToText(makeZip({{"content.xml", "<office:document-content><unclosed>", true}}), &text, &error));
     EXPECT_EQ(text, QStringLiteral("好"));  // untouched by the failures
 }
 

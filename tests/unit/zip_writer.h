@@ -57,22 +57,23 @@ inline QByteArray makeZip(const std::vector<ZipEntry>& entries) {
 // A .docx whose body holds the given paragraph XML (w:p elements).
 inline QByteArray makeDocx(const QString& bodyXml) {
     const QString xml = QStringLiteral(
-        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"
-        "<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\" "
-        "xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\"><w:body>") +
-        bodyXml + QStringLiteral("<w:sectPr/></w:body></w:document>");
+                            "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"
+                            "<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\" "
+                            "xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\"><w:body>") +
+                        bodyXml + QStringLiteral("<w:sectPr/></w:body></w:document>");
     return makeZip({{QStringLiteral("[Content_Types].xml"), QByteArray("<Types/>"), false},
                     {QStringLiteral("word/document.xml"), xml.toUtf8(), true}});
 }
 
 // An .odt whose office:text holds the given XML.
 inline QByteArray makeOdt(const QString& textXml) {
-    const QString xml = QStringLiteral(
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-        "<office:document-content xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
-        "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\">"
-        "<office:automatic-styles><text:p>not body</text:p></office:automatic-styles>"
-        "<office:body><office:text>") +
+    const QString xml =
+        QStringLiteral(
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+            "<office:document-content xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+            "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\">"
+            "<office:automatic-styles><text:p>not body</text:p></office:automatic-styles>"
+            "<office:body><office:text>") +
         textXml + QStringLiteral("</office:text></office:body></office:document-content>");
     return makeZip({{QStringLiteral("mimetype"), QByteArray("application/vnd.oasis.opendocument.text"), false},
                     {QStringLiteral("content.xml"), xml.toUtf8(), true}});

@@ -13,13 +13,13 @@ QColor toQColor(quint32 stored) {
         // Theme colours follow this desktop's palette.
         const QPalette pal = QApplication::palette();
         switch (index) {
-        case 5: return pal.color(QPalette::Base);            // clWindow
-        case 8: return pal.color(QPalette::Text);            // clWindowText
+        case 5: return pal.color(QPalette::Base);  // clWindow
+        case 8: return pal.color(QPalette::Text);  // clWindowText
         case 13: return pal.color(QPalette::Highlight);
         case 14: return pal.color(QPalette::HighlightedText);
-        case 15: return pal.color(QPalette::Button);         // clBtnFace
+        case 15: return pal.color(QPalette::Button);  // clBtnFace
         case 18: return pal.color(QPalette::ButtonText);
-        case 24: return pal.color(QPalette::ToolTipBase);    // clInfoBk
+        case 24: return pal.color(QPalette::ToolTipBase);  // clInfoBk
         case 23: return pal.color(QPalette::ToolTipText);
         default: return pal.color(QPalette::Window);
         }

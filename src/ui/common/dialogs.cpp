@@ -44,7 +44,8 @@ bool WidgetDialogs::confirm(const QString& text) {
 
 std::optional<bool> WidgetDialogs::ask(const QString& text) {
     if (headless()) return confirm(text);
-    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), text, QMessageBox::Yes | QMessageBox::No, parent_);
+    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), text,
+                    QMessageBox::Yes | QMessageBox::No, parent_);
     box.setAccessibleName(text);
     // Left alone, Escape and the close box would answer No and throw the text away; a hidden
     // button takes them instead.
@@ -57,9 +58,7 @@ std::optional<bool> WidgetDialogs::ask(const QString& text) {
     return std::nullopt;
 }
 
-void WidgetDialogs::information(const QString& text) {
-    show(parent_, QMessageBox::Information, text, QMessageBox::Ok);
-}
+void WidgetDialogs::information(const QString& text) { show(parent_, QMessageBox::Information, text, QMessageBox::Ok); }
 
 void WidgetDialogs::error(const QString& text) { show(parent_, QMessageBox::Critical, text, QMessageBox::Ok); }
 
@@ -140,7 +139,8 @@ bool WidgetDialogs::chooseColor(QColor* color) {
 }
 
 void showAlreadyRunning() {
-    show(nullptr, QMessageBox::Critical, QStringLiteral("程序已經在運行中!"), QMessageBox::Ok, QStringLiteral("Sayvell! !"));
+    show(nullptr, QMessageBox::Critical, QStringLiteral("程序已經在運行中!"), QMessageBox::Ok,
+         QStringLiteral("Sayvell! !"));
 }
 
 }  // namespace sayvell::ui

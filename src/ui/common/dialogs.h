@@ -19,8 +19,8 @@ struct FontChoice {
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
-    virtual void warning(const QString& text) = 0;      // warning icon, OK
-    virtual bool confirm(const QString& text) = 0;      // question icon, Yes (true) / No
+    virtual void warning(const QString& text) = 0;  // warning icon, OK
+    virtual bool confirm(const QString& text) = 0;  // question icon, Yes (true) / No
     // The same box, where Escape and the frame's close box mean "not now" (empty).
     virtual std::optional<bool> ask(const QString& text) { return confirm(text); }
     virtual void information(const QString& text) = 0;  // information icon, OK

@@ -2,8 +2,7 @@
 
 // The resources live in a static library: registering them here keeps them linked in
 // whenever a glyph is asked for. Q_INIT_RESOURCE must be used outside any namespace.
-static void registerResources()
-{
+static void registerResources() {
     static const bool done = [] {
         Q_INIT_RESOURCE(resources);
         return true;
@@ -13,8 +12,7 @@ static void registerResources()
 
 namespace sayvell::ui::icons {
 
-QString resourcePath(Glyph g)
-{
+QString resourcePath(Glyph g) {
     const char* name = "";
     switch (g) {
     case Glyph::New: name = "new"; break;
@@ -51,15 +49,11 @@ QString resourcePath(Glyph g)
     return QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name));
 }
 
-QIcon icon(Glyph g)
-{
+QIcon icon(Glyph g) {
     registerResources();
     return QIcon(resourcePath(g));
 }
 
-QPixmap pixmap(Glyph g, int size)
-{
-    return icon(g).pixmap(size, size);
-}
+QPixmap pixmap(Glyph g, int size) { return icon(g).pixmap(size, size); }
 
 }  // namespace sayvell::ui::icons

@@ -111,9 +111,7 @@ void MemoPort::setSelStart(int offset) {
 }
 
 void MemoPort::setSelLength(int length) {
-    onUi([this, length] {
-        select(mirror_.byteOfPos(memo_->textCursor().selectionStart()), length);
-    });
+    onUi([this, length] { select(mirror_.byteOfPos(memo_->textCursor().selectionStart()), length); });
 }
 
 void MemoPort::select(int start, int length) {

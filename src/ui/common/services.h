@@ -11,7 +11,7 @@ class AudioEngine;
 namespace sayvell::reading {
 class Clock;
 class SpeechEngine;
-}
+}  // namespace sayvell::reading
 namespace sayvell::store {
 class TDM;
 }

@@ -88,7 +88,8 @@ void AppearanceController::N25Click() {
     QPalette pal = w_.Memo1->palette();
     pal.setColor(QPalette::Base, color);
     w_.Memo1->setPalette(pal);
-    writeSettings(dialogs_, [&](store::SettingsFile& ini) { ini.write(keys::MemoColor, store::colorToText(fromQColor(color))); });
+    writeSettings(dialogs_,
+                  [&](store::SettingsFile& ini) { ini.write(keys::MemoColor, store::colorToText(fromQColor(color))); });
 }
 
 void AppearanceController::alignText(Qt::Alignment alignment, QAction* item) {

@@ -32,8 +32,8 @@ struct DocumentWidgets {
     QAction* N12;  // save
     QAction* N21;  // save as
     QListWidget* ListBox1;
-    QAction* O1;   // open from the history
-    QAction* D2;   // delete a history record
+    QAction* O1;  // open from the history
+    QAction* D2;  // delete a history record
     QLabel* statusPanel2;
     QPlainTextEdit* Memo1;
     QMenu* M_reopenAs;  // "以編碼重新開啟", an action per encoding

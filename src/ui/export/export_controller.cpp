@@ -10,12 +10,12 @@
 #include "text/byte_text.h"
 #include "ui/common/dialogs.h"
 #include "ui/common/reading_gate.h"
-#include "ui/export/export_target.h"
 #include "ui/export/export_job.h"
+#include "ui/export/export_target.h"
 
 #include <QAction>
-#include <QCheckBox>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDialog>
@@ -35,7 +35,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-
 namespace sayvell::ui {
 namespace {
 
@@ -54,10 +53,10 @@ public:
         setWindowTitle(QStringLiteral("輸出朗讀效果"));
         setAccessibleName(windowTitle());
         auto* layout = new QVBoxLayout(this);
-        auto* intro = new QLabel(
-            QStringLiteral("把文本按朗讀時的樣子輸出為聲音文件：分段、停頓、延時符號和日期都與朗讀相同。\n"
-                           "文件類型由擴展名決定：.wav、.mp3、.ogg、.opus 或 .flac。"),
-            this);
+        auto* intro =
+            new QLabel(QStringLiteral("把文本按朗讀時的樣子輸出為聲音文件：分段、停頓、延時符號和日期都與朗讀相同。\n"
+                                      "文件類型由擴展名決定：.wav、.mp3、.ogg、.opus 或 .flac。"),
+                       this);
         intro->setWordWrap(true);
         layout->addWidget(intro);
         auto* row = new QHBoxLayout;
@@ -107,8 +106,7 @@ public:
         connect(browse, &QPushButton::clicked, this, [this] {
             // Asked once, for the sound file and its subtitles together, when 輸出 is pressed.
             const QString name = dialogs_.saveDocumentName(windowTitle(), kSoundFilter);
-            if (!name.isEmpty())
-                file->setText(name);
+            if (!name.isEmpty()) file->setText(name);
         });
     }
 
@@ -136,8 +134,7 @@ ExportController::ExportController(ExportWidgets widgets, reading::SpeechEngine&
     ComboBox1_ = new QComboBox(w_.window);
     ComboBox1_->setObjectName(QStringLiteral("ComboBox1"));
     ComboBox1_->setAccessibleName(QStringLiteral("輸出格式"));
-    for (const audio::WavFormatEntry& f : audio::wavFormats())
-        ComboBox1_->addItem(QString::fromLatin1(f.name));
+    for (const audio::WavFormatEntry& f : audio::wavFormats()) ComboBox1_->addItem(QString::fromLatin1(f.name));
     ComboBox1_->hide();
     {
         const store::SettingsFile ini;
@@ -149,15 +146,11 @@ ExportController::ExportController(ExportWidgets widgets, reading::SpeechEngine&
     exportAsRead_->setObjectName(QStringLiteral("N_exportAsRead"));
     exportAsRead_->setStatusTip(QStringLiteral("按朗讀時的停頓、日期和背景音樂輸出聲音文件"));
     exportAsRead_->setToolTip(exportAsRead_->statusTip());
-    if (w_.M_file)
-        w_.M_file->insertAction(w_.insertBefore, exportAsRead_);
+    if (w_.M_file) w_.M_file->insertAction(w_.insertBefore, exportAsRead_);
 
-    if (w_.SB_outwav)
-        connect(w_.SB_outwav, &QToolButton::clicked, this, &ExportController::SB_outwavClick);
-    if (w_.WAV1)
-        connect(w_.WAV1, &QAction::triggered, this, &ExportController::WAV1Click);
-    if (w_.N14)
-        connect(w_.N14, &QAction::triggered, this, &ExportController::N14Click);
+    if (w_.SB_outwav) connect(w_.SB_outwav, &QToolButton::clicked, this, &ExportController::SB_outwavClick);
+    if (w_.WAV1) connect(w_.WAV1, &QAction::triggered, this, &ExportController::WAV1Click);
+    if (w_.N14) connect(w_.N14, &QAction::triggered, this, &ExportController::N14Click);
     connect(exportAsRead_, &QAction::triggered, this, &ExportController::exportAsReadClick);
 }
 
@@ -166,9 +159,7 @@ void ExportController::SB_outwavClick() {
     exportwav();
 }
 
-void ExportController::WAV1Click() {
-    SB_outwavClick();
-}
+void ExportController::WAV1Click() { SB_outwavClick(); }
 
 void ExportController::N14Click() {
     state_.setRangeText(w_.Memo1->textCursor().selectedText().replace(QChar(0x2029), QLatin1Char('\n')));
@@ -195,36 +186,33 @@ bool ExportController::prepareEngine(QString* voiceId) {
 
 void ExportController::exportwav() {
     QString voiceId;
-    if (!prepareEngine(&voiceId))
-        return;
+    if (!prepareEngine(&voiceId)) return;
     audio::PlainExport job;
     job.languageCode = audio::languageCodeOf(voiceId);
     job.text = state_.rangeText();
     dialogs_.information(audio::estimateMessage(text::byteLength(job.text)));
     const QString name = dialogs_.saveFileName(QStringLiteral("輸出聲音文件"), QStringLiteral("Wave files(*.wav)"));
-    if (name.isEmpty())
-        return;
+    if (name.isEmpty()) return;
     job.path = audio::withExtension(name, QStringLiteral(".wav"));
     job.format = audio::pcmFormatOf(ComboBox1_->currentIndex());
     reading::SpeechEngine& speech = speech_;
-    render(QStringLiteral("正在把文本轉換為聲音文件…"),
-           [&speech, job](audio::ExportControl& c) { return audio::exportSpeech(speech, job, c); },
-           [this, path = job.path](const audio::ExportResult& r) {
-               if (r.ok)
-                   dialogs_.information(kDone + path);
-               else if (!r.cancelled)
-                   dialogs_.error(kFailed + r.error);
-           });
+    render(
+        QStringLiteral("正在把文本轉換為聲音文件…"),
+        [&speech, job](audio::ExportControl& c) { return audio::exportSpeech(speech, job, c); },
+        [this, path = job.path](const audio::ExportResult& r) {
+            if (r.ok)
+                dialogs_.information(kDone + path);
+            else if (!r.cancelled)
+                dialogs_.error(kFailed + r.error);
+        });
 }
 
 void ExportController::exportAsReadClick() {
     QString voiceId;
-    if (!prepareEngine(&voiceId))
-        return;
+    if (!prepareEngine(&voiceId)) return;
     const bool hasSelection = w_.Memo1->textCursor().hasSelection();
     ReadExportDialog dialog(w_.window, dialogs_, static_cast<bool>(music_), hasSelection);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
+    if (dialog.exec() != QDialog::Accepted) return;
 
     audio::ReadExport job;
     job.path = dialog.fileName();
@@ -242,8 +230,7 @@ void ExportController::exportAsReadClick() {
     if (music_ && dialog.music->isChecked()) {
         const MusicSettings m = music_();
         audio::MusicBed bed;
-        for (const QString& name : music::listMusicFiles(m.folder))
-            bed.files << QDir(m.folder).filePath(name);
+        for (const QString& name : music::listMusicFiles(m.folder)) bed.files << QDir(m.folder).filePath(name);
         bed.startIndex = m.currentRow;
         bed.random = m.random;
         bed.musicVolume = m.musicVolume;
@@ -254,14 +241,15 @@ void ExportController::exportAsReadClick() {
             job.music = bed;
     }
     reading::SpeechEngine& speech = speech_;
-    render(QStringLiteral("正在輸出朗讀效果…"),
-           [&speech, job](audio::ExportControl& c) { return audio::exportAsRead(speech, job, c); },
-           [this](const audio::ExportResult& r) {
-               if (r.ok)
-                   dialogs_.information(kDone + r.written.join(QStringLiteral("、")));
-               else if (!r.cancelled)
-                   dialogs_.error(kFailed + r.error);
-           });
+    render(
+        QStringLiteral("正在輸出朗讀效果…"),
+        [&speech, job](audio::ExportControl& c) { return audio::exportAsRead(speech, job, c); },
+        [this](const audio::ExportResult& r) {
+            if (r.ok)
+                dialogs_.information(kDone + r.written.join(QStringLiteral("、")));
+            else if (!r.cancelled)
+                dialogs_.error(kFailed + r.error);
+        });
 }
 
 void ExportController::endExport() {
@@ -295,12 +283,13 @@ void ExportController::render(const QString& caption,
     connect(progress, &QProgressDialog::canceled, job_, &ExportJob::cancel);
     connect(progress, &QDialog::rejected, job_, &ExportJob::cancel);
     auto once = std::make_shared<QMetaObject::Connection>();
-    *once = connect(job_, &ExportJob::finished, this, [this, progress, once, done = std::move(done)](const audio::ExportResult& r) {
-        disconnect(*once);
-        disconnect(progress, nullptr, job_, nullptr);  // closing it would cancel
-        progress->close();
-        done(r);
-    });
+    *once = connect(job_, &ExportJob::finished, this,
+                    [this, progress, once, done = std::move(done)](const audio::ExportResult& r) {
+                        disconnect(*once);
+                        disconnect(progress, nullptr, job_, nullptr);  // closing it would cancel
+                        progress->close();
+                        done(r);
+                    });
     job_->start(work);
 }
 

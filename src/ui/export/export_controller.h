@@ -29,7 +29,7 @@ class QWidget;
 namespace sayvell::reading {
 class SpeechEngine;
 struct ReadingState;
-}
+}  // namespace sayvell::reading
 
 namespace sayvell::ui {
 
@@ -39,9 +39,9 @@ class ReadingGate;
 struct ExportWidgets {
     QWidget* window = nullptr;  // parent of the dialogs
     QToolButton* SB_outwav = nullptr;
-    QAction* WAV1 = nullptr;  // "輸出聲音文件 (&W)"
-    QAction* N14 = nullptr;   // "輸出選擇范圍 (&F)"
-    QMenu* M_file = nullptr;  // gets "輸出朗讀效果…"
+    QAction* WAV1 = nullptr;          // "輸出聲音文件 (&W)"
+    QAction* N14 = nullptr;           // "輸出選擇范圍 (&F)"
+    QMenu* M_file = nullptr;          // gets "輸出朗讀效果…"
     QAction* insertBefore = nullptr;  // the file menu's item the new command goes before
     QComboBox* flatComboBox1 = nullptr;
     QSlider* TrackBar2 = nullptr;

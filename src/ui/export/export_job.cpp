@@ -19,7 +19,11 @@ void ExportJob::start(Work work) {
     QPointer<ExportJob> self(this);
     control_.progress = [self](int permille) {
         QMetaObject::invokeMethod(
-            self.data(), [self, permille] { if (self) emit self->progress(permille); }, Qt::QueuedConnection);
+            self.data(),
+            [self, permille] {
+                if (self) emit self->progress(permille);
+            },
+            Qt::QueuedConnection);
     };
     thread_ = std::thread([this, self, work = std::move(work)] {
         audio::ExportResult result;
@@ -32,7 +36,12 @@ void ExportJob::start(Work work) {
             }
         }
         // Dropped when the job is gone: its destructor is waiting for this thread.
-        QMetaObject::invokeMethod(self.data(), [self, result] { if (self) self->end(result); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, result] {
+                if (self) self->end(result);
+            },
+            Qt::QueuedConnection);
     });
 }
 

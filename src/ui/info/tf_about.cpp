@@ -33,17 +33,14 @@ void ClickLabel::keyPressEvent(QKeyEvent* event) {
     QLabel::keyPressEvent(event);
 }
 
-QUrl Tf_about::mailUrl() {
-    return QUrl(QStringLiteral("mailto:") + QStringLiteral(SAYVELL_CONTACT_MAIL));
-}
+QUrl Tf_about::mailUrl() { return QUrl(QStringLiteral("mailto:") + QStringLiteral(SAYVELL_CONTACT_MAIL)); }
 
 QUrl Tf_about::homeUrl() { return QUrl(QStringLiteral(SAYVELL_HOME_PAGE)); }
 
 Tf_about::Tf_about(Dialogs& dialogs, QWidget* parent, std::optional<info::MemoryStatus> memory)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
-      dialogs_(dialogs),
-      openUrl_([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
+      dialogs_(dialogs), openUrl_([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
     setObjectName(QStringLiteral("Tf_about"));
     setWindowTitle(QStringLiteral("Sayvell"));
     setFixedSize(351, 254);

@@ -45,7 +45,7 @@ public:
     static QUrl mailUrl();
     static QUrl homeUrl();
 
-    QLabel* Label1 = nullptr;     // "SayvellV2.60"
+    QLabel* Label1 = nullptr;  // "SayvellV2.60"
     QLabel* PhysMem = nullptr;
     QLabel* FreeRes = nullptr;
     ClickLabel* Label6 = nullptr;  // the mail address

@@ -32,9 +32,8 @@ constexpr int kStatusPollMs = 250;
 
 // Something to read at or after offset (looking one read window ahead, or beyond it).
 bool textFrom(const text::ByteText& bytes, int offset) {
-    return offset < bytes.byteLength() &&
-           (reading::hasText(bytes.window(offset, reading::kReadWindowBytes)) ||
-            offset + reading::kReadWindowBytes < bytes.byteLength());
+    return offset < bytes.byteLength() && (reading::hasText(bytes.window(offset, reading::kReadWindowBytes)) ||
+                                           offset + reading::kReadWindowBytes < bytes.byteLength());
 }
 
 QTimer* coalescing(QObject* parent) {
@@ -48,10 +47,7 @@ QTimer* coalescing(QObject* parent) {
 
 MprisController::MprisController(MprisReading reading, MprisMusic music, MprisWindow window,
                                  platform::MediaPlayerFactory factory, QObject* parent)
-    : QObject(parent),
-      reading_(std::move(reading)),
-      music_(std::move(music)),
-      window_(std::move(window)),
+    : QObject(parent), reading_(std::move(reading)), music_(std::move(music)), window_(std::move(window)),
       factory_(std::move(factory)) {
     readingUpdate_ = coalescing(this);
     musicUpdate_ = coalescing(this);
@@ -129,9 +125,7 @@ bool MprisController::readingRuns() const {
     return reading_.state->readingActive.load() || reading_.startPending() || reading_.looping();
 }
 
-bool MprisController::singleRunActive() const {
-    return reading_.state->readingActive.load() && !reading_.looping();
-}
+bool MprisController::singleRunActive() const { return reading_.state->readingActive.load() && !reading_.looping(); }
 
 // During a run the selection is the piece being spoken (or just spoken, in its pause).
 int MprisController::pieceStart() const { return reading_.port->selStart(); }

@@ -37,12 +37,12 @@ struct MprisReading {
     std::function<void()> stop;              // SB_stopClick
     std::function<void(int offset)> skipTo;  // a run in progress goes on from offset at once
     std::function<void(int offset)> moveCaret;
-    std::function<bool()> startPending;      // the prompt tone's lead-in
-    std::function<bool()> looping;           // a loop reading, passes and intervals
-    std::function<QString()> documentPath;   // empty for an untitled text
+    std::function<bool()> startPending;     // the prompt tone's lead-in
+    std::function<bool()> looping;          // a loop reading, passes and intervals
+    std::function<QString()> documentPath;  // empty for an untitled text
     std::function<QString()> voiceName;
     std::function<QString()> voiceId;
-    std::function<int()> volume;             // 0..100
+    std::function<int()> volume;  // 0..100
     std::function<void(int)> setVolume;
 };
 

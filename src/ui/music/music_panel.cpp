@@ -29,24 +29,18 @@ namespace {
 // How long the note about a file that cannot be played stays before the next file starts.
 constexpr int kSkipNoteMs = 1500;
 
-QString cannotPlay(const QString& path) {
-    return QStringLiteral("無法播放：") + QFileInfo(path).fileName();
-}
+QString cannotPlay(const QString& path) { return QStringLiteral("無法播放：") + QFileInfo(path).fileName(); }
 
 }  // namespace
 
 MusicPanel::Widgets MusicPanel::Widgets::of(const MainWindowUi& ui) {
-    return {ui.bj_play, ui.bj_stop, ui.bj_next,       ui.bj_prev,    ui.bj_ok,          ui.bj_v,
+    return {ui.bj_play, ui.bj_stop, ui.bj_next,       ui.bj_prev,    ui.bj_ok,         ui.bj_v,
             ui.bj_v1,   ui.ComBox1, ui.RzLEDDisplay1, ui.BJListBox1, ui.statusPanel[3]};
 }
 
 MusicPanel::MusicPanel(Widgets widgets, std::unique_ptr<music::MusicPlayer> player, const ReadingGate& gate,
                        Dialogs& dialogs, std::unique_ptr<FolderChooser> chooser, QObject* parent)
-    : QObject(parent),
-      w_(widgets),
-      player_(std::move(player)),
-      gate_(gate),
-      dialogs_(dialogs),
+    : QObject(parent), w_(widgets), player_(std::move(player)), gate_(gate), dialogs_(dialogs),
       chooser_(std::move(chooser)),
       random_(static_cast<std::mt19937::result_type>(std::chrono::steady_clock::now().time_since_epoch().count())) {
     bj_timer1 = new QTimer(this);
@@ -89,7 +83,8 @@ void MusicPanel::listenForEnds() {
     // the next progress tick, so the change leaves no gap.
     player_->setFinishedHandler([this] {
         QMetaObject::invokeMethod(
-            this, [this] {
+            this,
+            [this] {
                 if (player_ && player_->finished()) endOfTrack();
             },
             Qt::QueuedConnection);
@@ -268,8 +263,8 @@ void MusicPanel::endOfTrack() {
 }
 
 void MusicPanel::bj_timer2Timer() {
-    const music::FollowerStep step = music::followVolume(
-        {reading(), player_->live(), w_.bj_v->value(), w_.bj_v1->value(), musicLevel});
+    const music::FollowerStep step =
+        music::followVolume({reading(), player_->live(), w_.bj_v->value(), w_.bj_v1->value(), musicLevel});
     musicLevel = step.level;
     if (step.volume) player_->setVolume(static_cast<float>(*step.volume) / 100.0f);
 }

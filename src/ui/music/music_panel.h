@@ -46,8 +46,8 @@ public:
         static Widgets of(const MainWindowUi& ui);
     };
 
-    MusicPanel(Widgets widgets, std::unique_ptr<music::MusicPlayer> player, const ReadingGate& gate,
-               Dialogs& dialogs, std::unique_ptr<FolderChooser> chooser, QObject* parent = nullptr);
+    MusicPanel(Widgets widgets, std::unique_ptr<music::MusicPlayer> player, const ReadingGate& gate, Dialogs& dialogs,
+               std::unique_ptr<FolderChooser> chooser, QObject* parent = nullptr);
     ~MusicPanel() override;
     // Tests put stand-ins in place of the player and the folder dialog (any stream is dropped).
     void setPlayer(std::unique_ptr<music::MusicPlayer> player);

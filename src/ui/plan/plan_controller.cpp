@@ -14,8 +14,12 @@ PlanController::PlanController(PlanParts parts, QLabel* status, QWidget* windowP
     store_ = plan::PlanStore::open(parts_.databasePath, &error);
     if (store_) store_->load(&plan_);
     if (store_ && lock_.tryLock()) {
-        plan::PlayerEnv env{parts_.timer, parts_.announcer, [] { return QDateTime::currentSecsSinceEpoch(); },
-                            [] { return QTimeZone::systemTimeZone(); }, store_.get(), parts_.inhibitor};
+        plan::PlayerEnv env{parts_.timer,
+                            parts_.announcer,
+                            [] { return QDateTime::currentSecsSinceEpoch(); },
+                            [] { return QTimeZone::systemTimeZone(); },
+                            store_.get(),
+                            parts_.inhibitor};
         player_ = std::make_unique<plan::PlanPlayer>(env);
         player_->setGrace(parts_.graceSeconds);
         player_->setPlan(plan_);

@@ -17,7 +17,6 @@ class QWidget;
 
 namespace sayvell::ui {
 
-
 struct PlanParts {
     QString databasePath;
     plan::WakeTimer& timer;
@@ -63,7 +62,7 @@ private:
     std::unique_ptr<plan::PlanStore> store_;
     plan::PlanLock lock_;
     std::unique_ptr<plan::PlanPlayer> player_;
-    plan::Plan plan_;  // the plan when no player runs here
+    plan::Plan plan_;                // the plan when no player runs here
     QTimer* readingEnds_ = nullptr;  // runs only while an announcement waits for a reading's piece
     bool resumeAfter_ = false;
     QPointer<PlanWindow> window_;

@@ -60,7 +60,8 @@ PlanEntryDialog::PlanEntryDialog(const plan::Entry& e, Dialogs& dialogs, QWidget
     chime = named(new QComboBox, QStringLiteral("提示音"));
     chime->addItems({QStringLiteral("無"), QStringLiteral("內建鐘聲"), QStringLiteral("聲音檔")});
     chime->setCurrentIndex(e.chime.isEmpty() ? 0 : e.chime == plan::kBuiltinChime ? 1 : 2);
-    chimeFile = named(new QLineEdit(e.chime == plan::kBuiltinChime ? QString() : e.chime), QStringLiteral("提示音檔案"));
+    chimeFile =
+        named(new QLineEdit(e.chime == plan::kBuiltinChime ? QString() : e.chime), QStringLiteral("提示音檔案"));
     repeat = spin(1, plan::kMaxRepeat, e.repeat, QStringLiteral("播報次數"));
     gap = spin(0, plan::kMaxGapSeconds, e.gapSeconds, QStringLiteral("每次間隔（秒）"));
     rate = spin(-10, 15, e.rate, QStringLiteral("語速"));
@@ -136,7 +137,9 @@ bool PlanEntryDialog::read(plan::Entry* e, QString* error) const {
         }
     }
     e->onDaysOff = onDaysOff->isChecked();
-    e->chime = chime->currentIndex() == 0 ? QString() : chime->currentIndex() == 1 ? plan::kBuiltinChime : chimeFile->text().trimmed();
+    e->chime = chime->currentIndex() == 0   ? QString()
+               : chime->currentIndex() == 1 ? plan::kBuiltinChime
+                                            : chimeFile->text().trimmed();
     if (chime->currentIndex() == 2 && e->chime.isEmpty()) {
         *error = QStringLiteral("請填提示音的檔案。");
         return false;

@@ -87,7 +87,8 @@ PlanWindow::PlanWindow(PlanController& controller, Dialogs& dialogs, plan::Plan 
     entryPage->addLayout(entryButtons);
     tabs->addTab(page(entryPage), QStringLiteral("項目"));
 
-    exceptions = table({QStringLiteral("日期"), QStringLiteral("類型"), QStringLiteral("說明")}, QStringLiteral("例外日"));
+    exceptions =
+        table({QStringLiteral("日期"), QStringLiteral("類型"), QStringLiteral("說明")}, QStringLiteral("例外日"));
     exceptionDate = new QDateEdit(QDate::currentDate());
     exceptionDate->setCalendarPopup(true);
     exceptionDate->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
@@ -105,7 +106,8 @@ PlanWindow::PlanWindow(PlanController& controller, Dialogs& dialogs, plan::Plan 
     exceptionPage->addLayout(exceptionButtons);
     tabs->addTab(page(exceptionPage), QStringLiteral("例外日"));
 
-    next = table({QStringLiteral("時間"), QStringLiteral("星期"), QStringLiteral("項目")}, QStringLiteral("接下來的播報"));
+    next =
+        table({QStringLiteral("時間"), QStringLiteral("星期"), QStringLiteral("項目")}, QStringLiteral("接下來的播報"));
     auto* nextPage = new QVBoxLayout;
     nextPage->addWidget(next);
     tabs->addTab(page(nextPage), QStringLiteral("接下來"));
@@ -153,8 +155,9 @@ void PlanWindow::showEntries() {
     entries->setRowCount(int(plan_.entries.size()));
     for (int i = 0; i < int(plan_.entries.size()); ++i) {
         const plan::Entry& e = plan_.entries[std::size_t(i)];
-        setRow(entries, i, {e.name, whenOf(e), plan::weekdayLetters(e.weekdays),
-                            e.enabled ? QStringLiteral("啟用") : QStringLiteral("停用")});
+        setRow(entries, i,
+               {e.name, whenOf(e), plan::weekdayLetters(e.weekdays),
+                e.enabled ? QStringLiteral("啟用") : QStringLiteral("停用")});
     }
     entries->resizeColumnsToContents();
 }
@@ -177,8 +180,9 @@ void PlanWindow::showNext() {
     next->setRowCount(int(list.size()));
     for (int i = 0; i < int(list.size()); ++i) {
         const QDateTime at = QDateTime::fromSecsSinceEpoch(list[std::size_t(i)].due, zone);
-        setRow(next, i, {at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), weekdayName(at.date().dayOfWeek()),
-                         plan_.entries[std::size_t(list[std::size_t(i)].entry)].name});
+        setRow(next, i,
+               {at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), weekdayName(at.date().dayOfWeek()),
+                plan_.entries[std::size_t(list[std::size_t(i)].entry)].name});
     }
     next->resizeColumnsToContents();
 }
@@ -193,8 +197,9 @@ void PlanWindow::showLog() {
     log->setRowCount(int(rows.size()));
     for (int i = 0; i < int(rows.size()); ++i) {
         const plan::LogRow& r = rows[std::size_t(i)];
-        setRow(log, i, {time(r.planned), r.played ? time(*r.played) : QString(), r.entryName, plan::statusText(r.status),
-                        r.detail});
+        setRow(log, i,
+               {time(r.planned), r.played ? time(*r.played) : QString(), r.entryName, plan::statusText(r.status),
+                r.detail});
     }
     log->resizeColumnsToContents();
 }
@@ -251,8 +256,8 @@ void PlanWindow::onAddException(plan::DayKind kind) {
         QStringList names;
         for (int d = 1; d <= 7; ++d) names << weekdayName(d);
         bool ok = false;
-        const QString chosen = QInputDialog::getItem(this, QStringLiteral("補班日"), QStringLiteral("這一天依照哪一天的計畫："),
-                                                     names, 0, false, &ok);
+        const QString chosen = QInputDialog::getItem(this, QStringLiteral("補班日"),
+                                                     QStringLiteral("這一天依照哪一天的計畫："), names, 0, false, &ok);
         if (!ok) return;
         x.followsWeekday = int(names.indexOf(chosen)) + 1;
     }
@@ -273,14 +278,16 @@ void PlanWindow::onRemoveException() {
 }
 
 void PlanWindow::onImportIcs() {
-    const QString path = dialogs_.openFileName(QStringLiteral("匯入行事曆"), QStringLiteral("行事曆 (*.ics);;所有檔案 (*)"));
+    const QString path =
+        dialogs_.openFileName(QStringLiteral("匯入行事曆"), QStringLiteral("行事曆 (*.ics);;所有檔案 (*)"));
     if (path.isEmpty()) return;
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return dialogs_.warning(QStringLiteral("無法讀取 %1").arg(path));
     const int year = QDate::currentDate().year();
     std::vector<plan::Exception> days;
     QString error;
-    if (!plan::daysOffFromIcs(f.read(16 * 1024 * 1024), year - 1, year + 5, &days, &error)) return dialogs_.warning(error);
+    if (!plan::daysOffFromIcs(f.read(16 * 1024 * 1024), year - 1, year + 5, &days, &error))
+        return dialogs_.warning(error);
     plan::Plan changed = plan_;
     const std::size_t before = changed.exceptions.size();
     plan::mergeDaysOff(&changed, days);

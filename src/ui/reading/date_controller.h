@@ -14,7 +14,7 @@ namespace sayvell::reading {
 class Clock;
 struct ReadingState;
 class TtsRunner;
-}
+}  // namespace sayvell::reading
 namespace sayvell::store {
 class SettingsFile;
 }

@@ -33,18 +33,17 @@ struct LoopWidgets {
     QToolButton* SB_repeat;   // selected range
     QAction* P_loopAll;
     QAction* P_loopRange;
-    QSpinBox* SpinEdit1;      // passes
-    QSpinBox* SpinEdit2;      // interval, seconds
-    QPushButton* btn_ok;      // "設為默認"
+    QSpinBox* SpinEdit1;  // passes
+    QSpinBox* SpinEdit2;  // interval, seconds
+    QPushButton* btn_ok;  // "設為默認"
     QPlainTextEdit* Memo1;
 };
 
 class LoopController : public QObject, private reading::LoopHost {
     Q_OBJECT
 public:
-    LoopController(LoopWidgets w, MemoPort& port, reading::ReadingState& state, reading::Clock& clock,
-                   Dialogs& dialogs, ReadingCommands& commands, VoiceControls& voice, ReadingGate& gate,
-                   QObject* parent = nullptr);
+    LoopController(LoopWidgets w, MemoPort& port, reading::ReadingState& state, reading::Clock& clock, Dialogs& dialogs,
+                   ReadingCommands& commands, VoiceControls& voice, ReadingGate& gate, QObject* parent = nullptr);
 
     void applySettings(const store::SettingsFile& ini);
 

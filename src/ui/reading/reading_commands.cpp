@@ -66,8 +66,7 @@ ReadingCommands::ReadingCommands(ReadingWidgets w, MemoPort& port, reading::Read
     connect(w_.P_readSelection, &QAction::triggered, this, &ReadingCommands::readSelection);
     connect(w_.P_bookmark, &QAction::triggered, this, &ReadingCommands::recordBookmark);
     connect(w_.P_readLast, &QAction::triggered, this, &ReadingCommands::readFromLast);
-    connect(w_.P_insertDelay, &QAction::triggered, this,
-            [this] { insertpos(QString(QChar(reading::kDelaySymbol))); });
+    connect(w_.P_insertDelay, &QAction::triggered, this, [this] { insertpos(QString(QChar(reading::kDelaySymbol))); });
 }
 
 ReadingCommands::~ReadingCommands() = default;

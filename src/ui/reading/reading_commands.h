@@ -73,10 +73,10 @@ public:
     void SB_bottClick();
     // Checks, prompt tone, single run from the caret.
     void readFromHere();
-    void readCurrentLine();     // "朗讀當前行    (&L)"
-    void readSelection();       // "朗讀所選范圍  (&S)"
-    void recordBookmark();      // "記錄書簽位置    (&B)"
-    void readFromLast();        // "從上次位置朗讀(&R)"
+    void readCurrentLine();  // "朗讀當前行    (&L)"
+    void readSelection();    // "朗讀所選范圍  (&S)"
+    void recordBookmark();   // "記錄書簽位置    (&B)"
+    void readFromLast();     // "從上次位置朗讀(&R)"
     void conv_yyClick();
     void insertpos(const QString& text);
 

@@ -106,7 +106,8 @@ void Tfdateformat::showEvent(QShowEvent* event) {
         r->setAccessibleName(caption);
     }
     const int current = state_.dateFormatType.load();
-    if (current >= 1 && current <= reading::kDateFormatTypes) RadioButtons[static_cast<size_t>(current - 1)]->setChecked(true);
+    if (current >= 1 && current <= reading::kDateFormatTypes)
+        RadioButtons[static_cast<size_t>(current - 1)]->setChecked(true);
     readdefault();
     QDialog::showEvent(event);
 }

@@ -30,13 +30,13 @@ public:
     Tfdateformat(reading::ReadingState& state, reading::Clock& clock, reading::DateFormatter formatter,
                  Dialogs& dialogs, InsertText inserttime, QWidget* parent = nullptr);
 
-    QLabel* Label1 = nullptr;      // "輸入%Date%系統會讀出當前日期時間"
-    QLabel* Label2 = nullptr;      // "默認格式是：" + the stored default, formatted now
+    QLabel* Label1 = nullptr;        // "輸入%Date%系統會讀出當前日期時間"
+    QLabel* Label2 = nullptr;        // "默認格式是：" + the stored default, formatted now
     QGroupBox* GroupBox1 = nullptr;  // "選擇日期時間格式"
     std::array<QRadioButton*, reading::kDateFormatTypes> RadioButtons{};  // types 1..8, top to bottom
-    QPushButton* BitBtn1 = nullptr;  // "設為默認"
-    QPushButton* BitBtn2 = nullptr;  // "&I.插       入"
-    QPushButton* BitBtn3 = nullptr;  // "&E.退       出"
+    QPushButton* BitBtn1 = nullptr;                                       // "設為默認"
+    QPushButton* BitBtn2 = nullptr;                                       // "&I.插       入"
+    QPushButton* BitBtn3 = nullptr;                                       // "&E.退       出"
 
     // The type of the checked radio button (1..8).
     int selectedType() const;

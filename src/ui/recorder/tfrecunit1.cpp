@@ -19,9 +19,7 @@
 #include <QVBoxLayout>
 
 // Resources of a static library are linked only when asked for by name.
-static void initRecorderResources() {
-    Q_INIT_RESOURCE(recorder);
-}
+static void initRecorderResources() { Q_INIT_RESOURCE(recorder); }
 
 namespace sayvell::ui {
 namespace {
@@ -230,9 +228,7 @@ void TFrecunit1::btn_startClick() {
     startRecording(1, {rate, bits8->isChecked() ? 8 : 16, mono->isChecked() ? 1 : 2});
 }
 
-void TFrecunit1::btn_stopClick() {
-    stopRecording(1);
-}
+void TFrecunit1::btn_stopClick() { stopRecording(1); }
 
 void TFrecunit1::btn_start1Click() {
     if (Edit1->text().trimmed().isEmpty()) {
@@ -244,14 +240,11 @@ void TFrecunit1::btn_start1Click() {
     startRecording(2, {rate, bits8b->isChecked() ? 8 : 16, 2});
 }
 
-void TFrecunit1::btn_stop1Click() {
-    stopRecording(2);
-}
+void TFrecunit1::btn_stop1Click() { stopRecording(2); }
 
 void TFrecunit1::Button3Click() {
     const QString name = dialogs_.saveFileName(QStringLiteral("聲音文件"), QStringLiteral("WAV文件(*.wav)"));
-    if (!name.isEmpty())
-        Edit1->setText(audio::withExtension(name, QStringLiteral(".wav")));
+    if (!name.isEmpty()) Edit1->setText(audio::withExtension(name, QStringLiteral(".wav")));
 }
 
 void TFrecunit1::recordingLost() {
@@ -271,8 +264,7 @@ void TFrecunit1::Timer1Timer() {
         return;
     }
     ++tag_;
-    if (ImgRecord->isVisible())
-        ImgRecord->setPixmap(micImage(tag_ % 2 == 0));
+    if (ImgRecord->isVisible()) ImgRecord->setPixmap(micImage(tag_ % 2 == 0));
     statusPanel0->setText(QStringLiteral("已錄音：%1 秒").arg(elapsedSeconds));
     ++elapsedSeconds;
 }

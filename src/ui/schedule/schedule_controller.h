@@ -28,7 +28,7 @@ struct ScheduleHooks {
     // Before the power-off is asked for: keep a changed text, since nobody may be there to
     // answer a question once the system goes down.
     std::function<void()> beforePowerOff;
-    std::function<void()> exitProgram;  // the exit command, as if clicked
+    std::function<void()> exitProgram;               // the exit command, as if clicked
     std::function<void(const QString&)> showStatus;  // a message in the status bar
 };
 

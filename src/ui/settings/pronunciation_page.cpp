@@ -135,7 +135,10 @@ PronunciationPage::PronunciationPage(Dialogs& dialogs, QWidget* parent) : QWidge
     layout->addWidget(grid);
     layout->addLayout(buttons);
     layout->addLayout(entry);
-    auto* hint = new QLabel(QStringLiteral("注意：朗讀時句中出現表中的詞語，便以讀音代替（長詞優先）。匯入匯出為 UTF-8 編碼的 CSV：詞語,讀音,語言。"), this);
+    auto* hint = new QLabel(
+        QStringLiteral(
+            "注意：朗讀時句中出現表中的詞語，便以讀音代替（長詞優先）。匯入匯出為 UTF-8 編碼的 CSV：詞語,讀音,語言。"),
+        this);
     hint->setStyleSheet(QStringLiteral("color: blue;"));
     hint->setWordWrap(true);
     layout->addWidget(hint);
@@ -155,8 +158,8 @@ void PronunciationPage::setTable(store::PronunciationTable* table) {
         grid->setColumnWidth(store::PronunciationModel::Written, 130);
         grid->setColumnWidth(store::PronunciationModel::Spoken, 170);
     }
-    for (QWidget* w : std::initializer_list<QWidget*>{grid, wordEdit, readingEdit, languageBox, addButton,
-                                                      deleteButton, importButton, exportButton})
+    for (QWidget* w : std::initializer_list<QWidget*>{grid, wordEdit, readingEdit, languageBox, addButton, deleteButton,
+                                                      importButton, exportButton})
         w->setEnabled(model_ != nullptr);
     showCount();
 }
@@ -220,7 +223,8 @@ void PronunciationPage::deleteClick() {
         }
     }
     if (model_->rowCount() > 0)
-        grid->setCurrentIndex(model_->index(std::min(next, model_->rowCount() - 1), store::PronunciationModel::Written));
+        grid->setCurrentIndex(
+            model_->index(std::min(next, model_->rowCount() - 1), store::PronunciationModel::Written));
 }
 
 void PronunciationPage::importClick() {
@@ -238,7 +242,8 @@ void PronunciationPage::importClick() {
         return;
     }
     if (counts.imported == 0) {
-        dialogs_.warning(QStringLiteral("檔案中沒有可匯入的讀音：%1\n每行應為：詞語,讀音,語言（cmn 或 yue）。").arg(path));
+        dialogs_.warning(
+            QStringLiteral("檔案中沒有可匯入的讀音：%1\n每行應為：詞語,讀音,語言（cmn 或 yue）。").arg(path));
         return;
     }
     QString text = QStringLiteral("已匯入 %1 條讀音。").arg(counts.imported);

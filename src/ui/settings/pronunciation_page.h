@@ -13,7 +13,7 @@ class QTableView;
 namespace sayvell::store {
 class PronunciationModel;
 class PronunciationTable;
-}
+}  // namespace sayvell::store
 
 namespace sayvell::ui {
 

@@ -15,8 +15,7 @@
 namespace sayvell::ui {
 
 TFaddbiaodian::TFaddbiaodian(store::DelayTableModel& table, Dialogs& dialogs, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint),
-      table_(table),
+    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint), table_(table),
       dialogs_(dialogs) {
     setObjectName(QStringLiteral("TFaddbiaodian"));
     setWindowTitle(QStringLiteral("新增延時符號"));

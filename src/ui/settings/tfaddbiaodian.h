@@ -23,8 +23,8 @@ class TFaddbiaodian : public QDialog {
 public:
     TFaddbiaodian(store::DelayTableModel& table, Dialogs& dialogs, QWidget* parent = nullptr);
 
-    QLineEdit* Edit1 = nullptr;  // "名稱"
-    QLineEdit* Edit2 = nullptr;  // "符號"
+    QLineEdit* Edit1 = nullptr;     // "名稱"
+    QLineEdit* Edit2 = nullptr;     // "符號"
     QSpinBox* SpinEdit1 = nullptr;  // "延時毫秒"
     QLabel* note = nullptr;
     QPushButton* Button1 = nullptr;  // "新增"

@@ -37,7 +37,8 @@ QLabel* note(const QString& text, QWidget* parent) {
 }
 
 QPushButton* saveButton(const char* name, QWidget* parent) {
-    auto* b = new QPushButton(parent->style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("保存"), parent);
+    auto* b =
+        new QPushButton(parent->style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("保存"), parent);
     b->setObjectName(QString::fromLatin1(name));
     b->setToolTip(QStringLiteral("保存"));
     b->setAccessibleName(QStringLiteral("保存"));
@@ -54,24 +55,22 @@ QCheckBox* check(const char* name, const QString& caption, QWidget* parent) {
 
 const QStringList& outputFormatNames() {
     static const QStringList names = {
-        "8kHz 8Bit Mono",       "8kHz 8Bit Stereo",     "8kHz 16Bit Mono",      "8kHz 16Bit Stereo",
-        "11kHz 8Bit Mono",      "11kHz 8Bit   Stereo",  "11kHz 16Bit Mono",     "11kHz 16Bit Stereo",
-        "12kHz 8Bit   Mono",    "12kHz 8Bit   Stereo",  "12kHz 16Bit Mono",     "12kHz 16Bit Stereo",
-        "16kHz 8Bit   Mono",    "16kHz 8Bit   Stereo",  "16kHz 16Bit Mono",     "16kHz 16Bit Stereo",
-        "22kHz 8Bit   Mono",    "22kHz 8Bit   Stereo",  "22kHz 16Bit Mono",     "22kHz 16Bit Stereo",
-        "24kHz 8Bit   Mono",    "24kHz 8Bit   Stereo",  "24kHz 16Bit Mono",     "24kHz 16Bit Stereo",
-        "32kHz 8Bit   Mono",    "32kHz 8Bit   Stereo",  "32kHz 16Bit Mono",     "32kHz 16Bit Stereo",
-        "44kHz 8Bit   Mono",    "44kHz 8Bit   Stereo",  "44kHz 16Bit Mono",     "44kHz 16Bit Stereo",
-        "48kHz 8Bit   Mono",    "48kHz 8Bit   Stereo",  "48kHz 16Bit  Mono",    "48kHz 16Bit  Stereo",
+        "8kHz 8Bit Mono",    "8kHz 8Bit Stereo",    "8kHz 16Bit Mono",   "8kHz 16Bit Stereo",
+        "11kHz 8Bit Mono",   "11kHz 8Bit   Stereo", "11kHz 16Bit Mono",  "11kHz 16Bit Stereo",
+        "12kHz 8Bit   Mono", "12kHz 8Bit   Stereo", "12kHz 16Bit Mono",  "12kHz 16Bit Stereo",
+        "16kHz 8Bit   Mono", "16kHz 8Bit   Stereo", "16kHz 16Bit Mono",  "16kHz 16Bit Stereo",
+        "22kHz 8Bit   Mono", "22kHz 8Bit   Stereo", "22kHz 16Bit Mono",  "22kHz 16Bit Stereo",
+        "24kHz 8Bit   Mono", "24kHz 8Bit   Stereo", "24kHz 16Bit Mono",  "24kHz 16Bit Stereo",
+        "32kHz 8Bit   Mono", "32kHz 8Bit   Stereo", "32kHz 16Bit Mono",  "32kHz 16Bit Stereo",
+        "44kHz 8Bit   Mono", "44kHz 8Bit   Stereo", "44kHz 16Bit Mono",  "44kHz 16Bit Stereo",
+        "48kHz 8Bit   Mono", "48kHz 8Bit   Stereo", "48kHz 16Bit  Mono", "48kHz 16Bit  Stereo",
     };
     return names;
 }
 
 TFdelaytime::TFdelaytime(store::DelayDataset& rows, reading::ReadingState& state, Dialogs& dialogs, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint),
-      rows_(rows),
-      state_(state),
-      dialogs_(dialogs) {
+    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint), rows_(rows),
+      state_(state), dialogs_(dialogs) {
     setObjectName(QStringLiteral("TFdelaytime"));
     setWindowTitle(QStringLiteral("系統設置"));
     setModal(false);
@@ -144,7 +143,8 @@ QWidget* TFdelaytime::buildDelayPage() {
 
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(DBGrid1);
-    layout->addWidget(note(QStringLiteral("注意：句中出現表格中的符號，便會停頓。可以設置停頓毫秒數。 在表格中點右鍵新增或刪除。"), page));
+    layout->addWidget(note(
+        QStringLiteral("注意：句中出現表格中的符號，便會停頓。可以設置停頓毫秒數。 在表格中點右鍵新增或刪除。"), page));
     layout->addLayout(delayRow);
     layout->addWidget(note(QStringLiteral("注意：句中出現該符號，便會延時。1毫秒=1/1000秒。 "), page));
     return page;

@@ -23,7 +23,7 @@ namespace sayvell::store {
 class DelayDataset;
 class DelayTableModel;
 class PronunciationTable;
-}
+}  // namespace sayvell::store
 
 namespace sayvell::ui {
 

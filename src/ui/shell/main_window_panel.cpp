@@ -7,8 +7,7 @@ namespace sayvell::ui {
 using namespace form;
 
 // The right-hand panel: reading options, the history list, background music and the find panel.
-void MainWindowUi::setupPanel(QMainWindow* w, QWidget* central, QBoxLayout* body)
-{
+void MainWindowUi::setupPanel(QMainWindow* w, QWidget* central, QBoxLayout* body) {
     Panel2 = named(new QWidget(central), "Panel2", QStringLiteral("面板"));
     Panel2->setFixedWidth(170);
     auto* right = new QVBoxLayout(Panel2);
@@ -17,8 +16,7 @@ void MainWindowUi::setupPanel(QMainWindow* w, QWidget* central, QBoxLayout* body
     body->addWidget(Panel2);
 
     // Reading options.
-    GroupBox1 = named(new QGroupBox(QStringLiteral("朗讀選項"), Panel2), "GroupBox1",
-                      QStringLiteral("朗讀選項"));
+    GroupBox1 = named(new QGroupBox(QStringLiteral("朗讀選項"), Panel2), "GroupBox1", QStringLiteral("朗讀選項"));
     {
         auto* g = new QGridLayout(GroupBox1);
         g->setContentsMargins(6, 2, 6, 3);
@@ -55,8 +53,8 @@ void MainWindowUi::setupPanel(QMainWindow* w, QWidget* central, QBoxLayout* body
     right->addWidget(GroupBox1);
 
     // History.
-    GroupBox3 = named(new QGroupBox(QStringLiteral("歷史打開文件"), Panel2), "GroupBox3",
-                      QStringLiteral("歷史打開文件"));
+    GroupBox3 =
+        named(new QGroupBox(QStringLiteral("歷史打開文件"), Panel2), "GroupBox3", QStringLiteral("歷史打開文件"));
     {
         auto* l = new QVBoxLayout(GroupBox3);
         l->setContentsMargins(4, 2, 4, 3);
@@ -77,15 +75,13 @@ void MainWindowUi::setupPanel(QMainWindow* w, QWidget* central, QBoxLayout* body
         QListWidget* list = ListBox1;
         QMenu* menu = PopupMenu7;
         QObject::connect(list, &QWidget::customContextMenuRequested, menu,
-                         [list, menu](const QPoint& pos) {
-                             menu->popup(list->viewport()->mapToGlobal(pos));
-                         });
+                         [list, menu](const QPoint& pos) { menu->popup(list->viewport()->mapToGlobal(pos)); });
     }
     right->addWidget(GroupBox3);
 
     // Background music: the controls are here; the music panel gives them life.
-    GroupBox2 = named(new QGroupBox(QStringLiteral("MP3背景音樂播放"), Panel2), "GroupBox2",
-                      QStringLiteral("MP3背景音樂播放"));
+    GroupBox2 =
+        named(new QGroupBox(QStringLiteral("MP3背景音樂播放"), Panel2), "GroupBox2", QStringLiteral("MP3背景音樂播放"));
     {
         auto* l = new QVBoxLayout(GroupBox2);
         l->setContentsMargins(4, 2, 4, 3);
@@ -97,10 +93,8 @@ void MainWindowUi::setupPanel(QMainWindow* w, QWidget* central, QBoxLayout* body
         bj_stop = button(GroupBox2, "bj_stop", QStringLiteral("停止"), Glyph::MusicStop, bs, 16);
         bj_prev = button(GroupBox2, "bj_prev", QStringLiteral("上一首"), Glyph::MusicPrev, bs, 16);
         bj_next = button(GroupBox2, "bj_next", QStringLiteral("下一首"), Glyph::MusicNext, bs, 16);
-        bj_ok = button(GroupBox2, "bj_ok", QStringLiteral("選擇背景音樂目錄"), Glyph::MusicFolder, bs,
-                       18);
-        for (QToolButton* b : {bj_play, bj_stop, bj_prev, bj_next, bj_ok})
-            buttons->addWidget(b);
+        bj_ok = button(GroupBox2, "bj_ok", QStringLiteral("選擇背景音樂目錄"), Glyph::MusicFolder, bs, 18);
+        for (QToolButton* b : {bj_play, bj_stop, bj_prev, bj_next, bj_ok}) buttons->addWidget(b);
         buttons->addStretch(1);
         l->addLayout(buttons);
 
@@ -209,10 +203,8 @@ void MainWindowUi::setupPanel(QMainWindow* w, QWidget* central, QBoxLayout* body
         buttons->setSpacing(2);
         const QSize bs(28, 24);
         SpeedButton2 = button(Panel7, "SpeedButton2", QStringLiteral("查找"), Glyph::Find, bs, 18);
-        SpeedButton3 = button(Panel7, "SpeedButton3", QStringLiteral("查找与替換"), Glyph::FindReplace,
-                              bs, 18);
-        SpeedButton4 = button(Panel7, "SpeedButton4", QStringLiteral("替換以下"),
-                              Glyph::ReplaceFollowing, bs, 18);
+        SpeedButton3 = button(Panel7, "SpeedButton3", QStringLiteral("查找与替換"), Glyph::FindReplace, bs, 18);
+        SpeedButton4 = button(Panel7, "SpeedButton4", QStringLiteral("替換以下"), Glyph::ReplaceFollowing, bs, 18);
         for (QToolButton* b : {SpeedButton2, SpeedButton3, SpeedButton4}) {
             b->setAutoRaise(false);
             buttons->addWidget(b);
@@ -238,10 +230,8 @@ void MainWindowUi::setupPanel(QMainWindow* w, QWidget* central, QBoxLayout* body
         QWidget* bodyPanel = Panel7;
         QWidget* unfold = Image1;
         QWidget* fold = Image2;
-        QObject::connect(Image1, &QToolButton::clicked, Panel5,
-                         [=] { foldFindPanel(bodyPanel, unfold, fold, false); });
-        QObject::connect(Image2, &QToolButton::clicked, Panel5,
-                         [=] { foldFindPanel(bodyPanel, unfold, fold, true); });
+        QObject::connect(Image1, &QToolButton::clicked, Panel5, [=] { foldFindPanel(bodyPanel, unfold, fold, false); });
+        QObject::connect(Image2, &QToolButton::clicked, Panel5, [=] { foldFindPanel(bodyPanel, unfold, fold, true); });
     }
     right->addWidget(Panel5);
     setFindPanelFolded(true);
@@ -251,7 +241,6 @@ void MainWindowUi::setupPanel(QMainWindow* w, QWidget* central, QBoxLayout* body
         if (qobject_cast<QComboBox*>(c) || qobject_cast<QSpinBox*>(c) || qobject_cast<QLineEdit*>(c))
             c->setFixedHeight(24);
     }
-
 }
 
 }  // namespace sayvell::ui

@@ -35,20 +35,15 @@ namespace sayvell::ui {
 
 using namespace form;
 
-
-void addChineseFallback(QFont& f)
-{
+void addChineseFallback(QFont& f) {
     QStringList families = f.families();
-    if (families.isEmpty())
-        families << f.family();
+    if (families.isEmpty()) families << f.family();
     for (const QString& c : kChineseFamilies)
-        if (!families.contains(c))
-            families << c;
+        if (!families.contains(c)) families << c;
     f.setFamilies(families);
 }
 
-void MainWindowUi::setupUi(QMainWindow* w)
-{
+void MainWindowUi::setupUi(QMainWindow* w) {
     w->setWindowTitle(QStringLiteral("Sayvell"));
     w->setWindowIcon(icons::icon(Glyph::App));
     w->resize(966, 640);
@@ -92,8 +87,7 @@ void MainWindowUi::setupUi(QMainWindow* w)
         {&MainWindowUi::SB_open, "SB_open", "打開文件", Glyph::Open, false},
         {&MainWindowUi::SB_save, "SB_save", "保存", Glyph::Save, true},
         {&MainWindowUi::SB_outwav, "SB_outwav", "輸出WAV聲音文件", Glyph::ExportWav, false},
-        {&MainWindowUi::SB_outwav2, "SB_outwav2", "輸出帶音樂背景的WAV文件", Glyph::ExportWavMusic,
-         true},
+        {&MainWindowUi::SB_outwav2, "SB_outwav2", "輸出帶音樂背景的WAV文件", Glyph::ExportWavMusic, true},
         {&MainWindowUi::SB_jexu, "SB_jexu", "從最面前始朗讀", Glyph::ReadFromStart, false},
         {&MainWindowUi::SB_play, "SB_play", "當前位置朗讀", Glyph::Play, false},
         {&MainWindowUi::SB_stop, "SB_stop", "停止", Glyph::Stop, true},
@@ -111,8 +105,7 @@ void MainWindowUi::setupUi(QMainWindow* w)
         QToolButton* b = button(ToolBar1, t.name, QString::fromUtf8(t.hint), t.glyph, QSize(31, 30), 22);
         this->*t.member = b;
         ToolBar1->addWidget(b);
-        if (t.separatorAfter)
-            ToolBar1->addSeparator();
+        if (t.separatorAfter) ToolBar1->addSeparator();
     }
     topLayout->addWidget(ToolBar1);
     // The bar's own overflow button, shown when the window is narrow.
@@ -173,8 +166,7 @@ void MainWindowUi::setupUi(QMainWindow* w)
     SpinEdit2->setMinimumWidth(100);
     Label3->setBuddy(SpinEdit1);
     Label4->setBuddy(SpinEdit2);
-    btn_ok = named(new QPushButton(QStringLiteral("設為默認"), Panel9), "btn_ok",
-                   QStringLiteral("設為默認"));
+    btn_ok = named(new QPushButton(QStringLiteral("設為默認"), Panel9), "btn_ok", QStringLiteral("設為默認"));
     btn_close9 = button(Panel9, "btn_close9", QStringLiteral("關閉"), Glyph::Close, QSize(22, 22), 14);
     loopLayout->addWidget(Label3);
     loopLayout->addWidget(SpinEdit1);
@@ -290,28 +282,18 @@ void MainWindowUi::setupUi(QMainWindow* w)
         QPlainTextEdit* memo = Memo1;
         QMenu* menu = memoMenu;
         QObject::connect(memo, &QWidget::customContextMenuRequested, menu,
-                         [memo, menu](const QPoint& pos) {
-                             menu->popup(memo->viewport()->mapToGlobal(pos));
-                         });
+                         [memo, menu](const QPoint& pos) { menu->popup(memo->viewport()->mapToGlobal(pos)); });
     }
     // Creation order gives the tab order: tool bar, editor, loop panel, right-hand panel.
 }
 
-std::array<QToolButton*, 17> MainWindowUi::toolButtons() const
-{
-    return {SB_new,  SB_open,    SB_save,   SB_outwav, SB_outwav2, SB_jexu,
-            SB_play, SB_stop,    SB_repeat1, SB_repeat, SB_top,     SB_bott,
-            sb_delay, SB_time,   SB_schedule, SB_panel, SB_close};
+std::array<QToolButton*, 17> MainWindowUi::toolButtons() const {
+    return {SB_new,    SB_open, SB_save, SB_outwav, SB_outwav2, SB_jexu,     SB_play,  SB_stop, SB_repeat1,
+            SB_repeat, SB_top,  SB_bott, sb_delay,  SB_time,    SB_schedule, SB_panel, SB_close};
 }
 
-void MainWindowUi::setFindPanelFolded(bool folded)
-{
-    foldFindPanel(Panel7, Image1, Image2, folded);
-}
+void MainWindowUi::setFindPanelFolded(bool folded) { foldFindPanel(Panel7, Image1, Image2, folded); }
 
-bool MainWindowUi::findPanelFolded() const
-{
-    return Panel7->isHidden();
-}
+bool MainWindowUi::findPanelFolded() const { return Panel7->isHidden(); }
 
 }  // namespace sayvell::ui

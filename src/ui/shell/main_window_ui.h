@@ -76,77 +76,77 @@ struct MainWindowUi {
     QSlider* TrackBar1 = nullptr;        // volume 0..100, 95
     QLabel* StaticText9 = nullptr;       // volume value, "95"
 
-    QGroupBox* GroupBox3 = nullptr;      // "歷史打開文件"
-    QListWidget* ListBox1 = nullptr;     // hint "雙擊或右鍵打開"
-    QMenu* PopupMenu7 = nullptr;         // ListBox1's context menu
-    QAction* O1 = nullptr;               // "打開(&O)"
-    QAction* D2 = nullptr;               // "刪除記錄 (&D)"
+    QGroupBox* GroupBox3 = nullptr;   // "歷史打開文件"
+    QListWidget* ListBox1 = nullptr;  // hint "雙擊或右鍵打開"
+    QMenu* PopupMenu7 = nullptr;      // ListBox1's context menu
+    QAction* O1 = nullptr;            // "打開(&O)"
+    QAction* D2 = nullptr;            // "刪除記錄 (&D)"
 
-    QGroupBox* GroupBox2 = nullptr;      // "MP3背景音樂播放"
-    QToolButton* bj_play = nullptr;      // "播放"
-    QToolButton* bj_stop = nullptr;      // "停止"
-    QToolButton* bj_next = nullptr;      // "下一首"
-    QToolButton* bj_prev = nullptr;      // "上一首"
-    QToolButton* bj_ok = nullptr;        // "選擇背景音樂目錄"
-    QLabel* StaticText13 = nullptr;      // "音樂音量:"
-    QSpinBox* bj_v = nullptr;            // hint "音量", 0..100, 40
-    QLabel* StaticText14 = nullptr;      // "朗讀時音量:"
-    QSpinBox* bj_v1 = nullptr;           // hint "朗讀時背景音量", 0..100, 10
-    QComboBox* ComBox1 = nullptr;        // "順序播放" (0), "隨机播放" (1)
-    QLabel* RzLEDDisplay1 = nullptr;     // progress text, empty
-    QListWidget* BJListBox1 = nullptr;   // hint "雙擊進行播放"
+    QGroupBox* GroupBox2 = nullptr;     // "MP3背景音樂播放"
+    QToolButton* bj_play = nullptr;     // "播放"
+    QToolButton* bj_stop = nullptr;     // "停止"
+    QToolButton* bj_next = nullptr;     // "下一首"
+    QToolButton* bj_prev = nullptr;     // "上一首"
+    QToolButton* bj_ok = nullptr;       // "選擇背景音樂目錄"
+    QLabel* StaticText13 = nullptr;     // "音樂音量:"
+    QSpinBox* bj_v = nullptr;           // hint "音量", 0..100, 40
+    QLabel* StaticText14 = nullptr;     // "朗讀時音量:"
+    QSpinBox* bj_v1 = nullptr;          // hint "朗讀時背景音量", 0..100, 10
+    QComboBox* ComBox1 = nullptr;       // "順序播放" (0), "隨机播放" (1)
+    QLabel* RzLEDDisplay1 = nullptr;    // progress text, empty
+    QListWidget* BJListBox1 = nullptr;  // hint "雙擊進行播放"
 
     // Find and replace, at the foot of Panel2; folded at start.
-    QWidget* Panel5 = nullptr;           // header + body
-    QWidget* Panel6 = nullptr;           // header strip, 17 px, hint "查找与替換"
-    QToolButton* Image1 = nullptr;       // shown while folded; click unfolds
-    QToolButton* Image2 = nullptr;       // shown while unfolded; click folds
-    QWidget* Panel7 = nullptr;           // body, 129 px
-    QLabel* Label1 = nullptr;            // "查找內容"
+    QWidget* Panel5 = nullptr;      // header + body
+    QWidget* Panel6 = nullptr;      // header strip, 17 px, hint "查找与替換"
+    QToolButton* Image1 = nullptr;  // shown while folded; click unfolds
+    QToolButton* Image2 = nullptr;  // shown while unfolded; click folds
+    QWidget* Panel7 = nullptr;      // body, 129 px
+    QLabel* Label1 = nullptr;       // "查找內容"
     QLineEdit* Fedit = nullptr;
-    QLabel* Label2 = nullptr;            // "替換為"
+    QLabel* Label2 = nullptr;  // "替換為"
     QLineEdit* Redit = nullptr;
-    QToolButton* SpeedButton2 = nullptr; // "查找"
-    QToolButton* SpeedButton3 = nullptr; // "查找与替換"
-    QToolButton* SpeedButton4 = nullptr; // "替換以下"
-    QCheckBox* CheckBox2 = nullptr;      // "區分大小寫"
-    QCheckBox* CheckBox1 = nullptr;      // "全部"
-    QCheckBox* CheckBox4 = nullptr;      // "從頂部開始"
-    QCheckBox* CheckBox3 = nullptr;      // "向上查找"
+    QToolButton* SpeedButton2 = nullptr;  // "查找"
+    QToolButton* SpeedButton3 = nullptr;  // "查找与替換"
+    QToolButton* SpeedButton4 = nullptr;  // "替換以下"
+    QCheckBox* CheckBox2 = nullptr;       // "區分大小寫"
+    QCheckBox* CheckBox1 = nullptr;       // "全部"
+    QCheckBox* CheckBox4 = nullptr;       // "從頂部開始"
+    QCheckBox* CheckBox3 = nullptr;       // "向上查找"
 
     // ---- Centre ----------------------------------------------------------------------
     QPlainTextEdit* Memo1 = nullptr;
-    QWidget* Panel9 = nullptr;           // loop panel under the editor
-    QLabel* Label3 = nullptr;            // "循環次數"
-    QSpinBox* SpinEdit1 = nullptr;       // 1..1000000, 2
-    QLabel* Label4 = nullptr;            // "間隔秒數"
-    QSpinBox* SpinEdit2 = nullptr;       // 1..10000000, 60
-    QPushButton* btn_ok = nullptr;       // "設為默認"
-    QToolButton* btn_close9 = nullptr;   // hint "Close": hides Panel9
+    QWidget* Panel9 = nullptr;          // loop panel under the editor
+    QLabel* Label3 = nullptr;           // "循環次數"
+    QSpinBox* SpinEdit1 = nullptr;      // 1..1000000, 2
+    QLabel* Label4 = nullptr;           // "間隔秒數"
+    QSpinBox* SpinEdit2 = nullptr;      // 1..10000000, 60
+    QPushButton* btn_ok = nullptr;      // "設為默認"
+    QToolButton* btn_close9 = nullptr;  // hint "Close": hides Panel9
 
     // ---- Status bar: widths 100, 150, 400, 50 ----------------------------------------
     // 0 caret position, 1 date and weekday, 2 document file, 3 music file.
     QStatusBar* StatusBar1 = nullptr;
     std::array<QLabel*, 4> statusPanel{};
-    QLabel* statusEncoding = nullptr;    // the open file's encoding, between panels 2 and 3
+    QLabel* statusEncoding = nullptr;  // the open file's encoding, between panels 2 and 3
 
     // ---- Main menu -------------------------------------------------------------------
-    QMenu* M_file = nullptr;             // "文件(&F)"
-    QAction* N35 = nullptr;              // "新建  (&N)"
-    QAction* N11 = nullptr;              // "打開  (&O)"
-    QAction* N12 = nullptr;              // "保存  (&S)"
-    QAction* N21 = nullptr;              // "另存為(&A)"
-    QMenu* M_reopenAs = nullptr;         // "以編碼重新開啟": one action per encoding, its data the encoding
-    QAction* WAV1 = nullptr;             // "輸出聲音文件 (&W)"
-    QAction* N14 = nullptr;              // "輸出選擇范圍 (&F)"
-    QAction* N_exit = nullptr;           // "退出 (&C)"
+    QMenu* M_file = nullptr;      // "文件(&F)"
+    QAction* N35 = nullptr;       // "新建  (&N)"
+    QAction* N11 = nullptr;       // "打開  (&O)"
+    QAction* N12 = nullptr;       // "保存  (&S)"
+    QAction* N21 = nullptr;       // "另存為(&A)"
+    QMenu* M_reopenAs = nullptr;  // "以編碼重新開啟": one action per encoding, its data the encoding
+    QAction* WAV1 = nullptr;      // "輸出聲音文件 (&W)"
+    QAction* N14 = nullptr;       // "輸出選擇范圍 (&F)"
+    QAction* N_exit = nullptr;    // "退出 (&C)"
 
-    QMenu* M_edit = nullptr;             // "編輯(&E)"
-    QAction* CCtrlC2 = nullptr;          // "复制 (&C)  Ctrl+C"
-    QAction* VCtrlV3 = nullptr;          // "粘貼 (&V)  Ctrl+V"
-    QAction* XCtrlX1 = nullptr;          // "剪切 (&X)  Ctrl+X"
-    QAction* ZCtrlZ1 = nullptr;          // "撤銷 (&Z)  Ctrl+Z"
-    QAction* A1 = nullptr;               // "全選 (&A)  Ctrl+A " (trailing blank kept)
+    QMenu* M_edit = nullptr;     // "編輯(&E)"
+    QAction* CCtrlC2 = nullptr;  // "复制 (&C)  Ctrl+C"
+    QAction* VCtrlV3 = nullptr;  // "粘貼 (&V)  Ctrl+V"
+    QAction* XCtrlX1 = nullptr;  // "剪切 (&X)  Ctrl+X"
+    QAction* ZCtrlZ1 = nullptr;  // "撤銷 (&Z)  Ctrl+Z"
+    QAction* A1 = nullptr;       // "全選 (&A)  Ctrl+A " (trailing blank kept)
 
     QMenu* M_settings = nullptr;         // "設置(&S)"
     QAction* N23 = nullptr;              // "正文字体   (&F)"
@@ -157,9 +157,9 @@ struct MainWindowUi {
     QActionGroup* alignGroup = nullptr;  // N27..N29: exactly one carries the check mark
     QAction* N_sysset = nullptr;         // "系統設置"
 
-    QMenu* M_help = nullptr;             // "幫助(&H)"
-    QAction* N32 = nullptr;              // "關于(&A)"
-    QAction* N31 = nullptr;              // "幫助(&H)"
+    QMenu* M_help = nullptr;  // "幫助(&H)"
+    QAction* N32 = nullptr;   // "關于(&A)"
+    QAction* N31 = nullptr;   // "幫助(&H)"
 
     // ---- Context menu of Memo1 -------------------------------------------------------
     QMenu* memoMenu = nullptr;

@@ -1,19 +1,19 @@
 #include "ui/shell/tf_speaker.h"
 
+#include "plan/plan_player.h"
 #include "reading/piece_cutter.h"
 #include "reading/tts.h"
-#include "plan/plan_player.h"
-#include "ui/plan/plan_controller.h"
 #include "store/pronunciation_table.h"
 #include "store/settings_file.h"
 #include "store/tdm.h"
 #include "ui/common/dialogs.h"
 #include "ui/common/memo_port.h"
 #include "ui/common/settings_writes.h"
-#include "ui/export/export_controller.h"
 #include "ui/document/appearance_controller.h"
 #include "ui/document/documents_controller.h"
 #include "ui/document/find_controller.h"
+#include "ui/export/export_controller.h"
+#include "ui/plan/plan_controller.h"
 #include "ui/reading/date_controller.h"
 #include "ui/reading/loop_controller.h"
 #include "ui/reading/reading_commands.h"
@@ -66,10 +66,10 @@ Tf_speaker::Tf_speaker(Services services, QWidget* parent) : QMainWindow(parent)
         runner_->setLexiconSource(pronunciation_->source());
         reading_->setLexiconSource(pronunciation_->source());
     }
-    loop_ = std::make_unique<LoopController>(
-        LoopWidgets{ui.SB_repeat1, ui.SB_repeat, ui.P_loopAll, ui.P_loopRange, ui.SpinEdit1, ui.SpinEdit2, ui.btn_ok,
-                    ui.Memo1},
-        *port_, state_, services_.clock, services_.dialogs, *reading_, *voice_, readingGate());
+    loop_ = std::make_unique<LoopController>(LoopWidgets{ui.SB_repeat1, ui.SB_repeat, ui.P_loopAll, ui.P_loopRange,
+                                                         ui.SpinEdit1, ui.SpinEdit2, ui.btn_ok, ui.Memo1},
+                                             *port_, state_, services_.clock, services_.dialogs, *reading_, *voice_,
+                                             readingGate());
     date_ = std::make_unique<DateController>(ui.SB_time, ui.ToolBar1, ui.Memo1, state_, *runner_, services_.clock,
                                              services_.dialogs);
     documents_ = std::make_unique<DocumentsController>(
@@ -77,8 +77,8 @@ Tf_speaker::Tf_speaker(Services services, QWidget* parent) : QMainWindow(parent)
                         ui.statusPanel[2], ui.Memo1, ui.M_reopenAs, ui.statusEncoding},
         services_.dm, services_.dialogs, readingGate());
     find_ = std::make_unique<FindController>(
-        FindWidgets{ui.Fedit, ui.Redit, ui.SpeedButton2, ui.SpeedButton3, ui.SpeedButton4, ui.CheckBox2,
-                    ui.CheckBox1, ui.CheckBox4, ui.CheckBox3, ui.Memo1},
+        FindWidgets{ui.Fedit, ui.Redit, ui.SpeedButton2, ui.SpeedButton3, ui.SpeedButton4, ui.CheckBox2, ui.CheckBox1,
+                    ui.CheckBox4, ui.CheckBox3, ui.Memo1},
         *port_, services_.dialogs);
     appearance_ = std::make_unique<AppearanceController>(
         AppearanceWidgets{ui.N23, ui.N25, ui.N27, ui.N28, ui.N29, ui.CCtrlC2, ui.HCtrlH1, ui.VCtrlV3, ui.VCtrlV1,
@@ -135,12 +135,13 @@ void Tf_speaker::applySettings() {
 }
 
 // The pause table, built from the store's rows with the store's own rule for the marks.
-void Tf_speaker::getdelaystring() { state_.setDelimiterTable(reading::DelimiterTable::fromMarks(services_.dm.q_delaytime.marks())); }
+void Tf_speaker::getdelaystring() {
+    state_.setDelimiterTable(reading::DelimiterTable::fromMarks(services_.dm.q_delaytime.marks()));
+}
 
 std::array<QWidget*, 16> Tf_speaker::readingControls() const {
-    return {ui.SB_new,  ui.SB_open, ui.SB_save, ui.SB_outwav, ui.SB_outwav2, ui.SB_jexu,
-            ui.SB_repeat, ui.SB_repeat1, ui.SB_top, ui.SB_bott, ui.SB_time,  ui.SB_play,
-            ui.sb_delay, ui.btn_ok, ui.SpinEdit1, ui.SpinEdit2};
+    return {ui.SB_new, ui.SB_open, ui.SB_save, ui.SB_outwav, ui.SB_outwav2, ui.SB_jexu, ui.SB_repeat, ui.SB_repeat1,
+            ui.SB_top, ui.SB_bott, ui.SB_time, ui.SB_play,   ui.sb_delay,   ui.btn_ok,  ui.SpinEdit1, ui.SpinEdit2};
 }
 
 void Tf_speaker::btn_enable() {

@@ -22,14 +22,14 @@ class DocumentConverter;
 namespace sayvell::store {
 class PronunciationTable;
 class RecoveryKeeper;
-}
+}  // namespace sayvell::store
 namespace sayvell::plan {
 class SleepInhibitor;
 }
 namespace sayvell::reading {
 class LoopReading;
 class TtsRunner;
-}
+}  // namespace sayvell::reading
 
 namespace sayvell::ui {
 
@@ -89,16 +89,16 @@ public:
     void N21Click();          // save as
     void ListBox1DblClick();  // reopen from the history
     void O1Click();
-    void D2Click();           // delete a history record
-    void ListBox1Click();     // the selected line as the list's hint
-    void SpeedButton2Click(); // find
-    void SpeedButton3Click(); // find and replace
-    void SpeedButton4Click(); // replace following
-    void N23Click();          // font
-    void N25Click();          // background colour
-    void N27Click();          // left
-    void N28Click();          // centre
-    void N29Click();          // right
+    void D2Click();            // delete a history record
+    void ListBox1Click();      // the selected line as the list's hint
+    void SpeedButton2Click();  // find
+    void SpeedButton3Click();  // find and replace
+    void SpeedButton4Click();  // replace following
+    void N23Click();           // font
+    void N25Click();           // background colour
+    void N27Click();           // left
+    void N28Click();           // centre
+    void N29Click();           // right
     void CCtrlC2Click();
     void VCtrlV3Click();
     void XCtrlX1Click();

@@ -34,14 +34,14 @@ void Tf_speaker::wireExport() {
     w.flatComboBox1 = ui.flatComboBox1;
     w.TrackBar2 = ui.TrackBar2;
     w.Memo1 = ui.Memo1;
-    auto* exporter = new ExportController(w, services_.speech, services_.dialogs, state_, runner_->readingLock,
-                                          readingGate(), [this] { return voice_->baseRate(); }, this);
+    auto* exporter = new ExportController(
+        w, services_.speech, services_.dialogs, state_, runner_->readingLock, readingGate(),
+        [this] { return voice_->baseRate(); }, this);
     if (pronunciation_) exporter->setLexiconSource(pronunciation_->source());
     // The music panel is asked when an export starts: it may be wired after this.
     exporter->setMusicSource([this] {
         MusicSettings m;
-        if (const auto* panel = findChild<MusicPanel*>())
-            m.folder = panel->folder();
+        if (const auto* panel = findChild<MusicPanel*>()) m.folder = panel->folder();
         m.currentRow = std::max(0, ui.BJListBox1->currentRow());
         m.random = ui.ComBox1->currentIndex() == 1;
         m.musicVolume = ui.bj_v->value();

@@ -39,7 +39,8 @@ void Tf_speaker::wireInfo() {
     // Both are made now: the about window's memory figures describe the program's start.
     auto* about = new Tf_about(services_.dialogs, this);
     if (audio::AudioEngine* engine = services_.audio)
-        about->setSamplePlayer([engine](const QString& path, QString* error) { return playSample(*engine, path, error); });
+        about->setSamplePlayer(
+            [engine](const QString& path, QString* error) { return playSample(*engine, path, error); });
     auto* help = new TFuhelp(this);
     connect(ui.N32, &QAction::triggered, about, [this, about] {
         centreOnScreenOf(about, this);

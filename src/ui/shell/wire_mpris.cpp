@@ -76,11 +76,11 @@ void Tf_speaker::wireMpris() {
         statusBar()->showMessage(now.isEmpty() ? text : now + QStringLiteral("　") + text, 15000);
     };
 
-    auto* mpris = new MprisController(std::move(reading), std::move(music), std::move(window), services_.mediaPlayers,
-                                      this);
+    auto* mpris =
+        new MprisController(std::move(reading), std::move(music), std::move(window), services_.mediaPlayers, this);
     mpris->setObjectName(QStringLiteral("mpris"));
-    for (auto signal : {&QPlainTextEdit::textChanged, &QPlainTextEdit::cursorPositionChanged,
-                        &QPlainTextEdit::selectionChanged})
+    for (auto signal :
+         {&QPlainTextEdit::textChanged, &QPlainTextEdit::cursorPositionChanged, &QPlainTextEdit::selectionChanged})
         connect(ui.Memo1, signal, mpris, &MprisController::readingChanged);
     connect(ui.TrackBar1, &QSlider::valueChanged, mpris, &MprisController::readingChanged);
     connect(ui.flatComboBox1, &QComboBox::currentIndexChanged, mpris, &MprisController::readingChanged);

@@ -31,7 +31,8 @@ private:
 
 void Tf_speaker::wireMusic() {
     auto player = services_.audio ? music::makeEngineMusicPlayer(*services_.audio) : music::makeSilentMusicPlayer();
-    auto* gate = new MusicGate(readingGate(), [this] { return plan_ && plan_->announcing(); }, this);
+    auto* gate = new MusicGate(
+        readingGate(), [this] { return plan_ && plan_->announcing(); }, this);
     auto* panel = new MusicPanel(MusicPanel::Widgets::of(ui), std::move(player), *gate, services_.dialogs,
                                  std::make_unique<WidgetFolderChooser>(this), this);
     panel->setObjectName(QStringLiteral("musicPanel"));

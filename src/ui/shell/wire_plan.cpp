@@ -15,9 +15,9 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QTextCursor>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
+#include <QTextCursor>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -74,8 +74,9 @@ void Tf_speaker::wirePlan() {
     auto* status = new QLabel(this);
     status->setObjectName(QStringLiteral("planStatus"));
     statusBar()->addPermanentWidget(status);
-    PlanParts parts{services_.dm.path(), *timer, *announcer, services_.dialogs, planAwake_.get(),
-                    std::clamp(ini.read(store::keys::PlanGraceSeconds), 0, 24 * 3600)};
+    PlanParts parts{services_.dm.path(), *timer,
+                    *announcer,          services_.dialogs,
+                    planAwake_.get(),    std::clamp(ini.read(store::keys::PlanGraceSeconds), 0, 24 * 3600)};
     // Only a single reading goes on afterwards; a loop goes on with its next pass by itself.
     auto resumeAt = std::make_shared<int>(-1);
     parts.readingBusy = [this] { return runner().busy(); };

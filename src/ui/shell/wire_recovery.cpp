@@ -43,8 +43,7 @@ void Tf_speaker::wireRecovery() {
 
     auto* watch = platform::makeShutdownWatch().release();
     watch->setParent(this);
-    if (!watch->unavailableReason().isEmpty())
-        qInfo("Sayvell: %s", qPrintable(watch->unavailableReason()));
+    if (!watch->unavailableReason().isEmpty()) qInfo("Sayvell: %s", qPrintable(watch->unavailableReason()));
     connect(watch, &platform::ShutdownWatch::shutdownComing, keeper,
             [this, keeper, watch](platform::ShutdownWatch::Reason reason) {
                 keeper->keepNow();

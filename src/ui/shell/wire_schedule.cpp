@@ -1,8 +1,8 @@
 // How the schedule feature joins the main window.
-#include "platform/power_control.h"
-#include "ui/common/dialogs.h"
 #include "document/document_session.h"
+#include "platform/power_control.h"
 #include "store/recovery.h"
+#include "ui/common/dialogs.h"
 #include "ui/schedule/schedule_controller.h"
 #include "ui/shell/tf_speaker.h"
 

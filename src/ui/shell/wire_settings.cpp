@@ -6,10 +6,10 @@
 #include "store/pronunciation_table.h"
 #include "store/tdm.h"
 #include "ui/common/memo_port.h"
+#include "ui/common/placement.h"
 #include "ui/export/export_controller.h"
 #include "ui/reading/preview/preview_window.h"
 #include "ui/settings/tfdelaytime.h"
-#include "ui/common/placement.h"
 #include "ui/shell/tf_speaker.h"
 
 #include <QAction>

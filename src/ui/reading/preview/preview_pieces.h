@@ -16,12 +16,12 @@
 namespace sayvell::ui {
 
 struct PreviewPiece {
-    int byteStart = 0;   // in the byte model, where the reading selects it
+    int byteStart = 0;  // in the byte model, where the reading selects it
     int byteLength = 0;
     QString written;
     QString spoken;
-    int delayMs = 0;         // the pause after it
-    int symbolWaitMs = -1;   // the wait before it for the delay symbol; -1 without one
+    int delayMs = 0;        // the pause after it
+    int symbolWaitMs = -1;  // the wait before it for the delay symbol; -1 without one
 };
 
 // Everything the pieces depend on, copied so the text may change while they are worked out.

@@ -144,7 +144,8 @@ void PreviewWindow::refresh() {
         PreviewResult result = previewPieces(request, kPreviewMaxPieces, &cancel_);
         // Dropped with the window if it is gone by then; the destructor joins this thread first.
         QMetaObject::invokeMethod(
-            this, [this, generation, note, result = std::move(result)]() mutable {
+            this,
+            [this, generation, note, result = std::move(result)]() mutable {
                 finished(generation, std::move(result), note);
             },
             Qt::QueuedConnection);

@@ -52,7 +52,7 @@ public:
     PreviewModel& model() { return model_; }
 
     QTableView* grid = nullptr;
-    QCheckBox* fromTop = nullptr;   // "從文首開始"
+    QCheckBox* fromTop = nullptr;  // "從文首開始"
     QPushButton* refreshButton = nullptr;
     QPushButton* closeButton = nullptr;
     QLabel* status = nullptr;
