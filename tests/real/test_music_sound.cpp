@@ -11,14 +11,21 @@
 #include "support/fakes.h"
 #include "support/sound_capture.h"
 #include "ui/music/music_panel.h"
+#include "ui/plan/plan_entry_dialog.h"
+#include "ui/plan/plan_window.h"
 #include "ui/shell/tf_speaker.h"
 #include "ui/window_rig.h"
 #include "unit/test_music_fixtures.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSpinBox>
+#include <QTableWidget>
 #include <QTextCursor>
+#include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -240,6 +247,100 @@ TEST(MusicSound, TheMusicDropsByTheVolumeRatioUnderAReadingAndRisesBackAfterIt) 
     ASSERT_GT(back, 0u) << "the music did not come back up";
     EXPECT_LE(static_cast<double>(back - last) * 10, 700.0);
     EXPECT_GE(static_cast<double>(back - last) * 10, 400.0) << "the rise is a glide, not a jump";
+}
+
+// An announcement played now over the music: the chime and both passes of its text, and the
+// two-second gap between them, all with the music held at its reading volume; up again after.
+TEST(MusicSound, AnAnnouncementHoldsTheMusicLowFromTheChimeThroughItsRepeatsAndGap) {
+    if (!pulseAvailable()) GTEST_SKIP() << "no private PulseAudio (run under tests/support/with_pulse.sh)";
+    if (!haveLame()) GTEST_SKIP() << "lame is not installed";
+    SoundRig rig;
+    QDir().mkpath(rig.dir.filePath("music"));
+    ASSERT_TRUE(writeMp3Tone(rig.dir.filePath("music/long.mp3"), 20.0, 44100, 2, 440, 0.5));
+    ASSERT_TRUE(rig.open("default_volume=40\ndefault_volume1=10\n"));
+
+    auto* planButton = rig.window->findChild<QToolButton*>(QStringLiteral("SB_plan"));
+    ASSERT_TRUE(planButton);
+    planButton->click();
+    auto* plan = rig.window->findChild<ui::PlanWindow*>();
+    ASSERT_TRUE(plan);
+    QTimer::singleShot(0, [] {
+        auto* d = qobject_cast<ui::PlanEntryDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(d);
+        d->name->setText(QStringLiteral("開門"));
+        d->text->setPlainText(QStringLiteral("歡迎"));
+        d->times->setText(QStringLiteral("09:00"));
+        d->repeat->setValue(2);
+        d->gap->setValue(2);
+        d->accept();
+    });
+    plan->addEntry->click();
+    ASSERT_EQ(plan->entries->rowCount(), 1);
+    plan->entries->selectRow(0);
+
+    MonitorRecorder rec;
+    std::string error;
+    ASSERT_TRUE(rec.start(&error)) << error;
+    rig.window->ui.bj_play->click();
+    Levels music440(440), voice3000(3000);
+    // The music steady at its volume first.
+    std::size_t clicked = 0;
+    ASSERT_TRUE(rec.recordUntil([&](const Samples& s) {
+        const std::vector<double>& m = music440.of(s);
+        const std::size_t heard = firstWhere(m, 0, [](double v) { return v > -60; });
+        if (heard == 0 || m.size() < heard + 100) return false;
+        clicked = m.size();
+        return std::abs(median({m.end() - 20, m.end()}) - median({m.end() - 40, m.end() - 20})) < 0.3;
+    }));
+    plan->playNow->click();
+    // Until both passes have been heard and the music is back up after the second.
+    ASSERT_TRUE(rec.recordUntil([&](const Samples& s) {
+        const std::vector<double>&voice = voice3000.of(s), &music = music440.of(s);
+        const std::size_t first = firstWhere(voice, 0, [](double v) { return v > -30; });
+        if (first < 60) return false;
+        const std::size_t gap = firstWhere(voice, first, [](double v) { return v <= -30; });
+        if (gap == 0) return false;
+        const std::size_t second = firstWhere(voice, gap + 100, [](double v) { return v > -30; });
+        if (second == 0) return false;
+        const std::size_t quiet = firstWhere(voice, second, [](double v) { return v <= -30; });
+        if (quiet == 0) return false;
+        const double steady =
+            median({music.begin() + static_cast<long>(clicked) - 20, music.begin() + static_cast<long>(clicked)});
+        return firstWhere(music, quiet, [&](double m) { return m > steady - 1; }) > 0;
+    }));
+    const std::vector<std::int16_t> s = rec.stop();
+
+    const std::vector<double> music = levels(s, 440), voice = levels(s, 3000);
+    std::size_t first = voice.size(), last = 0;
+    for (std::size_t i = 0; i < voice.size(); ++i)
+        if (voice[i] > -30) {
+            first = std::min(first, i);
+            last = i;
+        }
+    ASSERT_LT(first, voice.size()) << "the announcement was not heard";
+    ASSERT_GT(first, clicked) << "the announcement was heard before it was asked for";
+    const double steady =
+        median({music.begin() + static_cast<long>(clicked) - 20, music.begin() + static_cast<long>(clicked)});
+    // Down by the volume ratio (40 to 10: 12 dB) before the text; the chime (523 and 659 Hz)
+    // leaks into the 440 Hz band, so its own stretch is not judged.
+    EXPECT_LT(median({music.begin() + static_cast<long>(first) - 8, music.begin() + static_cast<long>(first) - 1}),
+              steady - 10)
+        << "the music was not lowered before the text";
+    // Low through both passes and the gap: no 10 ms window climbs back near the steady level.
+    double highest = -200;
+    for (std::size_t i = first + 5; i + 5 < last; ++i) highest = std::max(highest, music[i]);
+    EXPECT_LT(highest, steady - 8) << "the music rose between the passes";
+    // The gap really is there: about 2 s of no voice between the passes.
+    const std::size_t gapStart = firstWhere(voice, first, [](double v) { return v <= -30; });
+    const std::size_t gapEnd = firstWhere(voice, gapStart, [](double v) { return v > -30; });
+    EXPECT_NEAR(static_cast<double>(gapEnd - gapStart) * 10, 2000.0, 250.0);
+    std::size_t back = 0;
+    for (std::size_t i = last; i < music.size(); ++i)
+        if (music[i] > steady - 1) {
+            back = i;
+            break;
+        }
+    EXPECT_GT(back, last) << "the music did not come back up";
 }
 
 TEST(MusicSound, TheNextTrackFollowsWithoutAGapAndNothingOfTheFirstIsCut) {
