@@ -53,13 +53,8 @@ PlanStore::~PlanStore() { sqlite3_close_v2(db_); }
 std::unique_ptr<PlanStore> PlanStore::open(const QString& path, QString* error) {
     QString scratch;
     QString& why = error ? *error : scratch;
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-        why = db ? errorOf(db) : QStringLiteral("cannot open %1").arg(path);
-        sqlite3_close_v2(db);
-        return nullptr;
-    }
-    sqlite3_busy_timeout(db, 5000);
+    sqlite3* db = store::sql::openReadWrite(path, 5000, &why);
+    if (!db) return nullptr;
     std::unique_ptr<PlanStore> s(new PlanStore(db));
     if (!exec(db, "SAVEPOINT plan_tables", &why)) return nullptr;
     if (!exec(db, kPlanSql, &why)) {

@@ -123,13 +123,8 @@ PronunciationTable::~PronunciationTable() { sqlite3_close_v2(db_); }
 std::unique_ptr<PronunciationTable> PronunciationTable::open(const QString& path, QString* error) {
     QString scratch;
     QString& why = error ? *error : scratch;
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-        why = db ? errorOf(db) : QStringLiteral("cannot open %1").arg(path);
-        sqlite3_close_v2(db);
-        return nullptr;
-    }
-    sqlite3_busy_timeout(db, 2000);
+    sqlite3* db = store::sql::openReadWrite(path, 2000, &why);
+    if (!db) return nullptr;
     std::unique_ptr<PronunciationTable> table(new PronunciationTable(db, path));
     if (!ensurePronunciationTable(db, &why) || !table->load(&why)) return nullptr;
     return table;

@@ -1,5 +1,6 @@
 #pragma once
 // A prepared SQLite statement with Qt strings, for the tables the core keeps in draft.dat.
+#include <QFile>
 #include <QString>
 
 #include <sqlite3.h>
@@ -44,6 +45,19 @@ inline bool exec(sqlite3* db, const char* sql, QString* error) {
     if (error) *error = message ? QString::fromUtf8(message) : errorOf(db);
     sqlite3_free(message);
     return false;
+}
+
+// draft.dat for reading and writing, waiting up to busyMs for another writer; null and the
+// reason in *why when it cannot be opened.
+inline sqlite3* openReadWrite(const QString& path, int busyMs, QString* why) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        *why = db ? errorOf(db) : QStringLiteral("cannot open %1").arg(path);
+        sqlite3_close_v2(db);
+        return nullptr;
+    }
+    sqlite3_busy_timeout(db, busyMs);
+    return db;
 }
 
 }  // namespace sayvell::store::sql
