@@ -128,7 +128,9 @@ bool SpeechAnnouncer::run(const Entry& entry, const QString& text, QString* erro
 bool SpeechAnnouncer::startChime(const QString& chime, QString* error) {
     reading::Pcm16 pcm;
     if (chime == kBuiltinChime) {
-        pcm = chime_;
+        // Made at the first chime, not with the window: it costs tens of milliseconds.
+        static const reading::Pcm16 builtin = synthesizeChime();
+        pcm = builtin;
     } else {
         QFile f(chime);
         std::optional<reading::Pcm16> wav;

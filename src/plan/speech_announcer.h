@@ -57,7 +57,6 @@ private:
     int baseRate_ = 0;
     int rate_ = 0;
     int volume_ = 100;
-    const reading::Pcm16 chime_ = synthesizeChime();
 
     std::thread worker_;
     std::atomic<bool> stop_{false};
