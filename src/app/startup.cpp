@@ -13,6 +13,7 @@
 #include "ui/shell/tf_speaker.h"
 
 #include <QApplication>
+#include <QStatusBar>
 #include <QTimer>
 #include <cstdio>
 #include <fontconfig/fontconfig.h>
@@ -103,7 +104,13 @@ int runSayvell(int argc, char** argv, const std::function<void()>& onShown) {
     if (onShown) QTimer::singleShot(0, &window, onShown);
     // The readings of words load once the window is up, so that neither the start nor the
     // first piece read waits for them.
-    std::thread readings([] { reading::ReadingDictionary::installed(); });
+    // A dictionary that cannot be read is said once, where the program's messages go.
+    std::thread readings([&window] {
+        const QString problem = reading::ReadingDictionary::installedProblem();
+        if (problem.isEmpty()) return;
+        QMetaObject::invokeMethod(
+            &window, [&window, problem] { window.statusBar()->showMessage(problem, 15000); }, Qt::QueuedConnection);
+    });
     const Join joinReadings{readings};
     const int code = QApplication::exec();
     audio->stop();

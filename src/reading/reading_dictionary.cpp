@@ -66,6 +66,18 @@ std::shared_ptr<const ReadingDictionary> ReadingDictionary::load(const QString& 
     return fromText(QString::fromUtf8(file.readAll()));
 }
 
+namespace {
+QString& installedNotice() {
+    static QString notice;
+    return notice;
+}
+}  // namespace
+
+QString ReadingDictionary::installedProblem() {
+    installed();
+    return installedNotice();
+}
+
 const ReadingDictionary* ReadingDictionary::installed() {
     static std::once_flag once;
     static std::shared_ptr<const ReadingDictionary> dictionary;
@@ -74,9 +86,11 @@ const ReadingDictionary* ReadingDictionary::installed() {
         if (!QFileInfo(path).isFile()) path = store::deliveredFile(QLatin1String(kFileName));
         QString why = QStringLiteral("找不到");
         if (!path.isEmpty()) dictionary = load(path, &why);
-        if (!dictionary)
-            std::fprintf(stderr, "詞語讀音資料 %s 無法讀取（%s），多音字只按讀音表朗讀。\n", kFileName,
-                         why.toLocal8Bit().constData());
+        if (!dictionary) {
+            installedNotice() = QStringLiteral("詞語讀音資料 %1 無法讀取（%2），多音字只按讀音表朗讀。")
+                                    .arg(QLatin1String(kFileName), why);
+            std::fprintf(stderr, "%s\n", installedNotice().toLocal8Bit().constData());
+        }
     });
     return dictionary.get();
 }

@@ -25,6 +25,9 @@ public:
     // The delivered file, loaded once on the first call from any thread; null when it is
     // missing (said once on standard error: the pronunciation table still works).
     static const ReadingDictionary* installed();
+    // Why the installed one could not be read, as the user is told; empty when it was. Valid
+    // once installed() has returned.
+    static QString installedProblem();
     static constexpr const char* kFileName = "readings-cmn.tsv";
 
     // Appends the Mandarin reading of free text (no digits left, no table words) to *out:
