@@ -1,7 +1,7 @@
 // The last minutes before a scheduled power-off, used with the pointer and the keyboard on the
 // private X server, with a fake logind on a private system bus; and the save question at exit
 // as the real message box.
-#include "platform/fake_services.h"
+#include "platform/fake_logind_bus.h"
 #include "platform/power_control.h"
 #include "platform/private_servers.h"
 #include "platform/x_client.h"
@@ -32,13 +32,9 @@ class LastMinutes : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!haveXTools()) GTEST_SKIP() << "needs Xvfb and xdotool";
-        saved_ = qgetenv("DBUS_SYSTEM_BUS_ADDRESS");
         if (!bus_.start()) GTEST_SKIP() << "dbus-daemon is not available";
-        qputenv("DBUS_SYSTEM_BUS_ADDRESS", bus_.address().toUtf8());
-        service_ = std::make_unique<ServiceThread>(bus_.address(), QStringLiteral("org.freedesktop.login1"),
-                                                   QStringLiteral("/org/freedesktop/login1"),
-                                                   [this](QDBusConnection) { return logind_ = new FakeLogind; });
-        ASSERT_TRUE(service_->startServing());
+        logind_ = bus_.serveLogind();
+        ASSERT_TRUE(logind_);
         power_ = platform::makeLogindPowerControl();
         rig_ = std::make_unique<WindowRig>(QByteArray(), false);
         rig_->power = power_.get();
@@ -53,23 +49,13 @@ protected:
         controller_->Timer1->start();
         ASSERT_TRUE(waitFor([this] { return controller_->shutprompt()->isVisible(); }, 3000));
     }
-    void TearDown() override {
-        rig_.reset();
-        service_.reset();
-        bus_.stop();
-        if (saved_.isNull())
-            qunsetenv("DBUS_SYSTEM_BUS_ADDRESS");
-        else
-            qputenv("DBUS_SYSTEM_BUS_ADDRESS", saved_);
-    }
+    void TearDown() override { rig_.reset(); }
 
-    PrivateBus bus_;
-    std::unique_ptr<ServiceThread> service_;
+    FakeLogindBus bus_;
     FakeLogind* logind_ = nullptr;
     std::unique_ptr<platform::PowerControl> power_;
     std::unique_ptr<WindowRig> rig_;
     ui::ScheduleController* controller_ = nullptr;
-    QByteArray saved_;
 };
 
 TEST_F(LastMinutes, APointerClickOnCancelInTheTaskWindowCancelsThePowerOff) {

@@ -1,6 +1,5 @@
 // The plan's idle-sleep inhibitor, only ever against a fake logind on a private bus.
-#include "platform/fake_services.h"
-#include "platform/private_servers.h"
+#include "platform/fake_logind_bus.h"
 #include "platform/sleep_inhibitor.h"
 
 #include <QTest>
@@ -12,28 +11,12 @@ namespace {
 class SleepInhibitorTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        saved_ = qgetenv("DBUS_SYSTEM_BUS_ADDRESS");
         if (!bus_.start()) GTEST_SKIP() << "dbus-daemon is not available";
-        qputenv("DBUS_SYSTEM_BUS_ADDRESS", bus_.address().toUtf8());
-        service_ = std::make_unique<ServiceThread>(bus_.address(), QStringLiteral("org.freedesktop.login1"),
-                                                   QStringLiteral("/org/freedesktop/login1"), [this](QDBusConnection) {
-                                                       logind_ = new FakeLogind;
-                                                       return logind_;
-                                                   });
-        ASSERT_TRUE(service_->startServing());
+        logind_ = bus_.serveLogind();
+        ASSERT_TRUE(logind_);
     }
-    void TearDown() override {
-        service_.reset();
-        bus_.stop();
-        if (saved_.isNull())
-            qunsetenv("DBUS_SYSTEM_BUS_ADDRESS");
-        else
-            qputenv("DBUS_SYSTEM_BUS_ADDRESS", saved_);
-    }
-    PrivateBus bus_;
-    std::unique_ptr<ServiceThread> service_;
+    FakeLogindBus bus_;
     FakeLogind* logind_ = nullptr;
-    QByteArray saved_;
 };
 
 }  // namespace
