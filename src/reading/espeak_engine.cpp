@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <utility>
 
 namespace sayvell::reading {
 namespace {
@@ -48,6 +49,12 @@ void EspeakEngine::Impl::enqueue(const JobPtr& job) {
     }
     queue.push_back(job);
     wake.notify_one();
+}
+
+bool EspeakEngine::Impl::waitStarted() const {
+    std::unique_lock lock(m);
+    changed.wait(lock, [this] { return started; });
+    return ok;
 }
 
 void EspeakEngine::Impl::waitDone(const JobPtr& job) {
@@ -114,38 +121,48 @@ void EspeakEngine::Impl::shutdown() {
 EspeakEngine::EspeakEngine(audio::AudioEngine& audio, const QString& dataPath)
     : d(std::make_unique<Impl>(audio, dataPath)) {
     Impl* impl = d.get();
+    // Loading espeak takes a few milliseconds: the caller goes on meanwhile, and whatever needs
+    // the engine waits for it.
     d->thread = std::thread([impl] { impl->run(); });
-    std::unique_lock lock(d->m);
-    d->changed.wait(lock, [impl] { return impl->started; });
 }
 
 EspeakEngine::~EspeakEngine() { d->shutdown(); }
 
-bool EspeakEngine::ok() const { return d->ok; }
+bool EspeakEngine::ok() const { return d->waitStarted(); }
 
-QString EspeakEngine::errorText() const { return d->error; }
+QString EspeakEngine::errorText() const {
+    d->waitStarted();
+    return d->error;
+}
 
 QList<Voice> EspeakEngine::voices() {
-    if (!d->ok) return {};
+    if (!d->waitStarted()) return {};
+    JobPtr job;
     {
         std::lock_guard lock(d->m);
-        if (d->prefetched) {
-            QList<Voice> list = std::move(*d->prefetched);
-            d->prefetched.reset();
-            return list;
-        }
+        if (d->voiceList) return *d->voiceList;
+        job = std::exchange(d->voiceJob, nullptr);
     }
-    auto job = std::make_shared<Job>(Job::Kind::ListVoices);
-    d->enqueue(job);
+    if (!job) {
+        job = std::make_shared<Job>(Job::Kind::ListVoices);
+        d->enqueue(job);
+    }
     d->waitDone(job);
     std::lock_guard lock(d->m);
-    return job->voices;
+    // Listing reads every voice file (a few ms): the installed voices do not change while the
+    // program runs, and the window, the plan and the media controls ask for them often.
+    if (!d->voiceList) d->voiceList = job->voices;
+    return *d->voiceList;
 }
 
 void EspeakEngine::prefetchVoices() {
-    QList<Voice> list = voices();
-    std::lock_guard lock(d->m);
-    d->prefetched = std::move(list);
+    auto job = std::make_shared<Job>(Job::Kind::ListVoices);
+    {
+        std::lock_guard lock(d->m);
+        if (d->voiceList || d->voiceJob) return;
+        d->voiceJob = job;
+    }
+    d->enqueue(job);
 }
 
 void EspeakEngine::setVoice(const Voice& voice) {
@@ -171,7 +188,7 @@ void EspeakEngine::setVolume(int volume) {
 int EspeakEngine::volume() const { return d->volume.load(); }
 
 bool EspeakEngine::speak(const QString& text, int flags) {
-    if (!d->ok) return false;
+    if (!d->waitStarted()) return false;
     const bool purgeFirst = (flags & PurgeBeforeSpeak) != 0;
     if (purgeFirst) d->purge();
     const QString plain = plainText(text);
@@ -202,7 +219,7 @@ bool EspeakEngine::speak(const QString& text, int flags) {
 }
 
 void EspeakEngine::waitUntilDone() {
-    if (!d->ok) return;
+    if (!d->waitStarted()) return;
     {
         std::unique_lock lock(d->m);
         d->changed.wait(lock, [this] { return d->pendingSpeech == 0 || d->stopping; });

@@ -31,8 +31,8 @@ public:
 
     // Mandarin (male, female), Cantonese (male, female), then English, then the other languages.
     QList<Voice> voices() override;
-    // Enumerates now, on the calling thread's time, so that the next voices() call is free:
-    // lets start-up list the voices while the window is being built.
+    // Has the engine thread list them now, without waiting: start-up gets them listed while
+    // the window is being built.
     void prefetchVoices();
     // Takes effect from the next synthesis. An unknown voice leaves the current one.
     void setVoice(const Voice& voice) override;

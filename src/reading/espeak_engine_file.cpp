@@ -6,7 +6,7 @@ using audio::WavWriter;
 using detail::Job;
 
 bool EspeakEngine::setOutputFile(const QString& path, const PcmFormat& format, QString* error) {
-    if (!d->ok) {
+    if (!d->waitStarted()) {
         if (error) *error = d->error.isEmpty() ? QStringLiteral("The speech engine is not available.") : d->error;
         return false;
     }

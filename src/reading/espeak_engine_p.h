@@ -79,14 +79,14 @@ struct EspeakEngine::Impl {
     const QString dataPath;
     const std::uint64_t id;
 
-    // Set by the engine thread before the constructor returns; constant afterwards.
+    // Set by the engine thread once, before `started`; callers read them after waitStarted().
     bool ok = false;
     QString error;
     int sampleRate = 22050;
 
-    mutable std::mutex m;             // lock order: m, then feedMutex
-    std::condition_variable wake;     // the engine thread: work or stop
-    std::condition_variable changed;  // callers: a job finished
+    mutable std::mutex m;                     // lock order: m, then feedMutex
+    std::condition_variable wake;             // the engine thread: work or stop
+    mutable std::condition_variable changed;  // callers: a job finished, or the engine started
     bool started = false;
     bool stopping = false;
     std::deque<JobPtr> queue;
@@ -122,7 +122,10 @@ struct EspeakEngine::Impl {
     espeak_ERROR synthSegments(const Job& job);
     QString activeVoice;  // engine thread: the chosen voice as last configured
     QList<Voice> listVoices();
-    std::optional<QList<Voice>> prefetched;  // guarded by m
+    std::optional<QList<Voice>> voiceList;  // guarded by m; listed once
+    JobPtr voiceJob;                        // guarded by m; the listing asked for ahead
+    // Any thread: blocks until the engine thread has loaded espeak; whether that worked.
+    bool waitStarted() const;
     bool onSamples(Job& job, const short* wav, int count);
     void appendNow(const std::int16_t* samples, std::size_t count);
     bool roomAhead();

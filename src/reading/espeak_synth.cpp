@@ -126,7 +126,7 @@ void EspeakEngine::Impl::execute(const JobPtr& job) {
     switch (job->kind) {
     case Job::Kind::Speak: synthesise(job); return;
     case Job::Kind::ListVoices: {
-        QList<Voice> list = listVoices();
+        QList<Voice> list = ok ? listVoices() : QList<Voice>();
         std::lock_guard lock(m);
         job->voices = std::move(list);
         finishLocked(job, true);
