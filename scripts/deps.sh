@@ -1,7 +1,7 @@
 # Installs the Debian packages Sayvell needs that are missing. Sourced by run.sh and test.sh.
 BUILD_PACKAGES=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev
   libespeak-ng-dev espeak-ng-data libpulse-dev libmpg123-dev libsoxr-dev libsndfile1-dev
-  libsqlite3-dev sqlite3 libuchardet-dev libical-dev libx11-dev libfontconfig-dev libzip-dev libqt6svg6 qt6-translations-l10n fonts-noto-cjk espeak-ng lame librsvg2-bin
+  libsqlite3-dev sqlite3 libuchardet-dev libical-dev libx11-dev libfontconfig-dev libzip-dev qt6-svg-dev qt6-translations-l10n fonts-noto-cjk espeak-ng lame librsvg2-bin
   rime-data-terra-pinyin rime-essay opencc)
 TEST_PACKAGES=(googletest libgtest-dev pulseaudio pulseaudio-utils xvfb xdotool sox trayer dbus-daemon dbus-bin libglib2.0-bin mpg123 desktop-file-utils appstream dpkg-dev ccache openbox x11-utils lintian)
 

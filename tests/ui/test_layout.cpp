@@ -1,4 +1,5 @@
 // The main window as the user first sees it: buttons, captions, menus, panels.
+#include "ui/common/icons.h"
 #include "ui/shell/main_window_ui.h"
 
 #include <QAbstractScrollArea>
@@ -380,3 +381,24 @@ TEST(Layout, EveryFocusableControlAndToolButtonHasAnAccessibleName) {
 }
 
 }  // namespace
+
+// The glyphs are drawn at the size asked, sharp on a double-density screen, and greyed when
+// their button is disabled.
+TEST(Layout, GlyphsAreDrawnAtTheirSizeAndGreyedWhenDisabled) {
+    const QIcon icon = sayvell::ui::icons::icon(sayvell::ui::icons::Glyph::Play);
+    const QImage normal = icon.pixmap(QSize(22, 22), 1.0).toImage();
+    ASSERT_EQ(normal.size(), QSize(22, 22));
+    int inked = 0;
+    for (int y = 0; y < normal.height(); ++y)
+        for (int x = 0; x < normal.width(); ++x) inked += qAlpha(normal.pixel(x, y)) > 128;
+    EXPECT_GT(inked, 22 * 22 / 8);
+    const QPixmap sharp = icon.pixmap(QSize(22, 22), 2.0);
+    EXPECT_EQ(sharp.size(), QSize(44, 44));
+    EXPECT_EQ(sharp.deviceIndependentSize(), QSizeF(22, 22));
+    const QImage greyed = icon.pixmap(QSize(22, 22), 1.0, QIcon::Disabled).toImage();
+    ASSERT_EQ(greyed.size(), normal.size());
+    const QRgb green = normal.pixel(11, 11);
+    const QRgb grey = greyed.pixel(11, 11);
+    EXPECT_GT(qGreen(green) - qRed(green), 40);
+    EXPECT_LT(std::abs(qGreen(grey) - qRed(grey)), 20);
+}

@@ -1,5 +1,14 @@
 #include "ui/common/icons.h"
 
+#include <QApplication>
+#include <QHash>
+#include <QIconEngine>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOption>
+#include <QSvgRenderer>
+#include <memory>
+
 // The resources live in a static library: registering them here keeps them linked in
 // whenever a glyph is asked for. Q_INIT_RESOURCE must be used outside any namespace.
 static void registerResources() {
@@ -49,9 +58,63 @@ QString resourcePath(Glyph g) {
     return QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name));
 }
 
+namespace {
+
+// Draws its glyph when first drawn, not when made: the window makes some thirty icons before its
+// first frame, and most of them (the menus') are not drawn until much later. Drawn here rather
+// than by Qt's SVG icon plugin, which costs the first frame a plugin load.
+class GlyphEngine final : public QIconEngine {
+public:
+    explicit GlyphEngine(QString path) : path_(std::move(path)) {}
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+        const qreal scale = painter->device() ? painter->device()->devicePixelRatio() : 1.0;
+        QPixmap drawn = pixmap((QSizeF(rect.size()) * scale).toSize(), mode, state);
+        drawn.setDevicePixelRatio(scale);
+        painter->drawPixmap(rect.topLeft(), drawn);
+    }
+    // size is in device pixels.
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override {
+        if (size.isEmpty()) return {};
+        const quint64 key = quint64(size.width()) << 32 | quint64(size.height()) << 8 | quint64(mode);
+        if (const auto it = drawn_.constFind(key); it != drawn_.cend()) return *it;
+        if (!renderer_) renderer_ = std::make_unique<QSvgRenderer>(path_);
+        QImage image(size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        {
+            QPainter painter(&image);
+            renderer_->render(&painter);
+        }
+        QPixmap drawn = QPixmap::fromImage(std::move(image));
+        // Disabled buttons get the style's greyed copy, as with any other icon.
+        if (mode != QIcon::Normal) {
+            QStyleOption option;
+            option.palette = QGuiApplication::palette();
+            drawn = QApplication::style()->generatedIconPixmap(mode, drawn, &option);
+        }
+        drawn_.insert(key, drawn);
+        return drawn;
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return size; }
+    QIconEngine* clone() const override { return new GlyphEngine(path_); }
+    QString key() const override { return QStringLiteral("sayvell-glyph"); }
+    bool isNull() override { return false; }
+
+private:
+    QString path_;
+    std::unique_ptr<QSvgRenderer> renderer_;
+    QHash<quint64, QPixmap> drawn_;
+};
+
+}  // namespace
+
 QIcon icon(Glyph g) {
     registerResources();
-    return QIcon(resourcePath(g));
+    // One icon a glyph, shared by its menu item and its button: drawn once. Never destroyed:
+    // pixmaps must not be freed after the application object.
+    static auto* made = new QHash<Glyph, QIcon>;
+    auto it = made->find(g);
+    if (it == made->end()) it = made->insert(g, QIcon(new GlyphEngine(resourcePath(g))));
+    return *it;
 }
 
 QPixmap pixmap(Glyph g, int size) { return icon(g).pixmap(size, size); }
