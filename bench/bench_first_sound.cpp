@@ -43,6 +43,7 @@ int main(int argc, char** argv) {
     reading::SystemClock clock;
     ui::WidgetDialogs dialogs;
     ui::Tf_speaker w(ui::Services{speech, *dm, dialogs, clock, &audioEngine});
+    w.completeStart();
     w.ui.Memo1->setPlainText(QStringLiteral("歡迎光臨，"));
 
     std::vector<double> latencies;

@@ -283,6 +283,7 @@ int main(int argc, char** argv) {
         bench::BenchDialogs dialogs;
         {
             ui::Tf_speaker window(ui::Services{speech, *dm, dialogs, clock, &engine});
+            window.completeStart();
             sayvell::testing::MonitorRecorder rec;
             rec.start();
             window.ui.bj_play->click();

@@ -46,6 +46,7 @@ struct BenchWindow {
             std::exit(1);
         }
         window = std::make_unique<ui::Tf_speaker>(ui::Services{engine, *dm, dialogs, clock});
+        window->completeStart();
         window->resize(1200, 800);
         window->show();
     }

@@ -14,7 +14,6 @@
 
 #include <QApplication>
 #include <QStatusBar>
-#include <QTimer>
 #include <cstdio>
 #include <fontconfig/fontconfig.h>
 #include <memory>
@@ -100,18 +99,21 @@ int runSayvell(int argc, char** argv, const std::function<void()>& onShown) {
     ui::Tf_speaker window(services);
     dialogs.setParent(&window);
     QObject::connect(&window, &ui::Tf_speaker::exitRequested, &app, &QApplication::exit);
-    window.showMaximized();
-    if (onShown) QTimer::singleShot(0, &window, onShown);
     // The readings of words load once the window is up, so that neither the start nor the
-    // first piece read waits for them.
-    // A dictionary that cannot be read is said once, where the program's messages go.
-    std::thread readings([&window] {
-        const QString problem = reading::ReadingDictionary::installedProblem();
-        if (problem.isEmpty()) return;
-        QMetaObject::invokeMethod(
-            &window, [&window, problem] { window.statusBar()->showMessage(problem, 15000); }, Qt::QueuedConnection);
-    });
+    // first piece read waits for them. A dictionary that cannot be read is said once, where
+    // the program's messages go.
+    std::thread readings;
     const Join joinReadings{readings};
+    QObject::connect(&window, &ui::Tf_speaker::firstFrameShown, &window, [&window, &readings, onShown] {
+        if (onShown) onShown();
+        readings = std::thread([&window] {
+            const QString problem = reading::ReadingDictionary::installedProblem();
+            if (problem.isEmpty()) return;
+            QMetaObject::invokeMethod(
+                &window, [&window, problem] { window.statusBar()->showMessage(problem, 15000); }, Qt::QueuedConnection);
+        });
+    });
+    window.showMaximized();
     const int code = QApplication::exec();
     audio->stop();
     return code;

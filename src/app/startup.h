@@ -4,7 +4,7 @@
 namespace sayvell::app {
 
 // The whole program: single instance, database, sound and speech, the main window, the event
-// loop. onShown runs once the window has been shown (the start-up benchmark uses it).
+// loop. onShown runs once the window's first frame is drawn (the start-up benchmark uses it).
 int runSayvell(int argc, char** argv, const std::function<void()>& onShown = {});
 
 }  // namespace sayvell::app

@@ -55,6 +55,7 @@ TEST(SaveQuestion, EscapeKeepsTheFileAndTheTextYesSavesAsUtf8) {
     FakeSpeechEngine engine{nullptr, &clock};
     ui::WidgetDialogs dialogs;
     auto window = std::make_unique<ui::Tf_speaker>(ui::Services{engine, *dm, dialogs, clock});
+    window->completeStart();
     dialogs.setParent(window.get());
     window->show();
 

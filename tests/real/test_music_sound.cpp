@@ -133,6 +133,7 @@ struct SoundRig {
         dm = store::TDM::open(dir.filePath("draft.dat"));
         if (!dm) return false;
         window = std::make_unique<ui::Tf_speaker>(ui::Services{*speech, *dm, dialogs, clock, &engine});
+        window->completeStart();
         panel = window->findChild<ui::MusicPanel*>();
         return panel != nullptr;
     }

@@ -50,6 +50,7 @@ TEST(ReadingSound, TwoPiecesAreHeardAsTwoBurstsEachSelectedWhileItSounds) {
     RecordingDialogs dialogs;
     {
         ui::Tf_speaker window(ui::Services{speech, *dm, dialogs, clock, &audioEngine});
+        window.completeStart();
         window.ui.Memo1->setPlainText(QStringLiteral("一，二。"));
         window.ui.Memo1->moveCursor(QTextCursor::Start);
 

@@ -46,6 +46,7 @@ struct ExportRig {
         audio.start();
         rig.dm = store::TDM::open(rig.path("draft.dat"));
         window = std::make_unique<ui::Tf_speaker>(ui::Services{speech, *rig.dm, rig.dialogs, rig.clock});
+        window->completeStart();
     }
     ~ExportRig() { window.reset(); }
     void type(const QString& text) { window->ui.Memo1->setPlainText(text); }

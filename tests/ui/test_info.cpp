@@ -118,6 +118,7 @@ TEST(AboutWindow, TheSampleIsHeardThroughTheSoundOutput) {
     ASSERT_TRUE(QFile::copy(QStringLiteral(SAYVELL_BIN_DIR "/introduce.mp3"), rig.path("introduce.mp3")));
     rig.dm = store::TDM::open(rig.path("draft.dat"));
     rig.window = std::make_unique<ui::Tf_speaker>(ui::Services{rig.engine, *rig.dm, rig.dialogs, rig.clock, &engine});
+    rig.window->completeStart();
     auto* about = rig.window->findChild<ui::Tf_about*>();
     ASSERT_TRUE(about);
     about->show();

@@ -4,6 +4,7 @@
 
 #include "text/big5.h"
 #include "ui/desktop/desktop_controller.h"
+#include "ui/recorder/tfrecunit1.h"
 #include "ui/shell/status_panels.h"
 
 #include <QAccessible>
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSet>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTest>
@@ -315,4 +317,30 @@ TEST(MainWindow, NumbersAndTheTableReachTheVoiceAsWordsWhileTheTextStaysAsWritte
     rig.window->ui.P_readSelection->trigger();
     ASSERT_TRUE(rig.engine.waitSpoken(3));
     EXPECT_TRUE(rig.engine.spoken().back().text.startsWith(QStringLiteral("營業到二十一點三十分，")));
+}
+
+// The first frame shows only what it needs; the rest of the program (here the recorder) is
+// there as soon as that frame is out, and also when no frame ever comes.
+TEST(MainWindow, TheFeaturesArriveWithTheFirstFrameOrASecondLater) {
+    for (const bool shown : {true, false}) {
+        SCOPED_TRACE(shown ? "shown" : "never shown");
+        WindowRig rig({}, false);
+        rig.completeAtOnce = false;
+        rig.open();
+        ui::Tf_speaker& w = *rig.window;
+        EXPECT_EQ(w.findChild<ui::TFrecunit1*>(), nullptr);
+        QSignalSpy firstFrame(&w, &ui::Tf_speaker::firstFrameShown);
+        if (shown) {
+            w.show();
+            ASSERT_TRUE(firstFrame.wait(5000));
+        } else {
+            ASSERT_TRUE(waitFor([&] { return w.findChild<ui::TFrecunit1*>() != nullptr; }, 5000));
+            EXPECT_EQ(firstFrame.count(), 0);
+        }
+        w.ui.SB_outwav2->click();
+        auto* recorder = w.findChild<ui::TFrecunit1*>();
+        ASSERT_NE(recorder, nullptr);
+        EXPECT_TRUE(recorder->isVisible());
+        recorder->close();
+    }
 }

@@ -86,6 +86,7 @@ TEST(MusicChain, TheNextTrackFollowsSampleForSampleAndNothingOfTheFirstIsCut) {
     rig.dm = store::TDM::open(rig.path("draft.dat"));
     ASSERT_TRUE(rig.dm);
     rig.window = std::make_unique<ui::Tf_speaker>(ui::Services{rig.engine, *rig.dm, rig.dialogs, rig.clock, &engine});
+    rig.window->completeStart();
 
     rig.window->ui.bj_play->click();
     const auto mixed = [&] {

@@ -65,6 +65,7 @@ void openWithAudio(WindowRig& rig, audio::AudioEngine& audio) {
     rig.dm = store::TDM::open(rig.path("draft.dat"));
     ASSERT_TRUE(rig.dm);
     rig.window = std::make_unique<ui::Tf_speaker>(ui::Services{rig.engine, *rig.dm, rig.dialogs, rig.clock, &audio});
+    rig.window->completeStart();
 }
 
 }  // namespace

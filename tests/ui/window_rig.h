@@ -140,6 +140,7 @@ struct WindowRig {
     ui::Dialogs* otherDialogs = nullptr;
     platform::PowerControl* power = nullptr;
     platform::MediaPlayerFactory mediaPlayers;  // none unless a test puts one here before open()
+    bool completeAtOnce = true;  // false: the rest of the start waits for the first frame, as in the program
 
     // settingsText: the setinfo.ini to start with (none when empty).
     explicit WindowRig(const QByteArray& settingsText = {}, bool start = true) {
@@ -160,6 +161,7 @@ struct WindowRig {
         services.power = power;
         services.mediaPlayers = mediaPlayers;
         window = std::make_unique<ui::Tf_speaker>(services);
+        if (completeAtOnce) window->completeStart();
         QObject::connect(window.get(), &ui::Tf_speaker::exitRequested, [this](int code) { exitCode = code; });
         auto* port = &window->memoPort();
         engine.setSelectionProbe([port] {

@@ -26,6 +26,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTimer>
 #include <QToolButton>
 #include <chrono>
 
@@ -94,6 +95,18 @@ Tf_speaker::Tf_speaker(Services services, QWidget* parent) : QMainWindow(parent)
     voice_->selectStoredVoice(store::SettingsFile());
     ui.setFindPanelFolded(true);
     wireMusic();
+    addPlanControls();
+    getdelaystring();
+    ui.Memo1->document()->setModified(false);
+    // Should the first frame never come (a window the desktop keeps unmapped), the rest of the
+    // start must still: the plan is due whether or not anyone looks.
+    constexpr int kLatestStartMs = 1000;
+    QTimer::singleShot(kLatestStartMs, this, &Tf_speaker::completeStart);
+}
+
+void Tf_speaker::completeStart() {
+    if (started_) return;
+    started_ = true;
     wireExport();
     wireSettings();
     wireSchedule();
@@ -102,8 +115,6 @@ Tf_speaker::Tf_speaker(Services services, QWidget* parent) : QMainWindow(parent)
     wirePlan();
     wireRecovery();
     wireMpris();
-    getdelaystring();
-    ui.Memo1->document()->setModified(false);
 }
 
 Tf_speaker::~Tf_speaker() { endWorker(); }
@@ -254,6 +265,15 @@ void Tf_speaker::closeEvent(QCloseEvent* event) {
 }
 
 bool Tf_speaker::eventFilter(QObject* watched, QEvent* event) {
+    // The editor is drawn with the rest of the first frame; once that frame is out, the start
+    // goes on.
+    if (watched == ui.Memo1->viewport() && event->type() == QEvent::Paint && !firstFrame_) {
+        firstFrame_ = true;
+        QTimer::singleShot(0, this, [this] {
+            emit firstFrameShown();
+            completeStart();
+        });
+    }
     if ((watched == ui.Memo1 || watched == ui.Memo1->viewport()) &&
         (event->type() == QEvent::KeyRelease || event->type() == QEvent::MouseButtonRelease))
         showCaretPosition();

@@ -46,8 +46,14 @@ class VoiceControls;
 class Tf_speaker : public QMainWindow, private ReadingGate {
     Q_OBJECT
 public:
+    // Builds what the first frame shows; the rest comes with completeStart().
     explicit Tf_speaker(Services services, QWidget* parent = nullptr);
     ~Tf_speaker() override;
+    // The features the first frame does not need: export, settings, the task and info windows,
+    // the tray and hot keys, the plan, recovery and the media controls. Runs once, after the
+    // first frame (or a second after the window was made, if no frame comes); tests call it at
+    // once.
+    void completeStart();
 
     MainWindowUi ui;
 
@@ -127,6 +133,8 @@ public:
 signals:
     // The exit sequence has run; the application should end with this code.
     void exitRequested(int code);
+    // The first frame has been drawn.
+    void firstFrameShown();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -154,6 +162,7 @@ private:
     void wireInfo();
     void wireRecovery();
     void wireMpris();
+    void addPlanControls();
     void wirePlan();
 
     Services services_;
@@ -162,6 +171,8 @@ private:
     std::unique_ptr<reading::TtsRunner> runner_;
     std::unique_ptr<store::PronunciationTable> pronunciation_;
     bool exiting_ = false;
+    bool firstFrame_ = false;
+    bool started_ = false;
     std::vector<std::pair<ExitStage, std::function<void()>>> exitSteps_;
     std::function<bool()> frameClose_;
     store::RecoveryKeeper* recovery_ = nullptr;  // absent when the database cannot keep records

@@ -37,6 +37,33 @@ public:
 
 }  // namespace
 
+// Made with the window, so that the first frame's tool bar and status bar are already whole;
+// the plan itself starts after that frame.
+void Tf_speaker::addPlanControls() {
+    const auto open = [this] {
+        completeStart();
+        plan_->showWindow();
+    };
+    auto* menuItem = ui.M_settings->addAction(icons::icon(icons::Glyph::Plan), QStringLiteral("播報計畫(&P)"));
+    menuItem->setObjectName(QStringLiteral("N_plan"));
+    connect(menuItem, &QAction::triggered, this, open);
+    auto* tool = new QToolButton(ui.ToolBar1);
+    tool->setObjectName(QStringLiteral("SB_plan"));
+    tool->setIcon(icons::icon(icons::Glyph::Plan));
+    tool->setIconSize(QSize(22, 22));
+    tool->setFixedSize(31, 30);
+    tool->setToolTip(QStringLiteral("播報計畫"));
+    tool->setAccessibleName(QStringLiteral("播報計畫"));
+    connect(tool, &QToolButton::clicked, this, open);
+    QAction* before = nullptr;
+    for (QAction* a : ui.ToolBar1->actions())
+        if (ui.ToolBar1->widgetForAction(a) == ui.SB_panel) before = a;
+    ui.ToolBar1->insertWidget(before, tool);
+    auto* status = new QLabel(this);
+    status->setObjectName(QStringLiteral("planStatus"));
+    statusBar()->addPermanentWidget(status);
+}
+
 void Tf_speaker::wirePlan() {
     auto* timer = new plan::WallTimer(this);
     plan::Announcer* announcer = nullptr;
@@ -71,9 +98,7 @@ void Tf_speaker::wirePlan() {
         QString notice;
         planAwake_ = platform::makeLogindSleepInhibitor(&notice);
     }
-    auto* status = new QLabel(this);
-    status->setObjectName(QStringLiteral("planStatus"));
-    statusBar()->addPermanentWidget(status);
+    auto* status = findChild<QLabel*>(QStringLiteral("planStatus"));
     PlanParts parts{services_.dm.path(), *timer,
                     *announcer,          services_.dialogs,
                     planAwake_.get(),    std::clamp(ini.read(store::keys::PlanGraceSeconds), 0, 24 * 3600)};
@@ -97,22 +122,7 @@ void Tf_speaker::wirePlan() {
     timer->setParent(plan_);
     dynamic_cast<QObject*>(announcer)->setParent(plan_);
 
-    auto open = [this] { plan_->showWindow(); };
-    auto* menuItem = ui.M_settings->addAction(icons::icon(icons::Glyph::Plan), QStringLiteral("播報計畫(&P)"));
-    menuItem->setObjectName(QStringLiteral("N_plan"));
-    connect(menuItem, &QAction::triggered, this, open);
-    auto* tool = new QToolButton(ui.ToolBar1);
-    tool->setObjectName(QStringLiteral("SB_plan"));
-    tool->setIcon(icons::icon(icons::Glyph::Plan));
-    tool->setIconSize(QSize(22, 22));
-    tool->setFixedSize(31, 30);
-    tool->setToolTip(QStringLiteral("播報計畫"));
-    tool->setAccessibleName(QStringLiteral("播報計畫"));
-    connect(tool, &QToolButton::clicked, this, open);
-    QAction* before = nullptr;
-    for (QAction* a : ui.ToolBar1->actions())
-        if (ui.ToolBar1->widgetForAction(a) == ui.SB_panel) before = a;
-    ui.ToolBar1->insertWidget(before, tool);
+    const auto open = [this] { plan_->showWindow(); };
     if (auto* desktop = findChild<DesktopController*>()) {
         if (QMenu* menu = desktop->trayMenu()) {
             auto* trayItem = new QAction(QStringLiteral("播報計畫(&P)"), menu);
