@@ -4,8 +4,9 @@
 //
 // While nothing has been queued for a few seconds (and no tap listens) the stream is corked, so
 // an idle program does not wake a hundred times a second; the next append uncorks it and fills
-// the buffer at once. A stream that runs has at most its target latency of silence ahead of new
-// sound, which is all a corked one holds too.
+// the buffer at once. A stream that runs has up to its target latency of silence queued ahead
+// of new sound; when sound arrives, that silence (less a safety margin) is written over, so the
+// sound starts at once. The frames written over count as played.
 //
 // If the server goes away while running, the output turns into a paced null output: the mix
 // keeps being pulled in real time so that waiters finish and nothing hangs.
@@ -29,6 +30,9 @@ constexpr std::size_t kFrameBytes = 2 * sizeof(float);
 constexpr pa_usec_t kTargetLatencyUs = 40000;
 constexpr pa_usec_t kMinRequestUs = 10000;
 constexpr std::int64_t kCorkAfterIdleFrames = 5 * kRate;
+// Silence closer to the server's read position than this is left as it is: the position is
+// interpolated, and sound written over audio already played would lose its start.
+constexpr std::int64_t kKeepAheadFrames = kRate / 100;
 
 class PulseOutput final : public AudioOutput, public DemandAware {
 public:
@@ -52,7 +56,9 @@ private:
 
     // Main loop locked.
     void serverLost();
-    void fill(std::size_t nbytes);
+    // The first write goes back over the last rewind frames written.
+    void fill(std::size_t nbytes, std::int64_t rewind = 0);
+    void skipSilenceAhead();
     void cork();
     void uncork();
     void teardown();  // life_ held exclusively
@@ -69,6 +75,8 @@ private:
     bool running_ = false;  // main loop lock
 
     std::atomic<std::int64_t> written_{0};
+    std::atomic<std::int64_t> skipped_{0};      // written, then written over before being played
+    std::atomic<std::int64_t> silentAhead_{0};  // the last frames written, all silent
     mutable std::atomic<std::int64_t> played_{0};
     std::atomic<bool> lost_{false};
     std::unique_ptr<AudioOutput> fallback_;
@@ -104,7 +112,7 @@ void PulseOutput::onWrite(pa_stream*, std::size_t nbytes, void* self) {
     out->fill(nbytes);
 }
 
-void PulseOutput::fill(std::size_t nbytes) {
+void PulseOutput::fill(std::size_t nbytes, std::int64_t rewind) {
     while (nbytes >= kFrameBytes) {
         void* data = nullptr;
         std::size_t size = nbytes;
@@ -114,8 +122,15 @@ void PulseOutput::fill(std::size_t nbytes) {
             pa_stream_cancel_write(stream_);
             return;
         }
+        const auto* mixed = static_cast<float*>(data);
         pull_(static_cast<float*>(data), frames);
-        if (pa_stream_write(stream_, data, frames * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE) < 0) return;
+        std::size_t silent = 0;
+        while (silent < frames && mixed[2 * (frames - silent) - 1] == 0.0f && mixed[2 * (frames - silent) - 2] == 0.0f)
+            ++silent;
+        silentAhead_.store(silent == frames ? silentAhead_.load() + std::int64_t(frames) : std::int64_t(silent));
+        const std::int64_t seek = -rewind * std::int64_t(kFrameBytes);
+        if (pa_stream_write(stream_, data, frames * kFrameBytes, nullptr, seek, PA_SEEK_RELATIVE) < 0) return;
+        rewind = 0;
         written_.fetch_add(static_cast<std::int64_t>(frames));
         nbytes -= frames * kFrameBytes;
     }
@@ -137,15 +152,30 @@ void PulseOutput::uncork() {
     if (writable != static_cast<std::size_t>(-1)) fill(writable);
 }
 
+void PulseOutput::skipSilenceAhead() {
+    pa_usec_t usec = 0;
+    if (pa_stream_get_time(stream_, &usec) < 0) return;
+    const std::int64_t queued = written_.load() - skipped_.load() - static_cast<std::int64_t>(usec * kRate / 1000000);
+    const std::int64_t rewind = std::min(silentAhead_.load(), queued - kKeepAheadFrames);
+    if (rewind <= 0) return;
+    skipped_.fetch_add(rewind);
+    fill(static_cast<std::size_t>(rewind) * kFrameBytes, rewind);
+}
+
 void PulseOutput::workArrived() {
-    if (!corked_.load()) return;
+    if (!corked_.load() && silentAhead_.load() <= kKeepAheadFrames) return;
     // Never wait for a start or stop in progress: a stream that is being set up is not corked.
     std::shared_lock life(life_, std::try_to_lock);
     if (!life.owns_lock() || !client_.loop()) return;
     pa_threaded_mainloop* loop = client_.loop();
     const bool inLoop = pa_threaded_mainloop_in_thread(loop);
     if (!inLoop) pa_threaded_mainloop_lock(loop);
-    if (running_ && !lost_.load()) uncork();
+    if (running_ && !lost_.load() && stream_) {
+        if (corked_.load())
+            uncork();
+        else
+            skipSilenceAhead();
+    }
     if (!inLoop) pa_threaded_mainloop_unlock(loop);
 }
 
@@ -173,6 +203,8 @@ bool PulseOutput::start(Pull pull, QString* error) {
 
     pull_ = std::move(pull);
     written_.store(0);
+    skipped_.store(0);
+    silentAhead_.store(0);
     played_.store(0);
     lost_.store(false);
     corked_.store(false);
@@ -284,7 +316,8 @@ std::int64_t PulseOutput::playedFrames() const {
     if (lost_.load()) return written_.load();
     if (known) {
         // Interpolation may run a little ahead of what was written; never beyond it.
-        const auto frames = std::min(static_cast<std::int64_t>(usec * kRate / 1000000), written_.load());
+        const auto frames =
+            std::min(static_cast<std::int64_t>(usec * kRate / 1000000) + skipped_.load(), written_.load());
         std::int64_t prev = played_.load();
         while (frames > prev && !played_.compare_exchange_weak(prev, frames)) {}
     }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -128,6 +129,43 @@ TEST(PulseOutput, ToneIsHeardOnceWithLowLatencyAndWaitEndsWhenItHasBeenPlayed) {
                 ms(played - endedAt));
     EXPECT_LT(latency, 150.0);
     EXPECT_GE(ms(played - endedAt), -20.0);
+}
+
+// A running stream holds silence queued ahead; a new sound is written over it rather than
+// behind it. It starts sooner than that silence would let it, is heard whole, and "played"
+// still means heard.
+TEST(PulseOutput, ANewSoundStartsOverTheSilenceQueuedAheadAndIsHeardWhole) {
+    if (!sayvell::testing::pulseAvailable())
+        GTEST_SKIP() << "no private PulseAudio (run under tests/support/with_pulse.sh)";
+    AudioEngine engine(makePulseOutput(QStringLiteral("sayvell-ahead")));
+    ASSERT_TRUE(engine.start());
+    const auto pcm = tone(0.15);
+    std::vector<double> latencies;
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        MonitorRecorder recorder;
+        ASSERT_TRUE(recorder.start());
+        // The stream runs on silence meanwhile: its buffer is full of it.
+        recorder.waitForSamples(MonitorRecorder::kRate * 3 / 10, 2000);
+        const auto appended = Clock::now();
+        engine.append(Channel::Effects, pcm.data(), pcm.size(), AudioEngine::kRate, 1);
+        ASSERT_TRUE(engine.waitPlayed(Channel::Effects, 5000));
+        const auto played = Clock::now();
+        ASSERT_TRUE(recorder.recordUntil(sayvell::testing::burstsHeard(1)));
+        const auto bursts = findBursts(recorder.stop(), MonitorRecorder::kRate);
+        ASSERT_EQ(bursts.size(), 1u);
+        EXPECT_NEAR(bursts.front().lengthMs(), 150.0, 15.0);
+        const auto heardAt =
+            recorder.firstSampleTime() + std::chrono::microseconds(std::lround(bursts.front().startMs * 1000));
+        const auto endedAt =
+            recorder.firstSampleTime() + std::chrono::microseconds(std::lround(bursts.front().endMs * 1000));
+        EXPECT_GE(ms(played - endedAt), -20.0);
+        latencies.push_back(ms(heardAt - appended));
+    }
+    std::sort(latencies.begin(), latencies.end());
+    std::printf("append to first sound over queued silence: median %.1f ms\n", latencies[2]);
+    // Behind the silence it would be some 30 ms (the target latency less a request).
+    EXPECT_LT(latencies[2], 18.0);
 }
 
 TEST(PulseOutput, IdleStreamRestsAndWakesForTheNextSound) {
