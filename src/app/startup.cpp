@@ -13,6 +13,7 @@
 #include "ui/shell/tf_speaker.h"
 
 #include <QApplication>
+#include <QImageReader>
 #include <QStatusBar>
 #include <cstdio>
 #include <fontconfig/fontconfig.h>
@@ -55,8 +56,9 @@ int runSayvell(int argc, char** argv, const std::function<void()>& onShown) {
             audio = std::make_unique<audio::AudioEngine>(audio::makePulseOutput(QStringLiteral("Sayvell")));
             if (!audio->start(&noSound) && noSound.isEmpty()) noSound = QStringLiteral("沒有聲音伺服器");
             if (audio->hasSound()) noSound.clear();
-            speech = std::make_unique<reading::EspeakEngine>(*audio);
-            speech->prefetchVoices();
+            // Loaded once the first frame is out: before it, it would take a core from the window.
+            speech =
+                std::make_unique<reading::EspeakEngine>(*audio, QString(), reading::EspeakEngine::Start::WhenNeeded);
         });
     }
     // Joins the helpers on every way out.
@@ -72,6 +74,10 @@ int runSayvell(int argc, char** argv, const std::function<void()>& onShown) {
     QApplication::setApplicationDisplayName(QStringLiteral("Sayvell"));
     QApplication::setQuitOnLastWindowClosed(false);
     ui::installChineseTranslations(app);
+    // Qt lists its image plugins at the first image it reads (the style's group-box frame, the
+    // tool bar's overflow arrow): beside the window's construction, not inside it.
+    std::thread images([] { QImageReader::supportedImageFormats(); });
+    const Join joinImages{images};
     if (!first) {
         ui::showAlreadyRunning();
         return 0;

@@ -51,7 +51,15 @@ void EspeakEngine::Impl::enqueue(const JobPtr& job) {
     wake.notify_one();
 }
 
-bool EspeakEngine::Impl::waitStarted() const {
+void EspeakEngine::Impl::release() {
+    std::lock_guard lock(m);
+    if (released) return;
+    released = true;
+    wake.notify_all();
+}
+
+bool EspeakEngine::Impl::waitStarted() {
+    release();
     std::unique_lock lock(m);
     changed.wait(lock, [this] { return started; });
     return ok;
@@ -118,8 +126,9 @@ void EspeakEngine::Impl::shutdown() {
 
 // ---- EspeakEngine -----------------------------------------------------------------------------
 
-EspeakEngine::EspeakEngine(audio::AudioEngine& audio, const QString& dataPath)
+EspeakEngine::EspeakEngine(audio::AudioEngine& audio, const QString& dataPath, Start start)
     : d(std::make_unique<Impl>(audio, dataPath)) {
+    d->released = start == Start::Now;
     Impl* impl = d.get();
     // Loading espeak takes a few milliseconds: the caller goes on meanwhile, and whatever needs
     // the engine waits for it.
@@ -156,6 +165,7 @@ QList<Voice> EspeakEngine::voices() {
 }
 
 void EspeakEngine::prefetchVoices() {
+    d->release();
     auto job = std::make_shared<Job>(Job::Kind::ListVoices);
     {
         std::lock_guard lock(d->m);

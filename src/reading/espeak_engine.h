@@ -19,9 +19,12 @@ namespace sayvell::reading {
 
 class EspeakEngine : public SpeechEngine {
 public:
+    // Loading espeak takes several milliseconds of a core: the window's start has it wait until
+    // something needs the engine (or asks for the voices ahead).
+    enum class Start { Now, WhenNeeded };
     // `dataPath` is the espeak-ng-data folder; empty for the installed one. When espeak cannot
     // start the engine still exists: ok() is false, voices() is empty and speak() fails.
-    explicit EspeakEngine(audio::AudioEngine& audio, const QString& dataPath = {});
+    explicit EspeakEngine(audio::AudioEngine& audio, const QString& dataPath = {}, Start start = Start::Now);
     ~EspeakEngine() override;
     EspeakEngine(const EspeakEngine&) = delete;
     EspeakEngine& operator=(const EspeakEngine&) = delete;
@@ -31,9 +34,7 @@ public:
 
     // Mandarin (male, female), Cantonese (male, female), then English, then the other languages.
     QList<Voice> voices() override;
-    // Has the engine thread list them now, without waiting: start-up gets them listed while
-    // the window is being built.
-    void prefetchVoices();
+    void prefetchVoices() override;
     // Takes effect from the next synthesis. An unknown voice leaves the current one.
     void setVoice(const Voice& voice) override;
 

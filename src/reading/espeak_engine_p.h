@@ -87,6 +87,7 @@ struct EspeakEngine::Impl {
     mutable std::mutex m;                     // lock order: m, then feedMutex
     std::condition_variable wake;             // the engine thread: work or stop
     mutable std::condition_variable changed;  // callers: a job finished, or the engine started
+    bool released = false;                    // the engine thread may load espeak
     bool started = false;
     bool stopping = false;
     std::deque<JobPtr> queue;
@@ -124,8 +125,10 @@ struct EspeakEngine::Impl {
     QList<Voice> listVoices();
     std::optional<QList<Voice>> voiceList;  // guarded by m; listed once
     JobPtr voiceJob;                        // guarded by m; the listing asked for ahead
+    // Any thread: lets the engine thread load espeak, if it was waiting to.
+    void release();
     // Any thread: blocks until the engine thread has loaded espeak; whether that worked.
-    bool waitStarted() const;
+    bool waitStarted();
     bool onSamples(Job& job, const short* wav, int count);
     void appendNow(const std::int16_t* samples, std::size_t count);
     bool roomAhead();

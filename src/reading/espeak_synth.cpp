@@ -101,6 +101,16 @@ void EspeakEngine::Impl::initialise() {
 }
 
 void EspeakEngine::Impl::run() {
+    {
+        std::unique_lock lock(m);
+        wake.wait(lock, [this] { return released || stopping; });
+        if (!released) {
+            // Ended before anything needed it: nothing to load.
+            started = true;
+            changed.notify_all();
+            return;
+        }
+    }
     initialise();
     for (;;) {
         feed();

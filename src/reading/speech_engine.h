@@ -24,8 +24,11 @@ public:
 
     virtual ~SpeechEngine() = default;
 
-    // A fresh enumeration each call; the index in this list is a voice's identity.
+    // The same list every call; the index in this list is a voice's identity.
     virtual QList<Voice> voices() = 0;
+    // Has the voices listed now, without waiting, so that voices() is quick later. Nothing to
+    // do for an engine that has them at once.
+    virtual void prefetchVoices() {}
     virtual void setVoice(const Voice& voice) = 0;
 
     // Rate in steps around the engine's normal speed (0); not clamped by callers.

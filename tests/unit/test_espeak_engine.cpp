@@ -252,3 +252,23 @@ TEST(EspeakEngine, WithoutSpeechDataTheEngineStillExistsAndRefusesToSpeak) {
     EXPECT_TRUE(speech.ok());
     EXPECT_TRUE(speech.speak(QStringLiteral("一。"), 0));
 }
+
+// The window's engine waits to load espeak until something needs it.
+TEST(EspeakEngine, AnEngineStartedWhenNeededLoadsAtItsFirstUseAndNeverIfUnused) {
+    AudioEngine audio(audio::makeNullOutput(false));
+    audio.start();
+    { EspeakEngine unused(audio, {}, EspeakEngine::Start::WhenNeeded); }
+    EspeakEngine now(audio);
+    const QList<Voice> expected = now.voices();
+    ASSERT_FALSE(expected.isEmpty());
+
+    EspeakEngine asked(audio, {}, EspeakEngine::Start::WhenNeeded);
+    asked.prefetchVoices();
+    const QList<Voice> listed = asked.voices();
+    ASSERT_EQ(listed.size(), expected.size());
+    for (int i = 0; i < listed.size(); ++i) EXPECT_EQ(listed[i].id, expected[i].id);
+
+    EspeakEngine spoken(audio, {}, EspeakEngine::Start::WhenNeeded);
+    EXPECT_TRUE(spoken.speak(QStringLiteral("一。"), 0));
+    EXPECT_TRUE(spoken.ok());
+}

@@ -91,8 +91,6 @@ Tf_speaker::Tf_speaker(Services services, QWidget* parent) : QMainWindow(parent)
     ui.statusPanel[1]->setText(today.toString(QStringLiteral("yyyy-MM-dd")) + u' ' + weekdayName(today));
     applySettings();
     documents_->fillHistoryList();
-    voice_->fillVoiceList();
-    voice_->selectStoredVoice(store::SettingsFile());
     ui.setFindPanelFolded(true);
     wireMusic();
     addPlanControls();
@@ -107,11 +105,15 @@ Tf_speaker::Tf_speaker(Services services, QWidget* parent) : QMainWindow(parent)
 void Tf_speaker::completeStart() {
     if (started_) return;
     started_ = true;
+    // The speech engine loads and lists its voices meanwhile, beside the wiring.
+    services_.speech.prefetchVoices();
     wireExport();
     wireSettings();
     wireSchedule();
     wireInfo();
     wireDesktop();
+    voice_->fillVoiceList();
+    voice_->selectStoredVoice(store::SettingsFile());
     wirePlan();
     wireRecovery();
     wireMpris();
@@ -241,6 +243,8 @@ void Tf_speaker::saveExitSettings() {
 
 void Tf_speaker::SB_closeClick() {
     if (exiting_) return;
+    // An exit before the start has completed must still save the chosen voice and the text.
+    completeStart();
     runner_->requestStop();
     // A text that could not be saved keeps the program open rather than being lost.
     if (!documents_->settleChangedText()) return;
