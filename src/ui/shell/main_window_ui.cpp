@@ -35,6 +35,20 @@ namespace sayvell::ui {
 
 using namespace form;
 
+namespace {
+
+// Lies on the mint panel and lets its colour show through: no panel, frame or handle of its
+// own. (A style sheet would do the same, at the cost of polishing every button through it.)
+class FlatToolBar final : public QToolBar {
+public:
+    using QToolBar::QToolBar;
+
+protected:
+    void paintEvent(QPaintEvent*) override {}
+};
+
+}  // namespace
+
 void addChineseFallback(QFont& f) {
     QStringList families = f.families();
     if (families.isEmpty()) families << f.family();
@@ -67,13 +81,11 @@ void MainWindowUi::setupUi(QMainWindow* w) {
     topLayout->setContentsMargins(4, 3, 12, 3);
     topLayout->setSpacing(8);
 
-    ToolBar1 = named(new QToolBar(Panel1), "ToolBar1", QStringLiteral("工具欄"));
+    ToolBar1 = named(new FlatToolBar(Panel1), "ToolBar1", QStringLiteral("工具欄"));
     ToolBar1->setMovable(false);
     ToolBar1->setFloatable(false);
     ToolBar1->setIconSize(QSize(22, 22));
-    // The bar lies on the mint panel; let the panel's colour show through.
     ToolBar1->setAutoFillBackground(false);
-    ToolBar1->setStyleSheet(QStringLiteral("QToolBar { background: transparent; border: none; }"));
 
     struct ToolDef {
         QToolButton* MainWindowUi::*member;
