@@ -35,6 +35,9 @@ protected:
         if (!haveXTools() || QStandardPaths::findExecutable(QStringLiteral("openbox")).isEmpty() ||
             QStandardPaths::findExecutable(QStringLiteral("xprop")).isEmpty())
             GTEST_SKIP() << "needs Xvfb, openbox and xprop";
+        // A manager that ran before on this display may have left its mark on the root window:
+        // only the new one's counts.
+        xprop({QStringLiteral("-root"), QStringLiteral("-remove"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
         ASSERT_TRUE(wm_.start({QStringLiteral("openbox"), QStringLiteral("--sm-disable")},
                               {QStringLiteral("HOME=") + home_.path()}));
         ASSERT_TRUE(waitFor(
