@@ -122,8 +122,8 @@ void PulseOutput::fill(std::size_t nbytes, std::int64_t rewind) {
             pa_stream_cancel_write(stream_);
             return;
         }
-        const auto* mixed = static_cast<float*>(data);
-        pull_(static_cast<float*>(data), frames);
+        auto* mixed = static_cast<float*>(data);
+        pull_(mixed, frames);
         std::size_t silent = 0;
         while (silent < frames && mixed[2 * (frames - silent) - 1] == 0.0f && mixed[2 * (frames - silent) - 2] == 0.0f)
             ++silent;

@@ -84,10 +84,10 @@ struct EspeakEngine::Impl {
     QString error;
     int sampleRate = 22050;
 
-    mutable std::mutex m;                     // lock order: m, then feedMutex
-    std::condition_variable wake;             // the engine thread: work or stop
-    mutable std::condition_variable changed;  // callers: a job finished, or the engine started
-    bool released = false;                    // the engine thread may load espeak
+    mutable std::mutex m;             // lock order: m, then feedMutex
+    std::condition_variable wake;     // the engine thread: work or stop
+    std::condition_variable changed;  // callers: a job finished, or the engine started
+    bool released = false;            // the engine thread may load espeak
     bool started = false;
     bool stopping = false;
     std::deque<JobPtr> queue;

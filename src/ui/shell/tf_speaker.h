@@ -49,10 +49,10 @@ public:
     // Builds what the first frame shows; the rest comes with completeStart().
     explicit Tf_speaker(Services services, QWidget* parent = nullptr);
     ~Tf_speaker() override;
-    // The features the first frame does not need: export, settings, the task and info windows,
-    // the tray and hot keys, the plan, recovery and the media controls. Runs once, after the
-    // first frame (or a second after the window was made, if no frame comes); tests call it at
-    // once.
+    // What the first frame does not need: the voice list, export, settings, the task and info
+    // windows, the tray and hot keys, the plan, recovery and the media controls. Runs once,
+    // after the first frame (or a second after the window was made, if no frame comes; or at an
+    // early exit); tests call it at once.
     void completeStart();
 
     MainWindowUi ui;
