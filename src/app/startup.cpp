@@ -42,7 +42,11 @@ int runSayvell(int argc, char** argv, const std::function<void()>& onShown) {
     app::SingleInstance instance(QStringLiteral("Sayvell"));
     const bool first = instance.tryAcquire();
 
-    // The sound server and the speech engine start while Qt connects to the display.
+    // The database, the sound server and the speech engine start while Qt connects to the
+    // display.
+    QString notPrepared;
+    bool prepared = false;
+    std::unique_ptr<store::TDM> dm;
     std::unique_ptr<audio::AudioEngine> audio;
     std::unique_ptr<reading::EspeakEngine> speech;
     QString noSound;
@@ -53,6 +57,10 @@ int runSayvell(int argc, char** argv, const std::function<void()>& onShown) {
         // needs no display, so it overlaps with Qt's own start.
         fonts = std::thread([] { FcInit(); });
         starter = std::thread([&] {
+            // Installed: the folders in the XDG places, and the delivered database copied at
+            // first start.
+            prepared = store::prepareAppFiles(&notPrepared);
+            if (prepared) dm = store::TDM::open(store::databasePath());
             audio = std::make_unique<audio::AudioEngine>(audio::makePulseOutput(QStringLiteral("Sayvell")));
             if (!audio->start(&noSound) && noSound.isEmpty()) noSound = QStringLiteral("沒有聲音伺服器");
             if (audio->hasSound()) noSound.clear();
@@ -84,18 +92,15 @@ int runSayvell(int argc, char** argv, const std::function<void()>& onShown) {
     }
 
     ui::WidgetDialogs dialogs;
-    // Installed: the folders in the XDG places, and the delivered database copied at first start.
-    QString notPrepared;
-    if (!store::prepareAppFiles(&notPrepared)) {
+    starter.join();
+    if (!prepared) {
         dialogs.warning(store::kConnectFailedMessage + u'\n' + notPrepared);
         return 1;
     }
-    auto dm = store::TDM::open(store::databasePath());
     if (!dm) {
         dialogs.warning(store::kConnectFailedMessage);
         return 1;
     }
-    starter.join();
     fonts.join();
     reading::SystemClock clock;
 
