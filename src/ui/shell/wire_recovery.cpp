@@ -67,7 +67,9 @@ void Tf_speaker::wireRecovery() {
             doc->setModified(true);
             showCaretPosition();
             const QString file = left->fileName.isEmpty() ? QString() : store::kRecoveryOfferFile.arg(left->fileName);
-            if (services_.dialogs.confirm(store::kRecoveryOffer.arg(file))) {
+            // Only "no" throws the text away. Put off (Escape, the frame's close, or the program
+            // ended meanwhile) it stays, and so does its record.
+            if (services_.dialogs.ask(store::kRecoveryOffer.arg(file)).value_or(true)) {
                 documents_->resume(left->fileName, document::encodingFromName(left->encoding));
             } else {
                 ui.Memo1->clear();
