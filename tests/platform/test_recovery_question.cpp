@@ -1,6 +1,7 @@
 // The offer of a text kept from a crash, in a real message box on the private X server: only
 // "no" throws the text away. Escape keeps it, and so does the program being ended (SIGTERM,
 // as at a shutdown) while the question is up.
+#include "platform/message_box_answer.h"
 #include "platform/x_client.h"
 #include "store/app_paths.h"
 #include "store/recovery.h"
@@ -17,24 +18,10 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace sayvell::testing {
 namespace {
-
-// Runs `answer` on the next message box once it is up.
-void whenAsked(std::function<void(QMessageBox*)> answer) {
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible()) return;
-        poll->stop();
-        poll->deleteLater();
-        answer(box);
-    });
-    poll->start(20);
-}
 
 TEST(RecoveryQuestion, EscapeKeepsTheTextAndItsRecord) {
     if (!haveXTools()) GTEST_SKIP() << "needs Xvfb";

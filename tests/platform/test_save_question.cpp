@@ -1,6 +1,7 @@
 // The question before a text goes to UTF-8, in a real message box on the private X server:
 // Escape means "not now" and nothing is written; Yes writes the whole text as UTF-8.
 #include "document/document_session.h"
+#include "platform/message_box_answer.h"
 #include "platform/x_client.h"
 #include "store/app_paths.h"
 #include "store/tdm.h"
@@ -18,7 +19,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace sayvell::testing {
@@ -27,20 +27,6 @@ namespace {
 QByteArray readAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-// Answers the next message box once it is up: records its text, then runs `answer` on it.
-void whenAsked(QString* text, std::function<void(QMessageBox*)> answer) {
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, text, answer] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible()) return;
-        poll->stop();
-        poll->deleteLater();
-        *text = box->text();
-        answer(box);
-    });
-    poll->start(20);
 }
 
 TEST(SaveQuestion, EscapeKeepsTheFileAndTheTextYesSavesAsUtf8) {
@@ -75,7 +61,10 @@ TEST(SaveQuestion, EscapeKeepsTheFileAndTheTextYesSavesAsUtf8) {
     const QString question = document::kSaveAsUtf8.arg("Big5", path);
 
     QString asked;
-    whenAsked(&asked, [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); });
+    whenAsked([&](QMessageBox* box) {
+        asked = box->text();
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
     window->ui.N12->trigger();
     EXPECT_EQ(asked, question);
     EXPECT_EQ(readAll(path), big5);
@@ -83,7 +72,10 @@ TEST(SaveQuestion, EscapeKeepsTheFileAndTheTextYesSavesAsUtf8) {
     EXPECT_EQ(memo->toPlainText(), QStringLiteral("歡迎光臨\n简体"));
 
     asked.clear();
-    whenAsked(&asked, [](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
+    whenAsked([&](QMessageBox* box) {
+        asked = box->text();
+        box->button(QMessageBox::Yes)->click();
+    });
     window->ui.N12->trigger();
     EXPECT_EQ(asked, question);
     EXPECT_EQ(readAll(path), "\xEF\xBB\xBF" + QStringLiteral("歡迎光臨\r\n简体").toUtf8());
