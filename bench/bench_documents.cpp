@@ -20,18 +20,9 @@
 #include <cstdio>
 
 using namespace sayvell;
-using Steady = std::chrono::steady_clock;
-
-namespace {
-
-double msSince(Steady::time_point t) { return std::chrono::duration<double, std::milli>(Steady::now() - t).count(); }
-
-void settle(ui::Tf_speaker& w) {
-    QCoreApplication::processEvents();
-    w.ui.Memo1->viewport()->grab();  // draws the visible page
-}
-
-}  // namespace
+using bench::msSince;
+using bench::settle;
+using bench::Steady;
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

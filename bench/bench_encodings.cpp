@@ -17,16 +17,11 @@
 #include <vector>
 
 using namespace sayvell;
-using Steady = std::chrono::steady_clock;
+using bench::msSince;
+using bench::settle;
+using bench::Steady;
 
 namespace {
-
-double msSince(Steady::time_point t) { return std::chrono::duration<double, std::milli>(Steady::now() - t).count(); }
-
-void settle(ui::Tf_speaker& w) {
-    QCoreApplication::processEvents();
-    w.ui.Memo1->viewport()->grab();
-}
 
 struct Sample {
     const char* label;

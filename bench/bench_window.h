@@ -9,8 +9,11 @@
 #include "ui/common/dialogs.h"
 #include "ui/shell/tf_speaker.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <chrono>
 #include <cstdio>
 #include <memory>
 
@@ -71,6 +74,18 @@ inline QString novel(int bytes) {
         }
     }
     return text;
+}
+
+using Steady = std::chrono::steady_clock;
+
+inline double msSince(Steady::time_point t) {
+    return std::chrono::duration<double, std::milli>(Steady::now() - t).count();
+}
+
+// Lets the window finish what a command queued, then draws the visible page.
+inline void settle(ui::Tf_speaker& w) {
+    QCoreApplication::processEvents();
+    w.ui.Memo1->viewport()->grab();
 }
 
 }  // namespace sayvell::bench

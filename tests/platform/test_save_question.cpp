@@ -6,6 +6,7 @@
 #include "store/app_paths.h"
 #include "store/tdm.h"
 #include "support/fakes.h"
+#include "support/files.h"
 #include "support/iconv_fixture.h"
 #include "ui/common/dialogs.h"
 #include "ui/document/documents_controller.h"
@@ -23,11 +24,6 @@
 
 namespace sayvell::testing {
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 TEST(SaveQuestion, EscapeKeepsTheFileAndTheTextYesSavesAsUtf8) {
     if (!haveXTools()) GTEST_SKIP() << "needs Xvfb";

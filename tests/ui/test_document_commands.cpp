@@ -1,5 +1,6 @@
 // The main window's document commands on fakes: what the user is asked and told, what ends up
 // in the editor, on disk, in the history and in setinfo.ini.
+#include "support/files.h"
 #include "ui/window_rig.h"
 
 #include "document/word_convert.h"
@@ -18,22 +19,13 @@
 #include <QTextDocument>
 
 using namespace sayvell;
+using sayvell::testing::readAll;
 using sayvell::testing::WindowRig;
+using sayvell::testing::writeAll;
 
 namespace {
 
 const QString kAskSave = QStringLiteral("confirm:文章已被修改，要保存嗎？");
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 QString editorText(WindowRig& rig) { return rig.memo()->toPlainText(); }
 bool modified(WindowRig& rig) { return rig.memo()->document()->isModified(); }

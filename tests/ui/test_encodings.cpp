@@ -1,5 +1,6 @@
 // Text files of the common Chinese encodings through the main window's file menu: what the
 // editor and the status bar show, what is asked, and the bytes that end up on disk.
+#include "support/files.h"
 #include "ui/window_rig.h"
 
 #include "support/iconv_fixture.h"
@@ -12,20 +13,11 @@
 
 using namespace sayvell;
 using sayvell::testing::iconvBytes;
+using sayvell::testing::readAll;
 using sayvell::testing::WindowRig;
+using sayvell::testing::writeAll;
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 QString editorText(WindowRig& rig) { return rig.memo()->toPlainText(); }
 bool modified(WindowRig& rig) { return rig.memo()->document()->isModified(); }

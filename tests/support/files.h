@@ -1,0 +1,21 @@
+#pragma once
+// Whole files read and written by tests.
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <gtest/gtest.h>
+
+namespace sayvell::testing {
+
+inline QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+inline void writeAll(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+}  // namespace sayvell::testing
