@@ -187,7 +187,11 @@ void SettingsFile::writeString(const QString& section, const QString& key, const
     const bool crlf = lines.raw.size() > 1 && lines.raw.front().endsWith('\r');
     const QByteArray eol = crlf ? QByteArray("\r") : QByteArray();
     const QString line1 = oneLine(value);
-    if (!lines.utf8 && !(text::fitsBig5(line1) && text::fitsBig5(key) && text::fitsBig5(section))) becomeUtf8(lines);
+    bool changed = false;
+    if (!lines.utf8 && !(text::fitsBig5(line1) && text::fitsBig5(key) && text::fitsBig5(section))) {
+        becomeUtf8(lines);
+        changed = true;
+    }
     auto encode = [&](const QString& t) { return lines.utf8 ? t.toUtf8() : text::toBig5(t); };
     const QByteArray newValue = encode(line1);
 
@@ -195,7 +199,12 @@ void SettingsFile::writeString(const QString& section, const QString& key, const
     if (loc.key >= 0) {
         QByteArray& line = lines.raw[loc.key];
         const bool hadCr = line.endsWith('\r');
-        line = line.left(line.indexOf('=') + 1) + newValue + (hadCr ? QByteArray("\r") : QByteArray());
+        const QByteArray replaced =
+            line.left(line.indexOf('=') + 1) + newValue + (hadCr ? QByteArray("\r") : QByteArray());
+        // The same value again: the file is left alone (each save is a sync to disk, and the
+        // start writes some values back every time).
+        if (replaced == line && !changed) return;
+        line = replaced;
     } else {
         // Lines are added before the final empty entry, so the last line must be terminated.
         if (!lines.raw.back().isEmpty()) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -184,6 +185,21 @@ TEST_F(SettingsFileTest, AValueBig5CannotHoldTurnsTheFileIntoUtf8AndLosesNothing
     ini.writeString("Memo", "fontname", QStringLiteral("標楷體"));
     EXPECT_TRUE(contents().contains("fontname=" + QStringLiteral("標楷體").toUtf8() + "\r\n"));
     EXPECT_EQ(ini.readString("System", "Mp3bj", {}), folder);
+}
+
+// Writing back the value the file holds leaves the file alone: the start writes some values
+// back every time, and each real write is a sync to disk.
+TEST_F(SettingsFileTest, TheSameValueAgainLeavesTheFileAsItIs) {
+    put("[Memo]\r\nmemocolor=$00747400\r\n");
+    struct stat before {};
+    ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &before), 0);
+    SettingsFile(path()).writeString("Memo", "memocolor", QStringLiteral("$00747400"));
+    struct stat after {};
+    ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(contents(), QByteArray("[Memo]\r\nmemocolor=$00747400\r\n"));
+    SettingsFile(path()).writeString("Memo", "memocolor", QStringLiteral("$00FFFFFF"));
+    EXPECT_EQ(contents(), QByteArray("[Memo]\r\nmemocolor=$00FFFFFF\r\n"));
 }
 
 TEST_F(SettingsFileTest, KeepsThePermissionsOfTheFile) {
